@@ -1,0 +1,7 @@
+// The common tool library: logging, text, file, process and window tools of both programs.
+#pragma once
+
+#include "tool_debug.h"
+#include "tool_file.h"
+#include "tool_process.h"
+#include "tool_string.h"

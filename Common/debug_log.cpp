@@ -1,0 +1,2 @@
+// debug_log
+#include "ToolFunktion.h"

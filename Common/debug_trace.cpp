@@ -1,0 +1,2 @@
+// debug_trace
+#include "ToolFunktion.h"

@@ -1,0 +1,2 @@
+// file_tools
+#include "ToolFunktion.h"

@@ -1,0 +1,2 @@
+// The removal tool's prefix of its debugger messages.
+#include "tool_debug.h"

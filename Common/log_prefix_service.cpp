@@ -1,0 +1,2 @@
+// The service program's prefix of its debugger messages.
+#include "tool_debug.h"

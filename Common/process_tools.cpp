@@ -1,0 +1,2 @@
+// process_tools
+#include "ToolFunktion.h"

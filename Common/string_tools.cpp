@@ -1,0 +1,2 @@
+// string_tools
+#include "ToolFunktion.h"

@@ -1,0 +1,4 @@
+// tool_debug
+#pragma once
+
+#include "plat/types.h"

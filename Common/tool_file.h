@@ -1,0 +1,4 @@
+// tool_file
+#pragma once
+
+#include "plat/types.h"

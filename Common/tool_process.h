@@ -1,0 +1,4 @@
+// tool_process
+#pragma once
+
+#include "plat/types.h"

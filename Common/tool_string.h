@@ -1,0 +1,4 @@
+// tool_string
+#pragma once
+
+#include "plat/types.h"

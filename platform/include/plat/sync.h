@@ -1,0 +1,6 @@
+// Critical sections.
+#pragma once
+
+#include "plat/types.h"
+
+namespace plat {}  // namespace plat

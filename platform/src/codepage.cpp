@@ -1,0 +1,2 @@
+// Conversions between the ANSI code page (Windows-1252) and UTF-16.
+#include "plat/codepage.h"

@@ -1,0 +1,2 @@
+// File calls on Windows-form paths.
+#include "plat/file.h"

@@ -1,0 +1,2 @@
+// Handles of kernel objects: closing and waiting.
+#include "plat/handle.h"

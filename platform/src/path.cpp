@@ -1,0 +1,2 @@
+// Mapping between Windows-form paths and host paths, and the C runtime's path splitting.
+#include "plat/path.h"

@@ -1,0 +1,2 @@
+// Starting processes, process ids and the priority class.
+#include "plat/process.h"

@@ -1,0 +1,2 @@
+// The profile (INI file) functions.
+#include "plat/profile.h"

@@ -1,0 +1,2 @@
+// Critical sections.
+#include "plat/sync.h"

@@ -1,0 +1,2 @@
+// Threads: creation, identity and ending.
+#include "plat/thread.h"

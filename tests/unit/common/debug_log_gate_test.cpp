@@ -1,0 +1,2 @@
+// Tests of debug_log_gate.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of debug_log.
+#include <gtest/gtest.h>

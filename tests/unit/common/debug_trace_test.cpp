@@ -1,0 +1,2 @@
+// Tests of debug_trace.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of file_tools.
+#include <gtest/gtest.h>

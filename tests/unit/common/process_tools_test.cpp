@@ -1,0 +1,2 @@
+// Tests of process_tools.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of string_tools.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of the file area of the platform layer.
+#include <gtest/gtest.h>

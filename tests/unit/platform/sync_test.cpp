@@ -1,0 +1,2 @@
+// Tests of the sync area of the platform layer.
+#include <gtest/gtest.h>
