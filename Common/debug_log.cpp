@@ -1,2 +1,97 @@
-// debug_log
-#include "ToolFunktion.h"
+// The gated log4cxx front end: ConfigureLogging and LogMessage.
+#include <clocale>
+#include <cstdarg>
+#include <cstdio>
+#include <exception>
+#include <mutex>
+
+#include <log4cxx/logger.h>
+#include <log4cxx/ndc.h>
+#include <log4cxx/xml/domconfigurator.h>
+
+#include "tool_debug.h"
+
+bool g_bLoggingConfigured = false;
+char g_szLogConfigFile[260] = "";
+
+namespace TOOLFUNC_debug {
+namespace {
+
+// Every event claims to come from the one logging call, with a line per level.
+struct LevelLocation {
+  log4cxx::LevelPtr level;
+  int line;
+};
+
+LevelLocation LevelFor(plat::LONG level) {
+  switch (level) {
+    case 2:
+      return {log4cxx::Level::getWarn(), 131};
+    case 3:
+      return {log4cxx::Level::getInfo(), 128};
+    case 4:
+    case 5:
+      return {log4cxx::Level::getDebug(), 125};
+    default:
+      return {log4cxx::Level::getError(), 135};
+  }
+}
+
+// Pops only what it pushed: a push that throws constructs nothing, so the caller's own context entry
+// is never taken.
+class ScopedContext {
+ public:
+  explicit ScopedContext(const std::string& text) { log4cxx::NDC::push(text); }
+  ~ScopedContext() {
+    try {
+      log4cxx::NDC::pop();
+    } catch (const std::exception&) {
+    }
+  }
+  ScopedContext(const ScopedContext&) = delete;
+  ScopedContext& operator=(const ScopedContext&) = delete;
+};
+
+// setlocale is not thread-safe and nothing else changes the locale, so once is enough.
+std::once_flag g_localeOnce;
+
+}  // namespace
+
+int ConfigureLogging() {
+  // A configurator that throws leaves logging off rather than ending the program.
+  try {
+    log4cxx::xml::DOMConfigurator::configure(std::string(g_szLogConfigFile));
+  } catch (const std::exception&) {
+    return 0;
+  }
+  g_bLoggingConfigured = true;
+  return 0;
+}
+
+void LogMessage(plat::LONG level, const char* format, ...) {
+  if (!g_bLoggingConfigured) return;
+  // One guard over the whole call: nothing of the standard exception family leaves it.
+  try {
+    std::call_once(g_localeOnce, [] { std::setlocale(LC_ALL, ""); });
+    log4cxx::LoggerPtr logger = log4cxx::Logger::getRootLogger();
+    if (log4cxx::LoggerPtr named = log4cxx::Logger::getLogger("Velcora")) logger = named;
+    ScopedContext context("Velcora: ");
+
+    char text[1024] = {};
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, 1023, format, arguments);
+    va_end(arguments);
+
+    LevelLocation chosen = LevelFor(level);
+    if (logger->isEnabledFor(chosen.level)) {
+      log4cxx::spi::LocationInfo location("..\\..\\Common\\ToolFunktion", "ToolFunktion",
+                                          "void __cdecl TOOLFUNC_debug::LogMessage(long,const char *,...)",
+                                          chosen.line);
+      logger->forcedLog(chosen.level, std::string(text), location);
+    }
+  } catch (const std::exception&) {
+  }
+}
+
+}  // namespace TOOLFUNC_debug

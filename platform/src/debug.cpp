@@ -1,2 +1,49 @@
-// Debugger output and message boxes, both captured so that tests can read them.
+// The debugger channel and the message boxes, kept in memory for whoever reads them.
 #include "plat/debug.h"
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+
+namespace plat {
+namespace {
+
+// A service runs for months; the channel keeps only the newest texts.
+constexpr size_t kDebugOutputKept = 1000;
+
+std::mutex g_mutex;
+std::deque<std::string> g_debugOutput;
+std::vector<MessageBoxRecord> g_messageBoxes;
+
+}  // namespace
+
+void OutputDebugStringA(LPCSTR text) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_debugOutput.emplace_back(text ? text : "");
+  if (g_debugOutput.size() > kDebugOutputKept) g_debugOutput.pop_front();
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  std::string shownText = text ? text : "";
+  std::string shownCaption = caption ? caption : "Error";
+  std::fprintf(stderr, "%s: %s\n", shownCaption.c_str(), shownText.c_str());
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_messageBoxes.push_back({owner, shownText, shownCaption, type});
+  return IDOK;
+}
+
+std::vector<std::string> TakeDebugOutput() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  std::vector<std::string> taken(g_debugOutput.begin(), g_debugOutput.end());
+  g_debugOutput.clear();
+  return taken;
+}
+
+std::vector<MessageBoxRecord> TakeMessageBoxes() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  std::vector<MessageBoxRecord> taken;
+  taken.swap(g_messageBoxes);
+  return taken;
+}
+
+}  // namespace plat

@@ -1,2 +1,61 @@
 // The machine directory that holds what Windows keeps machine-wide.
 #include "plat/machine.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "plat/path.h"
+
+namespace plat {
+namespace {
+
+std::string HomeDirectory() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+  passwd entry;
+  passwd* found = nullptr;
+  std::vector<char> storage(16384);
+  if (getpwuid_r(getuid(), &entry, storage.data(), storage.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr)
+    return found->pw_dir;
+  return "/tmp";
+}
+
+// A directory that cannot be made is still named: the call that uses it then fails with its own error.
+std::string Created(const std::string& directory) {
+  std::error_code ignored;
+  std::filesystem::create_directories(directory, ignored);
+  return directory;
+}
+
+}  // namespace
+
+std::string MachineDirectory() {
+  const char* configured = std::getenv("VELCORA_MACHINE");
+  std::filesystem::path directory = (configured != nullptr && *configured != '\0')
+                                        ? std::filesystem::path(configured)
+                                        : std::filesystem::path(HomeDirectory()) / ".velcora-machine";
+  std::error_code ignored;
+  if (directory.is_relative()) directory = std::filesystem::absolute(directory, ignored);
+  std::string text = directory.lexically_normal().string();
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return Created(text);
+}
+
+std::string WindowsDirectoryHost() { return Created(MachineDirectory() + "/windows"); }
+
+std::string SystemDirectoryHost() { return Created(WindowsDirectoryHost() + "/system32"); }
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+  return CopyPathResult(ToWindowsPath(WindowsDirectoryHost()), buffer, size);
+}
+
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size) {
+  return CopyPathResult(ToWindowsPath(SystemDirectoryHost()), buffer, size);
+}
+
+}  // namespace plat

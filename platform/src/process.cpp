@@ -1,2 +1,282 @@
-// Starting processes, process ids and the priority class.
+// Processes through posix_spawn, each watched by a reaper thread that signals its handles.
 #include "plat/process.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "handle_table.h"
+#include "plat/error.h"
+#include "plat/machine.h"
+#include "plat/path.h"
+
+extern char** environ;
+
+namespace plat {
+namespace {
+
+class ProcessObject : public detail::Waitable {
+ public:
+  explicit ProcessObject(pid_t pid) : m_pid(pid) {}
+  pid_t pid() const { return m_pid; }
+  void Finish(DWORD exitCode) {
+    m_exitCode = exitCode;
+    Signal();
+  }
+  DWORD exitCode() const { return IsSignaled() ? m_exitCode : STILL_ACTIVE; }
+
+ private:
+  pid_t m_pid;
+  DWORD m_exitCode = STILL_ACTIVE;
+};
+
+// The priority class each process was given here, by process id.
+std::mutex g_priorityMutex;
+std::map<DWORD, DWORD> g_priorityClasses;
+
+class ProcessReference : public detail::KernelObject {
+ public:
+  explicit ProcessReference(DWORD pid) : m_pid(pid) {}
+  DWORD pid() const { return m_pid; }
+
+ private:
+  DWORD m_pid;
+};
+
+// Splits a command line by the Windows rules: blanks and tabs separate fields outside quotes,
+// 2n backslashes before a quote give n and a quote that toggles, 2n+1 give n and a literal quote.
+std::vector<std::string> SplitWindowsCommandLine(const char* text) {
+  std::vector<std::string> fields;
+  const char* p = text;
+  while (true) {
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '\0') break;
+    std::string field;
+    bool quoted = false;
+    while (*p != '\0' && (quoted || (*p != ' ' && *p != '\t'))) {
+      if (*p == '\\') {
+        size_t backslashes = 0;
+        while (*p == '\\') ++backslashes, ++p;
+        if (*p == '"') {
+          field.append(backslashes / 2, '\\');
+          if (backslashes % 2 == 1) {
+            field += '"';
+            ++p;
+          }
+        } else {
+          field.append(backslashes, '\\');
+        }
+      } else if (*p == '"') {
+        quoted = !quoted;
+        ++p;
+      } else {
+        field += *p++;
+      }
+    }
+    fields.push_back(field);
+  }
+  return fields;
+}
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::string ProgramDirectory() {
+  char buffer[4096];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  if (length <= 0) return ".";
+  std::string path(buffer, static_cast<size_t>(length));
+  return path.substr(0, path.rfind('/'));
+}
+
+// The host file a program name stands for; the name itself when it cannot be found.
+std::string FindProgram(const std::string& name) {
+  if (name.find_first_of("\\/:") != std::string::npos) return ToHostPath(name.c_str());
+  std::vector<std::string> directories = {ProgramDirectory(), ".", SystemDirectoryHost(),
+                                          WindowsDirectoryHost()};
+  if (const char* path = std::getenv("PATH")) {
+    std::string list = path;
+    for (size_t start = 0, end; start <= list.size(); start = end + 1) {
+      end = list.find(':', start);
+      if (end == std::string::npos) end = list.size();
+      if (end > start) directories.push_back(list.substr(start, end - start));
+    }
+  }
+  for (const std::string& directory : directories) {
+    std::string candidate = ToHostPath((ToWindowsPath(directory) + "\\" + name).c_str());
+    if (IsExecutableFile(candidate)) return candidate;
+  }
+  return name;
+}
+
+// Our environment, or the caller's block, without a show state unless the caller hands one on.
+std::vector<std::string> ChildEnvironment(LPVOID block, const STARTUPINFOA* startupInfo) {
+  std::vector<std::string> variables;
+  if (block != nullptr) {
+    for (const char* entry = static_cast<const char*>(block); *entry; entry += std::strlen(entry) + 1)
+      variables.emplace_back(entry);
+  } else {
+    for (char** entry = environ; *entry; ++entry) variables.emplace_back(*entry);
+  }
+  std::vector<std::string> kept;
+  for (std::string& variable : variables)
+    if (variable.rfind("VELCORA_SHOW_STATE=", 0) != 0) kept.push_back(std::move(variable));
+  if (startupInfo != nullptr && (startupInfo->dwFlags & STARTF_USESHOWWINDOW))
+    kept.push_back("VELCORA_SHOW_STATE=" + std::to_string(startupInfo->wShowWindow));
+  return kept;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+DWORD ErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+      return ERROR_ACCESS_DENIED;
+    case ENOEXEC:
+      return ERROR_BAD_FORMAT;
+    default:
+      return ERROR_GEN_FAILURE;
+  }
+}
+
+void Reap(std::shared_ptr<ProcessObject> process) {
+  int status = 0;
+  while (waitpid(process->pid(), &status, 0) < 0 && errno == EINTR) {
+  }
+  DWORD code = WIFEXITED(status) ? static_cast<DWORD>(WEXITSTATUS(status))
+                                 : 128 + static_cast<DWORD>(WTERMSIG(status));
+  process->Finish(code);
+}
+
+bool IsKnownPriorityClass(DWORD priorityClass) {
+  switch (priorityClass) {
+    case NORMAL_PRIORITY_CLASS:
+    case IDLE_PRIORITY_CLASS:
+    case HIGH_PRIORITY_CLASS:
+    case REALTIME_PRIORITY_CLASS:
+    case BELOW_NORMAL_PRIORITY_CLASS:
+    case ABOVE_NORMAL_PRIORITY_CLASS:
+      return true;
+  }
+  return false;
+}
+
+// The process id behind a handle of either kind, or 0.
+DWORD ProcessIdOf(HANDLE handle) {
+  std::shared_ptr<detail::KernelObject> object = detail::FindHandle(handle);
+  if (auto* reference = dynamic_cast<ProcessReference*>(object.get())) return reference->pid();
+  if (auto* process = dynamic_cast<ProcessObject*>(object.get())) return static_cast<DWORD>(process->pid());
+  return 0;
+}
+
+}  // namespace
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPVOID, LPVOID, BOOL, DWORD,
+                    LPVOID environment, LPCSTR currentDirectory, STARTUPINFOA* startupInfo,
+                    PROCESS_INFORMATION* processInformation) {
+  std::vector<std::string> arguments = SplitWindowsCommandLine(commandLine ? commandLine : "");
+  std::string program = applicationName ? std::string(applicationName)
+                                        : (arguments.empty() ? std::string() : arguments.front());
+  if (program.empty() || processInformation == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (applicationName != nullptr || arguments.empty()) arguments.insert(arguments.begin(), program);
+  std::string hostProgram = FindProgram(program);
+  arguments.front() = hostProgram;
+  std::vector<std::string> variables = ChildEnvironment(environment, startupInfo);
+  std::vector<char*> argv = Pointers(arguments);
+  std::vector<char*> envp = Pointers(variables);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (currentDirectory != nullptr)
+    posix_spawn_file_actions_addchdir_np(&actions, ToHostPath(currentDirectory).c_str());
+  pid_t pid = 0;
+  int error = hostProgram.find('/') == std::string::npos
+                  ? ENOENT
+                  : posix_spawn(&pid, hostProgram.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) {
+    SetLastError(ErrorFromErrno(error));
+    return FALSE;
+  }
+
+  auto process = std::make_shared<ProcessObject>(pid);
+  std::thread(Reap, process).detach();
+  processInformation->hProcess = detail::AddHandle(process);
+  processInformation->hThread = detail::AddHandle(process);
+  processInformation->dwProcessId = static_cast<DWORD>(pid);
+  processInformation->dwThreadId = static_cast<DWORD>(pid);
+  return TRUE;
+}
+
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
+  auto* object = dynamic_cast<ProcessObject*>(detail::FindHandle(process).get());
+  if (object == nullptr || exitCode == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  *exitCode = object->exitCode();
+  return TRUE;
+}
+
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+
+HANDLE OpenProcess(DWORD, BOOL, DWORD processId) {
+  if (processId == 0 || kill(static_cast<pid_t>(processId), 0) != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return detail::AddHandle(std::make_shared<ProcessReference>(processId));
+}
+
+BOOL SetPriorityClass(HANDLE process, DWORD priorityClass) {
+  DWORD pid = ProcessIdOf(process);
+  if (pid == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!IsKnownPriorityClass(priorityClass)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::lock_guard<std::mutex> lock(g_priorityMutex);
+  g_priorityClasses[pid] = priorityClass;
+  return TRUE;
+}
+
+DWORD GetPriorityClass(HANDLE process) {
+  DWORD pid = ProcessIdOf(process);
+  if (pid == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  std::lock_guard<std::mutex> lock(g_priorityMutex);
+  auto found = g_priorityClasses.find(pid);
+  return found == g_priorityClasses.end() ? NORMAL_PRIORITY_CLASS : found->second;
+}
+
+}  // namespace plat

@@ -1,67 +1,8 @@
 // The Linux main(): builds the command text and show state and calls the program's WinMain.
-#include "plat/winmain.h"
-
-#include <cerrno>
-#include <cstdlib>
+#include <string>
 #include <vector>
 
-namespace plat {
-
-HINSTANCE ProgramInstance() {
-  // The conventional image base of a Windows program; any fixed non-zero value serves.
-  return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x00400000));
-}
-
-namespace {
-
-bool NeedsQuotes(const std::string& argument) {
-  return argument.empty() || argument.find_first_of(" \t\n\v\"") != std::string::npos;
-}
-
-// Backslashes are literal unless they precede a quote; there they and the quote are escaped.
-void AppendQuoted(std::string& text, const std::string& argument) {
-  text += '"';
-  size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == '"') backslashes = backslashes * 2 + 1;
-    text.append(backslashes, '\\');
-    backslashes = 0;
-    text += c;
-  }
-  text.append(backslashes * 2, '\\');
-  text += '"';
-}
-
-}  // namespace
-
-std::string BuildCommandText(int argc, const char* const* argv) {
-  std::string text;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) text += ' ';
-    std::string argument = argv[i];
-    if (NeedsQuotes(argument))
-      AppendQuoted(text, argument);
-    else
-      text += argument;
-  }
-  return text;
-}
-
-int ShowStateFromEnvironment() {
-  const char* value = std::getenv("VELCORA_SHOW_STATE");
-  if (value == nullptr || *value == '\0') return SW_SHOWDEFAULT;
-  char* end = nullptr;
-  errno = 0;
-  long state = std::strtol(value, &end, 10);
-  if (errno != 0 || *end != '\0' || state < 0 || state > 11) return SW_SHOWDEFAULT;
-  return static_cast<int>(state);
-}
-
-}  // namespace plat
+#include "plat/winmain.h"
 
 int main(int argc, char** argv) {
   std::string text = plat::BuildCommandText(argc, argv);

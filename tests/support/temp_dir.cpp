@@ -1,6 +1,7 @@
 // Temporary directories and a per-test machine directory.
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +37,11 @@ ScopedMachine::~ScopedMachine() {
     setenv("VELCORA_MACHINE", m_previous.c_str(), 1);
   else
     unsetenv("VELCORA_MACHINE");
+}
+
+std::string WindowsForm(std::string hostPath) {
+  std::replace(hostPath.begin(), hostPath.end(), '/', '\\');
+  return "C:" + hostPath;
 }
 
 void WriteFile(const std::string& path, const std::string& content) {

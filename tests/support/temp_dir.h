@@ -37,6 +37,9 @@ class ScopedMachine {
   std::string m_previous;
 };
 
+// The Windows form the layer gives an absolute host path: "C:" and the path with backslashes.
+std::string WindowsForm(std::string hostPath);
+
 // Writes `content` to the host file `path` byte for byte.
 void WriteFile(const std::string& path, const std::string& content);
 // The whole content of the host file `path`; empty when it cannot be read.
