@@ -3,5 +3,9 @@
 
 #include "tool_debug.h"
 #include "tool_file.h"
+#include "tool_logfile.h"
 #include "tool_process.h"
+#include "tool_registry.h"
+#include "tool_service.h"
 #include "tool_string.h"
+#include "tool_window.h"

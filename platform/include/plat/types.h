@@ -49,4 +49,7 @@ constexpr DWORD MAX_PATH = 260;
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 constexpr DWORD INFINITE = 0xFFFFFFFF;
 
+// The standard access right to delete an object (a registry key, a service entry).
+constexpr DWORD DELETE = 0x00010000;
+
 }  // namespace plat

@@ -1,0 +1,2 @@
+// logging_file
+#include "ToolFunktion.h"

@@ -1,0 +1,2 @@
+// provider_lookup
+#include "ToolFunktion.h"

@@ -1,0 +1,2 @@
+// registry_tool
+#include "ToolFunktion.h"

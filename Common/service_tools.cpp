@@ -1,0 +1,2 @@
+// service_tools
+#include "ToolFunktion.h"

@@ -1,0 +1,4 @@
+// tool_logfile
+#pragma once
+
+#include "plat/types.h"

@@ -1,0 +1,4 @@
+// tool_registry
+#pragma once
+
+#include "plat/types.h"

@@ -1,0 +1,4 @@
+// tool_service
+#pragma once
+
+#include "plat/types.h"

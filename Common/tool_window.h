@@ -1,0 +1,4 @@
+// tool_window
+#pragma once
+
+#include "plat/types.h"

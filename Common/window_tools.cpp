@@ -1,0 +1,2 @@
+// window_tools
+#include "ToolFunktion.h"

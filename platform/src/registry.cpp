@@ -1,0 +1,2 @@
+// Registry calls on keys of the shared store.
+#include "plat/registry.h"

@@ -1,0 +1,2 @@
+// The registry store file of the machine directory.
+#include "plat/registry.h"

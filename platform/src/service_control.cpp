@@ -1,0 +1,2 @@
+// Service manager calls of a controlling program.
+#include "plat/service.h"

@@ -1,0 +1,2 @@
+// Service entries and the status of running services.
+#include "plat/service.h"

@@ -1,0 +1,2 @@
+// The service process side: dispatcher, control handler and status reports.
+#include "plat/service.h"

@@ -1,0 +1,2 @@
+// Shell start of programs.
+#include "plat/shell.h"

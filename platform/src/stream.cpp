@@ -1,0 +1,2 @@
+// Text-mode file streams.
+#include "plat/stream.h"

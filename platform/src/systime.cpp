@@ -1,0 +1,2 @@
+// Local time and file times.
+#include "plat/systime.h"

@@ -1,0 +1,2 @@
+// The window tree.
+#include "plat/window.h"

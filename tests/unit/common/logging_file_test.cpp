@@ -1,0 +1,2 @@
+// Tests of logging_file.
+#include <gtest/gtest.h>

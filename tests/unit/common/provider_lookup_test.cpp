@@ -1,0 +1,2 @@
+// Tests of provider_lookup.
+#include <gtest/gtest.h>

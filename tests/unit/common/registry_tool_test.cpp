@@ -1,0 +1,2 @@
+// Tests of registry_tool.
+#include <gtest/gtest.h>

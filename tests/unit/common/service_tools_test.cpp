@@ -1,0 +1,2 @@
+// Tests of service_tools.
+#include <gtest/gtest.h>

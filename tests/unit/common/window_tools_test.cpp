@@ -1,0 +1,2 @@
+// Tests of window_tools.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of the shell area of the platform layer.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of the stream area of the platform layer.
+#include <gtest/gtest.h>
