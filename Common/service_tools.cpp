@@ -1,2 +1,189 @@
-// service_tools
-#include "ToolFunktion.h"
+// The service tools: each opens the service manager and the service, makes its calls and closes both.
+#include <cstdio>
+#include <vector>
+
+#include "plat/debug.h"
+#include "plat/error.h"
+#include "plat/file.h"
+#include "plat/machine.h"
+#include "plat/module.h"
+#include "plat/path.h"
+#include "plat/service.h"
+#include "plat/shell.h"
+#include "plat/time.h"
+#include "plat/window.h"
+#include "plat/winmain.h"
+#include "tool_registry.h"
+#include "tool_service.h"
+#include "tool_window.h"
+
+plat::HINSTANCE g_hInstance = nullptr;
+
+namespace TOOLFUNC_service {
+namespace {
+
+// The manager and one service of it, both closed when the object goes.
+class ServiceHandles {
+ public:
+  ServiceHandles(const char* name, plat::DWORD managerAccess, plat::DWORD serviceAccess) {
+    m_manager = plat::OpenSCManagerA(nullptr, nullptr, managerAccess);
+    if (m_manager != nullptr) m_service = plat::OpenServiceA(m_manager, name, serviceAccess);
+  }
+  ~ServiceHandles() {
+    if (m_service != nullptr) plat::CloseServiceHandle(m_service);
+    if (m_manager != nullptr) plat::CloseServiceHandle(m_manager);
+  }
+  ServiceHandles(const ServiceHandles&) = delete;
+  ServiceHandles& operator=(const ServiceHandles&) = delete;
+
+  plat::SC_HANDLE get() const { return m_service; }
+
+ private:
+  plat::SC_HANDLE m_manager = nullptr;
+  plat::SC_HANDLE m_service = nullptr;
+};
+
+void ChangeServiceType(const char* name, plat::DWORD serviceType, const char* dependencies) {
+  ServiceHandles service(name, plat::SC_MANAGER_MODIFY_BOOT_CONFIG, plat::SERVICE_CHANGE_CONFIG);
+  if (service.get() == nullptr) return;
+  plat::ChangeServiceConfigA(service.get(), serviceType, plat::SERVICE_NO_CHANGE, plat::SERVICE_NO_CHANGE,
+                             nullptr, nullptr, nullptr, dependencies, nullptr, nullptr, nullptr);
+}
+
+}  // namespace
+
+int InstallService() {
+  char path[260] = "";
+  plat::GetModuleFileNameA(g_hInstance, path, 259);
+  return CreateServiceEx(plat::SERVICE_INTERACTIVE_PROCESS, "Velcora", path, plat::SERVICE_AUTO_START, "\0",
+                         "Provides a Telvane interface for TAPI devices", "Wendrath Velcora");
+}
+
+int CreateServiceEx(plat::DWORD extraType, const char* name, const char* programPath, plat::DWORD startType,
+                    const char* dependencies, const char* description, const char* displayName) {
+  plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_CREATE_SERVICE);
+  if (manager == nullptr) return 0;
+  char drive[3] = "";
+  char directory[260] = "";
+  plat::SplitPath(programPath, drive, sizeof(drive), directory, 259, nullptr, 0, nullptr, 0);
+  char commandLine[4096];
+  std::snprintf(commandLine, 4095, "\"%s\" -D -C \"%s%s%s\" -L \"%s%s%s\" -cwd \"%s%s\"", programPath, drive,
+                directory, "VELCORA.ini", drive, directory, "log4j-config.xml", drive, directory);
+  int result = 0;
+  plat::SC_HANDLE service =
+      plat::CreateServiceA(manager, name, displayName ? displayName : name, plat::SERVICE_ALL_ACCESS,
+                           plat::SERVICE_WIN32_OWN_PROCESS | extraType, startType, plat::SERVICE_ERROR_NORMAL,
+                           commandLine, nullptr, nullptr, dependencies, nullptr, nullptr);
+  if (service != nullptr) {
+    if (description != nullptr) {
+      plat::SERVICE_DESCRIPTIONA text = {const_cast<char*>(description)};
+      plat::ChangeServiceConfig2A(service, plat::SERVICE_CONFIG_DESCRIPTION, &text);
+    }
+    plat::CloseServiceHandle(service);
+    result = 1;
+  }
+  plat::CloseServiceHandle(manager);
+  return result;
+}
+
+int EnsureServiceStopped() {
+  if (!ServiceExists("Velcora")) return 1;
+  plat::DWORD state = QueryServiceState("Velcora");
+  if (state != plat::SERVICE_STOPPED) {
+    ControlServiceByName(plat::SERVICE_CONTROL_STOP, "Velcora", plat::SC_MANAGER_ALL_ACCESS,
+                         plat::SERVICE_ALL_ACCESS);
+    for (int poll = 0; poll < 100; ++poll) {
+      state = QueryServiceState("Velcora");
+      if (state == plat::SERVICE_STOPPED) break;
+      plat::Sleep(100);
+    }
+  }
+  if (state == plat::SERVICE_STOPPED) return 1;
+  plat::MessageBoxA(nullptr, "Please stop Service and try again.", "Installation abortet",
+                    plat::MB_OK | plat::MB_ICONINFORMATION | plat::MB_TOPMOST);
+  return 0;
+}
+
+plat::BOOL ControlServiceByName(plat::DWORD code, const char* name, plat::DWORD managerAccess,
+                                plat::DWORD serviceAccess) {
+  ServiceHandles service(name, managerAccess, serviceAccess);
+  if (service.get() == nullptr) return 0;
+  if (code == 0) return plat::StartServiceA(service.get(), 0, nullptr);
+  plat::SERVICE_STATUS status = {};
+  return plat::ControlService(service.get(), code, &status);
+}
+
+plat::BOOL RemoveService(const char* name) {
+  ServiceHandles service(name, plat::SC_MANAGER_ALL_ACCESS, plat::DELETE);
+  if (service.get() == nullptr) return 0;
+  return plat::DeleteService(service.get());
+}
+
+int ServiceExists(const char* name) {
+  ServiceHandles service(name, plat::SC_MANAGER_CONNECT, plat::SERVICE_QUERY_CONFIG);
+  return service.get() != nullptr ? 1 : 0;
+}
+
+plat::DWORD QueryServiceState(const char* name) {
+  ServiceHandles service(name, plat::SC_MANAGER_CONNECT,
+                         plat::SERVICE_QUERY_STATUS | plat::SERVICE_INTERROGATE);
+  if (service.get() == nullptr) return 0;
+  plat::SERVICE_STATUS status = {};
+  if (!plat::QueryServiceStatus(service.get(), &status)) return 0;
+  // A stopped service cannot be interrogated; the record then keeps what the query gave.
+  plat::ControlService(service.get(), plat::SERVICE_CONTROL_INTERROGATE, &status);
+  return status.dwCurrentState;
+}
+
+plat::DWORD QueryServiceStartType(const char* name) {
+  ServiceHandles service(name, plat::SC_MANAGER_CONNECT, plat::SERVICE_QUERY_CONFIG);
+  if (service.get() == nullptr) return 0;
+  std::vector<unsigned char> buffer(236);
+  plat::DWORD needed = 0;
+  auto* config = reinterpret_cast<plat::QUERY_SERVICE_CONFIGA*>(buffer.data());
+  if (!plat::QueryServiceConfigA(service.get(), config, static_cast<plat::DWORD>(buffer.size()), &needed)) {
+    if (plat::GetLastError() != plat::ERROR_INSUFFICIENT_BUFFER) return 0;
+    buffer.resize(needed);
+    config = reinterpret_cast<plat::QUERY_SERVICE_CONFIGA*>(buffer.data());
+    if (!plat::QueryServiceConfigA(service.get(), config, needed, &needed)) return 0;
+  }
+  return config->dwStartType;
+}
+
+void SetTapiServiceOwnProcess() { ChangeServiceType("tapisrv", plat::SERVICE_WIN32_OWN_PROCESS, nullptr); }
+
+void ChangeServiceTypeAndDependencies(plat::DWORD serviceType, const char* name, const char* dependencies) {
+  ChangeServiceType(name, serviceType, dependencies);
+}
+
+char* GetServiceImagePath(const char* name) {
+  static char s_imagePath[260];
+  s_imagePath[0] = '\0';
+  char keyPath[255];
+  std::snprintf(keyPath, sizeof(keyPath), "SYSTEM\\CurrentControlSet\\Services\\%s", name);
+  // Opened without creating it: asking for the path of a service must not make an entry appear.
+  TOOLFUNC_registry::CRegTool key;
+  if (key.OpenExisting(plat::HKEY_LOCAL_MACHINE, keyPath) == plat::ERROR_SUCCESS) {
+    key.ReadString("ImagePath", s_imagePath, 259, nullptr);
+    key.Close();
+  }
+  if (plat::GetFileAttributesA(s_imagePath) == plat::INVALID_FILE_ATTRIBUTES)
+    plat::GetModuleFileNameA(g_hInstance, s_imagePath, 259);
+  return s_imagePath;
+}
+
+void OpenControlPanelApplet(plat::HWND owner, plat::DWORD tag, const char* applet) {
+  if (tag != 0) {
+    if (plat::HWND window = TOOLFUNC_window::FindWindowByUserData(plat::GetDesktopWindow(), tag)) {
+      TOOLFUNC_window::BringWindowToFront(window);
+      return;
+    }
+  }
+  char systemDirectory[260] = "";
+  plat::GetSystemDirectoryA(systemDirectory, 259);
+  char parameters[260];
+  std::snprintf(parameters, 259, "SHELL32.DLL,Control_RunDLL %s", applet);
+  plat::ShellExecuteA(owner, nullptr, "RUNDLL32.EXE", parameters, systemDirectory, plat::SW_SHOWNORMAL);
+}
+
+}  // namespace TOOLFUNC_service

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "command_line.h"
 #include "handle_table.h"
 #include "plat/error.h"
 #include "plat/machine.h"
@@ -54,41 +55,6 @@ class ProcessReference : public detail::KernelObject {
   DWORD m_pid;
 };
 
-// Splits a command line by the Windows rules: blanks and tabs separate fields outside quotes,
-// 2n backslashes before a quote give n and a quote that toggles, 2n+1 give n and a literal quote.
-std::vector<std::string> SplitWindowsCommandLine(const char* text) {
-  std::vector<std::string> fields;
-  const char* p = text;
-  while (true) {
-    while (*p == ' ' || *p == '\t') ++p;
-    if (*p == '\0') break;
-    std::string field;
-    bool quoted = false;
-    while (*p != '\0' && (quoted || (*p != ' ' && *p != '\t'))) {
-      if (*p == '\\') {
-        size_t backslashes = 0;
-        while (*p == '\\') ++backslashes, ++p;
-        if (*p == '"') {
-          field.append(backslashes / 2, '\\');
-          if (backslashes % 2 == 1) {
-            field += '"';
-            ++p;
-          }
-        } else {
-          field.append(backslashes, '\\');
-        }
-      } else if (*p == '"') {
-        quoted = !quoted;
-        ++p;
-      } else {
-        field += *p++;
-      }
-    }
-    fields.push_back(field);
-  }
-  return fields;
-}
-
 bool IsExecutableFile(const std::string& path) {
   struct stat status;
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
@@ -122,8 +88,9 @@ std::string FindProgram(const std::string& name) {
   return name;
 }
 
-// Our environment, or the caller's block, without a show state unless the caller hands one on.
-std::vector<std::string> ChildEnvironment(LPVOID block, const STARTUPINFOA* startupInfo) {
+// Our environment, or the caller's block, without a show state unless the caller hands one on, and with
+// the command line as written: argv cannot tell the child where its quotes stood.
+std::vector<std::string> ChildEnvironment(LPVOID block, const STARTUPINFOA* startupInfo, LPCSTR commandLine) {
   std::vector<std::string> variables;
   if (block != nullptr) {
     for (const char* entry = static_cast<const char*>(block); *entry; entry += std::strlen(entry) + 1)
@@ -131,11 +98,14 @@ std::vector<std::string> ChildEnvironment(LPVOID block, const STARTUPINFOA* star
   } else {
     for (char** entry = environ; *entry; ++entry) variables.emplace_back(*entry);
   }
+  const std::string commandLineVariable = std::string(detail::kCommandLineVariable) + "=";
   std::vector<std::string> kept;
   for (std::string& variable : variables)
-    if (variable.rfind("VELCORA_SHOW_STATE=", 0) != 0) kept.push_back(std::move(variable));
+    if (variable.rfind("VELCORA_SHOW_STATE=", 0) != 0 && variable.rfind(commandLineVariable, 0) != 0)
+      kept.push_back(std::move(variable));
   if (startupInfo != nullptr && (startupInfo->dwFlags & STARTF_USESHOWWINDOW))
     kept.push_back("VELCORA_SHOW_STATE=" + std::to_string(startupInfo->wShowWindow));
+  if (commandLine != nullptr) kept.push_back(commandLineVariable + commandLine);
   return kept;
 }
 
@@ -196,17 +166,21 @@ DWORD ProcessIdOf(HANDLE handle) {
 BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPVOID, LPVOID, BOOL, DWORD,
                     LPVOID environment, LPCSTR currentDirectory, STARTUPINFOA* startupInfo,
                     PROCESS_INFORMATION* processInformation) {
-  std::vector<std::string> arguments = SplitWindowsCommandLine(commandLine ? commandLine : "");
+  std::vector<std::string> arguments = detail::SplitWindowsCommandLine(commandLine ? commandLine : "");
   std::string program = applicationName ? std::string(applicationName)
                                         : (arguments.empty() ? std::string() : arguments.front());
   if (program.empty() || processInformation == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (applicationName != nullptr || arguments.empty()) arguments.insert(arguments.begin(), program);
   std::string hostProgram = FindProgram(program);
-  arguments.front() = hostProgram;
-  std::vector<std::string> variables = ChildEnvironment(environment, startupInfo);
+  // As on Windows, a command line given beside the program name is the whole line, its own first field
+  // included; without the program name that first field is the program.
+  if (arguments.empty())
+    arguments.push_back(hostProgram);
+  else if (applicationName == nullptr)
+    arguments.front() = hostProgram;
+  std::vector<std::string> variables = ChildEnvironment(environment, startupInfo, commandLine);
   std::vector<char*> argv = Pointers(arguments);
   std::vector<char*> envp = Pointers(variables);
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host_file.h"
 #include "plat/error.h"
 #include "plat/file.h"
 #include "plat/machine.h"
@@ -220,30 +221,9 @@ bool IsReadOnly(const std::string& hostPath) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& hostPath) {
-  int fd = open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
   std::string content;
-  char chunk[8192];
-  ssize_t got;
-  while ((got = read(fd, chunk, sizeof chunk)) != 0) {
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) break;
-    content.append(chunk, static_cast<size_t>(got));
-  }
-  close(fd);
-  if (got < 0) return std::nullopt;
+  if (detail::ReadHostFile(hostPath, content) != 0) return std::nullopt;
   return content;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t wrote = write(fd, content.data() + done, content.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return false;
-    done += static_cast<size_t>(wrote);
-  }
-  return true;
 }
 
 DWORD CreateError(int error) {
@@ -252,43 +232,12 @@ DWORD CreateError(int error) {
   return ERROR_WRITE_FAULT;
 }
 
-// Writes `content` to a new file beside `hostPath` and renames it over the old one, so that a crash
-// leaves either the old or the new file, never a damaged one. An existing file keeps its permissions;
-// a link keeps pointing to the file it names.
+// A crash leaves either the old or the new file, never a damaged one.
 BOOL ReplaceFile(const std::string& hostPath, const std::string& content) {
-  std::string target = hostPath;
-  struct stat info;
-  bool exists = stat(hostPath.c_str(), &info) == 0;
-  if (char* real = exists ? realpath(hostPath.c_str(), nullptr) : nullptr) {
-    target = real;
-    std::free(real);
-  }
-  size_t slash = target.rfind('/');
-  std::string directory = (slash == std::string::npos) ? "." : target.substr(0, slash + 1);
-  std::string name = (slash == std::string::npos) ? target : target.substr(slash + 1);
-
-  static unsigned s_serial = 0;
-  std::string temporary;
-  int fd = -1;
-  do {
-    temporary =
-        directory + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(++s_serial) + ".tmp";
-    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EEXIST);
-  if (fd < 0) {
-    SetLastError(CreateError(errno));
-    return FALSE;
-  }
-  bool written =
-      WriteAll(fd, content) && (!exists || fchmod(fd, info.st_mode & 07777) == 0) && fsync(fd) == 0;
-  written = (close(fd) == 0) && written;
-  if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
-    DWORD error = written ? CreateError(errno) : ERROR_WRITE_FAULT;
-    unlink(temporary.c_str());
-    SetLastError(error);
-    return FALSE;
-  }
-  return TRUE;
+  int error = detail::ReplaceHostFile(hostPath, content);
+  if (error == 0) return TRUE;
+  SetLastError(error == EIO ? ERROR_WRITE_FAULT : CreateError(error));
+  return FALSE;
 }
 
 // The caller holds g_profileMutex.

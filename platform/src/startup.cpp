@@ -1,8 +1,11 @@
 // What the start-up hands to WinMain: the instance, the command text and the show state.
 #include "plat/winmain.h"
 
+#include "command_line.h"
+
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 namespace plat {
 
@@ -46,6 +49,20 @@ std::string BuildCommandText(int argc, const char* const* argv) {
       AppendQuoted(text, argument);
     else
       text += argument;
+  }
+  return text;
+}
+
+std::string CommandTextFromStart(int argc, const char* const* argv) {
+  std::string text = BuildCommandText(argc, argv);
+  if (const char* written = std::getenv(detail::kCommandLineVariable)) {
+    // Taken only when it is the line this process was really started with, not one inherited through
+    // a program that started us by other means.
+    std::vector<std::string> fields = detail::SplitWindowsCommandLine(written);
+    bool matches = !fields.empty() && fields.size() == static_cast<size_t>(argc);
+    for (int i = 1; matches && i < argc; ++i) matches = fields[i] == argv[i];
+    if (matches) text = detail::SkipProgramName(written);
+    unsetenv(detail::kCommandLineVariable);
   }
   return text;
 }

@@ -45,8 +45,9 @@ struct PROCESS_INFORMATION {
   DWORD dwThreadId;
 };
 
-// Starts the program that `applicationName`, or else the first field of `commandLine`, names; the other
-// fields of the command line, split by the Windows rules, become its arguments. A bare program name is
+// Starts the program that `applicationName`, or else the first field of `commandLine`, names; the
+// fields of the command line, split by the Windows rules, become its argument vector (its first field
+// the program's own name). A bare program name is
 // looked for in the program's directory, the current directory, the system and Windows directories and
 // then PATH. The new process gets the show state of `startupInfo` only with STARTF_USESHOWWINDOW, and
 // `environment` (a block of "NAME=value" texts ending with an empty one) or else ours. Both handles of

@@ -52,8 +52,7 @@ LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type
                       LPDWORD dataSize);
 
 // Writes a value of the given type byte for byte. ERROR_ACCESS_DENIED without KEY_SET_VALUE.
-LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD dataSize);
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 
 // Deletes a value: ERROR_FILE_NOT_FOUND when missing.
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
@@ -65,8 +64,8 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
 // The name of subkey number `index`, in a fixed order (names compared without case); nameSize in
 // characters without the terminator on return. ERROR_NO_MORE_ITEMS past the last, ERROR_MORE_DATA
 // when the name does not fit.
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
-                   LPSTR keyClass, LPDWORD classSize, void* lastWriteTime);
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPSTR keyClass,
+                   LPDWORD classSize, void* lastWriteTime);
 
 // Value number `index` (same order and rules as RegEnumKeyExA) with its type and data.
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD reserved,

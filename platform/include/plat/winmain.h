@@ -14,6 +14,8 @@ constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOWMINIMIZED = 2;
 constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_SHOWMINNOACTIVE = 7;
 constexpr int SW_RESTORE = 9;
 constexpr int SW_SHOWDEFAULT = 10;
 
@@ -23,6 +25,10 @@ HINSTANCE ProgramInstance();
 // The command text behind the program name: the arguments joined by single blanks, each one that is
 // empty or holds a blank, tab or quote written in quotes by the Windows rules.
 std::string BuildCommandText(int argc, const char* const* argv);
+
+// The command text behind the program name as the starter wrote it, when the layer started this process
+// (quotes and all, as a Windows program receives it); else BuildCommandText.
+std::string CommandTextFromStart(int argc, const char* const* argv);
 
 // The show state the start-up hands over: VELCORA_SHOW_STATE when it holds a number, else 10, as for a
 // start without show information.

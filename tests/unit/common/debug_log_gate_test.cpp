@@ -1,14 +1,14 @@
 // Tests of the logging gate, in a process of their own: once open, the gate never closes.
+#include <gtest/gtest.h>
+#include <log4cxx/appenderskeleton.h>
+#include <log4cxx/logger.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <log4cxx/appenderskeleton.h>
-#include <log4cxx/logger.h>
 
 #include "ToolFunktion.h"
 #include "support/temp_dir.h"

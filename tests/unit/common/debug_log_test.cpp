@@ -1,4 +1,9 @@
 // Tests of LogMessage and ConfigureLogging through the real log4cxx, configured from XML files.
+#include <gtest/gtest.h>
+#include <log4cxx/appenderskeleton.h>
+#include <log4cxx/logger.h>
+#include <log4cxx/ndc.h>
+
 #include <atomic>
 #include <clocale>
 #include <cstdint>
@@ -7,11 +12,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <log4cxx/appenderskeleton.h>
-#include <log4cxx/logger.h>
-#include <log4cxx/ndc.h>
 
 #include "ToolFunktion.h"
 #include "support/temp_dir.h"
@@ -25,14 +25,18 @@ std::string Configuration(const std::string& logFile, const std::string& rootLev
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<log4j:configuration xmlns:log4j=\"http://jakarta.apache.org/log4j/\">\n"
          "  <appender name=\"file\" class=\"org.apache.log4j.FileAppender\">\n"
-         "    <param name=\"File\" value=\"" + logFile + "\"/>\n"
+         "    <param name=\"File\" value=\"" +
+         logFile +
+         "\"/>\n"
          "    <param name=\"Append\" value=\"true\"/>\n"
          "    <layout class=\"org.apache.log4j.PatternLayout\">\n"
          "      <param name=\"ConversionPattern\" value=\"%p|%x|%F|%L|%M|%m%n\"/>\n"
          "    </layout>\n"
          "  </appender>\n"
          "  <root>\n"
-         "    <priority value=\"" + rootLevel + "\"/>\n"
+         "    <priority value=\"" +
+         rootLevel +
+         "\"/>\n"
          "    <appender-ref ref=\"file\"/>\n"
          "  </root>\n"
          "</log4j:configuration>\n";
@@ -131,8 +135,9 @@ TEST_F(LogMessageTest, LeavesTheCallersContextAsItWas) {
   EXPECT_TRUE(log4cxx::NDC::peek(top));
   EXPECT_EQ("outer", top);
   log4cxx::NDC::pop();
-  EXPECT_EQ(std::vector<std::string>{"INFO|outer Velcora: |..\\..\\Common\\ToolFunktion|128|LogMessage|inside"},
-            NewLines());
+  EXPECT_EQ(
+      std::vector<std::string>{"INFO|outer Velcora: |..\\..\\Common\\ToolFunktion|128|LogMessage|inside"},
+      NewLines());
 }
 
 // An appender that fails the way a full disk or a broken socket appender would.

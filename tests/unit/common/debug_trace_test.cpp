@@ -1,8 +1,8 @@
 // Tests of the debugger and message-box tools, built once per program prefix.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "ToolFunktion.h"
 #include "plat/debug.h"
@@ -30,11 +30,8 @@ TEST_F(DebugToolsTest, DebugTraceWritesPrefixTextAndOneLineFeedWhateverTheLevel)
     std::string text;
     std::string sent;
   } cases[] = {
-      {99, "abc\r\n", kPrefix + "abc\n"},
-      {1, "abc\n", kPrefix + "abc\n\n"},
-      {-3, "", kPrefix + "\n"},
-      {0, "50%", kPrefix + "50%\n"},
-      {5, "a\rb", kPrefix + "a\rb\n"},
+      {99, "abc\r\n", kPrefix + "abc\n"}, {1, "abc\n", kPrefix + "abc\n\n"}, {-3, "", kPrefix + "\n"},
+      {0, "50%", kPrefix + "50%\n"},      {5, "a\rb", kPrefix + "a\rb\n"},
   };
   for (const Case& c : cases) {
     DebugTrace(c.level, "%s", c.text.c_str());

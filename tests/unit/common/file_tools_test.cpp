@@ -1,9 +1,9 @@
 // Tests of AddBackslash and GetModuleDirectory.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "ToolFunktion.h"
 #include "plat/module.h"

@@ -1,7 +1,7 @@
 // Tests of CloseHandleAndExitThread, SetProcessPriority and RunCommandLine.
-#include <future>
-
 #include <gtest/gtest.h>
+
+#include <future>
 
 #include "ToolFunktion.h"
 #include "plat/handle.h"
@@ -40,7 +40,8 @@ plat::DWORD EndThroughCloseHandleAndExitThread(plat::LPVOID parameter) {
 
 TEST(CloseHandleAndExitThread, ClosesTheOwnHandleAndEndsTheThread) {
   ExitingThread thread;
-  plat::HANDLE handle = plat::CreateThread(nullptr, 0, EndThroughCloseHandleAndExitThread, &thread, 0, nullptr);
+  plat::HANDLE handle =
+      plat::CreateThread(nullptr, 0, EndThroughCloseHandleAndExitThread, &thread, 0, nullptr);
   ASSERT_NE(nullptr, handle);
   thread.handle = handle;
   thread.handleStored.set_value();
@@ -51,7 +52,8 @@ TEST(CloseHandleAndExitThread, ClosesTheOwnHandleAndEndsTheThread) {
 }
 
 TEST(SetProcessPriority, SetsTheClassOfTheOwnProcessAndIgnoresFailures) {
-  plat::HANDLE own = plat::OpenProcess(plat::PROCESS_QUERY_INFORMATION, plat::FALSE, plat::GetCurrentProcessId());
+  plat::HANDLE own =
+      plat::OpenProcess(plat::PROCESS_QUERY_INFORMATION, plat::FALSE, plat::GetCurrentProcessId());
   TOOLFUNC_process::SetProcessPriority(0x100);
   EXPECT_EQ(0x100u, plat::GetPriorityClass(own));
   TOOLFUNC_process::SetProcessPriority(0x12345);

@@ -1,10 +1,10 @@
 // Tests of the text tools: bounded copies, conversions, number filters and the change checksum.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <set>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "ToolFunktion.h"
 
@@ -41,14 +41,10 @@ TEST(CopyBoundedTest, CopiesAtMostNMinusOneCharactersAndZeroesTheByteAfterThem) 
     DWORD n;
     std::string written;  // every byte the copy must write, in order
   } cases[] = {
-      {ten, 0, std::string("\0", 1)},
-      {ten, 1, std::string("\0\0", 2)},
-      {ten, 2, std::string("0\0\0", 3)},
-      {ten, 10, ten.substr(0, 9) + std::string("\0\0", 2)},
-      {ten, 11, ten + std::string("\0\0", 2)},
-      {ten, 12, ten + std::string("\0\0", 2)},
-      {ten, 100, ten + std::string("\0\0", 2)},
-      {ten, kWholeText, ten + std::string("\0\0", 2)},
+      {ten, 0, std::string("\0", 1)},           {ten, 1, std::string("\0\0", 2)},
+      {ten, 2, std::string("0\0\0", 3)},        {ten, 10, ten.substr(0, 9) + std::string("\0\0", 2)},
+      {ten, 11, ten + std::string("\0\0", 2)},  {ten, 12, ten + std::string("\0\0", 2)},
+      {ten, 100, ten + std::string("\0\0", 2)}, {ten, kWholeText, ten + std::string("\0\0", 2)},
       {"", 5, std::string("\0\0", 2)},
   };
   for (Copy copy : {Copy{CopyBounded}, Copy{CopyText}}) {
@@ -101,8 +97,7 @@ TEST(AnsiToWideTest, ConvertsTheBoundedTextAndZeroesIndexN) {
       {"abc", 2, std::u16string(u"ab\0", 3)},
       {"abc", 3, std::u16string(u"abc\0", 4)},
       {"abc", 4, std::u16string(u"abc\0\0", 5)},
-      {"abc", 6,
-       std::u16string(u"abc\0", 4) + std::u16string(2, kGuardUnit) + std::u16string(1, 0)},
+      {"abc", 6, std::u16string(u"abc\0", 4) + std::u16string(2, kGuardUnit) + std::u16string(1, 0)},
       {"abc", 0, std::u16string(1, 0)},
       {"abc", kWholeText, std::u16string(u"abc\0", 4)},
       {"\x80\xE4\x81", kWholeText, std::u16string(u"\u20AC\u00E4\u0081\0", 4)},
@@ -216,8 +211,7 @@ TEST(Checksum16Test, GivesTheEstablishedValues) {
       {std::string(1, '\0'), 0xB6C1},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, Checksum16(c.bytes.data(), static_cast<DWORD>(c.bytes.size())))
-        << c.bytes;
+    EXPECT_EQ(c.expected, Checksum16(c.bytes.data(), static_cast<DWORD>(c.bytes.size()))) << c.bytes;
   }
   EXPECT_EQ(0xFFFFu, Checksum16(nullptr, 0));
 }

@@ -1,10 +1,10 @@
 // Tests of the debugger channel and the recorded message boxes.
-#include <string>
-#include <vector>
+#include "plat/debug.h"
 
 #include <gtest/gtest.h>
 
-#include "plat/debug.h"
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -26,8 +26,10 @@ TEST(DebugChannel, KeepsTextsInOrderAndOnlyTheNewest) {
 TEST(MessageBox, IsRecordedAndAnsweredOk) {
   plat::TakeMessageBoxes();
   testing::internal::CaptureStderr();
-  EXPECT_EQ(1, plat::MessageBoxA(nullptr, "Please stop Service and try again.", "Installation abortet", 0x40040));
-  EXPECT_EQ("Installation abortet: Please stop Service and try again.\n", testing::internal::GetCapturedStderr());
+  EXPECT_EQ(
+      1, plat::MessageBoxA(nullptr, "Please stop Service and try again.", "Installation abortet", 0x40040));
+  EXPECT_EQ("Installation abortet: Please stop Service and try again.\n",
+            testing::internal::GetCapturedStderr());
   std::vector<plat::MessageBoxRecord> boxes = plat::TakeMessageBoxes();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ("Please stop Service and try again.", boxes[0].text);

@@ -1,11 +1,11 @@
 // Tests of the per-thread last error and the system texts.
-#include <cstring>
-#include <string>
-#include <thread>
+#include "plat/error.h"
 
 #include <gtest/gtest.h>
 
-#include "plat/error.h"
+#include <cstring>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -32,8 +32,8 @@ TEST(FormatMessage, WritesTheSystemTextWithCrLf) {
   };
   for (const Case& c : cases) {
     char buffer[1024] = {};
-    plat::DWORD length = plat::FormatMessageA(plat::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, c.code, 0,
-                                              buffer, 1023, nullptr);
+    plat::DWORD length =
+        plat::FormatMessageA(plat::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, c.code, 0, buffer, 1023, nullptr);
     EXPECT_STREQ(c.text, buffer);
     EXPECT_EQ(std::strlen(c.text), length);
   }
@@ -44,8 +44,8 @@ TEST(FormatMessage, FailsWithoutTouchingTheBuffer) {
   EXPECT_EQ(0u, plat::FormatMessageA(plat::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 0x12345, 0, buffer,
                                      sizeof(buffer), nullptr));
   EXPECT_EQ(317u, plat::GetLastError());
-  EXPECT_EQ(0u, plat::FormatMessageA(plat::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0, buffer,
-                                     sizeof(buffer), nullptr));
+  EXPECT_EQ(0u, plat::FormatMessageA(plat::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 2, 0, buffer, sizeof(buffer),
+                                     nullptr));
   EXPECT_EQ(122u, plat::GetLastError());
   EXPECT_EQ(0u, plat::FormatMessageA(0, nullptr, 2, 0, buffer, sizeof(buffer), nullptr));
   EXPECT_EQ(87u, plat::GetLastError());

@@ -4,11 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "plat/error.h"
+#include "plat/handle.h"
+#include "plat/stream.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -128,6 +135,283 @@ TEST_F(FileTest, GetCurrentDirectoryFailsWhenTheDirectoryWasRemoved) {
   EXPECT_EQ(plat::GetCurrentDirectoryA(sizeof buffer, buffer), 0u);
   EXPECT_EQ(plat::GetLastError(), 2u);
   EXPECT_STREQ(buffer, "untouched");
+}
+
+// Sets the access (`which` "a") or modification ("m") time of a host file to Unix time `seconds`.
+void SetFileTimeOf(const std::string& path, const char* which, const char* seconds) {
+  std::string command = std::string("touch -") + which + " -d @" + seconds + " '" + path + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+uint64_t TicksOf(const plat::FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+size_t OpenDescriptorCount() {
+  auto entries = fs::directory_iterator("/proc/self/fd");
+  return static_cast<size_t>(std::distance(fs::begin(entries), fs::end(entries)));
+}
+
+TEST_F(FileTest, DeleteFileRemovesFilesOnlyAndKeepsReadOnlyOnes) {
+  fs::create_symlink(m_dir / "Dir/ReadOnly.txt", m_dir / "Dir/Link.txt");
+  struct Case {
+    const char* path;
+    plat::BOOL result;
+    plat::DWORD error;
+  } cases[] = {
+      {"\\DIR\\plain.TXT", plat::TRUE, 0},     {"\\Dir\\Plain.txt", plat::FALSE, 2},
+      {"\\NoDir\\Plain.txt", plat::FALSE, 3},  {"\\Dir", plat::FALSE, 5},
+      {"\\Dir\\ReadOnly.txt", plat::FALSE, 5}, {"\\Dir\\link.txt", plat::TRUE, 0},
+  };
+  for (const Case& c : cases) {
+    plat::SetLastError(0);
+    EXPECT_EQ(plat::DeleteFileA(Windows(c.path).c_str()), c.result) << c.path;
+    EXPECT_EQ(plat::GetLastError(), c.error) << c.path;
+  }
+  EXPECT_FALSE(fs::exists(m_dir / "Dir/Plain.txt"));
+  EXPECT_FALSE(fs::is_symlink(m_dir / "Dir/Link.txt"));
+  EXPECT_EQ(testsupport::ReadFile(m_dir / "Dir/ReadOnly.txt"), "read only");
+  EXPECT_TRUE(fs::is_directory(m_dir / "Dir"));
+}
+
+TEST_F(FileTest, DeleteFileRefusesAFileThatAStreamOrAReadOpenHolds) {
+  const std::string path = Windows("\\Dir\\Plain.txt");
+  for (const char* mode : {"r", "a", "wb"}) {
+    FILE* stream = plat::OpenFileStream(path.c_str(), mode);
+    ASSERT_NE(stream, nullptr) << mode;
+    plat::SetLastError(0);
+    EXPECT_EQ(plat::DeleteFileA(path.c_str()), plat::FALSE) << mode;
+    EXPECT_EQ(plat::GetLastError(), 32u) << mode;
+    std::fclose(stream);
+    EXPECT_TRUE(fs::exists(m_dir / "Dir/Plain.txt")) << mode;
+  }
+  plat::HANDLE shared =
+      plat::CreateFileA(path.c_str(), plat::GENERIC_READ, plat::FILE_SHARE_READ | plat::FILE_SHARE_WRITE,
+                        nullptr, plat::OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(shared, plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(plat::DeleteFileA(path.c_str()), plat::FALSE);
+  EXPECT_EQ(plat::GetLastError(), 32u);
+  plat::CloseHandle(shared);
+
+  plat::HANDLE attributes = plat::CreateFileA(path.c_str(), 0, 0, nullptr, plat::OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(attributes, plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(plat::DeleteFileA(path.c_str()), plat::TRUE);
+  EXPECT_FALSE(fs::exists(m_dir / "Dir/Plain.txt"));
+  plat::CloseHandle(attributes);
+}
+
+// The names a search finds, in the order it gives them; the search is closed.
+std::vector<std::string> FoundNames(const std::string& pattern) {
+  std::vector<std::string> names;
+  plat::WIN32_FIND_DATAA data;
+  plat::HANDLE search = plat::FindFirstFileA(pattern.c_str(), &data);
+  if (search == plat::INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(data.cFileName);
+  } while (plat::FindNextFileA(search, &data));
+  EXPECT_EQ(plat::GetLastError(), 18u) << pattern;
+  EXPECT_EQ(plat::FindClose(search), plat::TRUE) << pattern;
+  return names;
+}
+
+class FindFileTest : public FileTest {
+ protected:
+  void SetUp() override {
+    fs::create_directories(m_dir / "Logs/VELCORAX.LOG");
+    for (const char* name : {"VELCORA0.LOG", "velcora1.log", "Velcora10.Log", "VELCORA2.LOG", "VELCORA.INI",
+                             "VELCORA", "other.log"})
+      WriteFile(m_dir / ("Logs/" + std::string(name)), "12345");
+  }
+};
+
+TEST_F(FindFileTest, FindsTheMatchingNamesWithoutRegardToCaseInUpperCaseOrder) {
+  using Names = std::vector<std::string>;
+  struct Case {
+    const char* pattern;
+    Names names;
+  } cases[] = {
+      {"VELCORA*.LOG", {"VELCORA0.LOG", "velcora1.log", "Velcora10.Log", "VELCORA2.LOG", "VELCORAX.LOG"}},
+      {"*.log",
+       {"other.log", "VELCORA0.LOG", "velcora1.log", "Velcora10.Log", "VELCORA2.LOG", "VELCORAX.LOG"}},
+      {"velcora?.log", {"VELCORA0.LOG", "velcora1.log", "VELCORA2.LOG", "VELCORAX.LOG"}},
+      {"*",
+       {"other.log", "VELCORA", "VELCORA.INI", "VELCORA0.LOG", "velcora1.log", "Velcora10.Log",
+        "VELCORA2.LOG", "VELCORAX.LOG"}},
+      {"*.*",
+       {"other.log", "VELCORA", "VELCORA.INI", "VELCORA0.LOG", "velcora1.log", "Velcora10.Log",
+        "VELCORA2.LOG", "VELCORAX.LOG"}},
+      {"VELCORA.*", {"VELCORA", "VELCORA.INI"}},
+      {"v*1*", {"velcora1.log", "Velcora10.Log"}},
+      {"*a", {"VELCORA"}},
+      {"velcora10.LOG", {"Velcora10.Log"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FoundNames(Windows("\\LOGS\\") + c.pattern), c.names) << c.pattern;
+
+  CurrentDirectoryGuard guard;
+  fs::current_path(m_dir.path());
+  EXPECT_EQ(FoundNames("logs\\*.ini"), Names{"VELCORA.INI"});
+}
+
+TEST_F(FindFileTest, GivesTheAttributesSizeAndTimesOfEachEntry) {
+  SetFileTimeOf(m_dir / "Logs/VELCORA0.LOG", "a", "1600000000.25");
+  SetFileTimeOf(m_dir / "Logs/VELCORA0.LOG", "m", "1500000000.5");
+  plat::WIN32_FIND_DATAA data;
+  std::memset(&data, 0x5A, sizeof data);
+  plat::HANDLE search = plat::FindFirstFileA(Windows("\\Logs\\VELCORA?.LOG").c_str(), &data);
+  ASSERT_NE(search, plat::INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(data.cFileName, "VELCORA0.LOG");
+  EXPECT_STREQ(data.cAlternateFileName, "");
+  EXPECT_EQ(data.dwFileAttributes, 0x80u);
+  EXPECT_EQ(data.nFileSizeHigh, 0u);
+  EXPECT_EQ(data.nFileSizeLow, 5u);
+  EXPECT_EQ(TicksOf(data.ftLastAccessTime), 132444736002500000u);
+  EXPECT_EQ(TicksOf(data.ftLastWriteTime), 131444736005000000u);
+
+  ASSERT_EQ(plat::FindNextFileA(search, &data), plat::TRUE);
+  ASSERT_EQ(plat::FindNextFileA(search, &data), plat::TRUE);
+  ASSERT_EQ(plat::FindNextFileA(search, &data), plat::TRUE);
+  EXPECT_STREQ(data.cFileName, "VELCORAX.LOG");
+  EXPECT_EQ(data.dwFileAttributes, 0x10u);
+  EXPECT_EQ(plat::FindClose(search), plat::TRUE);
+}
+
+TEST_F(FindFileTest, FailsForNoMatchAMissingDirectoryAndHandlesThatAreNoSearch) {
+  struct Case {
+    std::string pattern;
+    plat::DWORD error;
+  } cases[] = {
+      {Windows("\\Logs\\*.TXT"), 2},
+      {Windows("\\Logs\\"), 2},
+      {Windows("\\NoDir\\*.LOG"), 3},
+      {Windows("\\Logs\\other.log\\*"), 3},
+  };
+  for (const Case& c : cases) {
+    plat::WIN32_FIND_DATAA data;
+    plat::SetLastError(0);
+    EXPECT_EQ(plat::FindFirstFileA(c.pattern.c_str(), &data), plat::INVALID_HANDLE_VALUE) << c.pattern;
+    EXPECT_EQ(plat::GetLastError(), c.error) << c.pattern;
+  }
+
+  plat::WIN32_FIND_DATAA data;
+  plat::HANDLE search = plat::FindFirstFileA(Windows("\\Logs\\*.INI").c_str(), &data);
+  ASSERT_NE(search, plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(plat::FindNextFileA(search, &data), plat::FALSE);
+  EXPECT_EQ(plat::GetLastError(), 18u);
+  EXPECT_EQ(plat::FindClose(search), plat::TRUE);
+  EXPECT_EQ(plat::FindNextFileA(search, &data), plat::FALSE);
+  EXPECT_EQ(plat::GetLastError(), 6u);
+  EXPECT_EQ(plat::FindClose(search), plat::FALSE);
+  EXPECT_EQ(plat::GetLastError(), 6u);
+
+  plat::HANDLE file =
+      plat::CreateFileA(Windows("\\Logs\\VELCORA").c_str(), 0, 0, nullptr, plat::OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(plat::FindClose(file), plat::FALSE);
+  EXPECT_EQ(plat::GetLastError(), 6u);
+  EXPECT_EQ(plat::CloseHandle(file), plat::TRUE);
+}
+
+TEST_F(FileTest, GetFileTimeGivesTheTimesOfAnOpenFile) {
+  SetFileTimeOf(m_dir / "Dir/ReadOnly.txt", "a", "1600000000.25");
+  SetFileTimeOf(m_dir / "Dir/ReadOnly.txt", "m", "1500000000.5");
+  const uint64_t now =
+      116444736000000000u + static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                      std::chrono::system_clock::now().time_since_epoch())
+                                                      .count()) *
+                                10;
+  for (plat::DWORD access : {0u, plat::GENERIC_READ}) {
+    plat::HANDLE file = plat::CreateFileA(Windows("\\dir\\READONLY.TXT").c_str(), access, 0, nullptr,
+                                          plat::OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, plat::INVALID_HANDLE_VALUE) << access;
+    plat::FILETIME creation = {}, lastAccess = {}, lastWrite = {};
+    ASSERT_EQ(plat::GetFileTime(file, &creation, &lastAccess, &lastWrite), plat::TRUE) << access;
+    EXPECT_EQ(TicksOf(lastAccess), 132444736002500000u) << access;
+    EXPECT_EQ(TicksOf(lastWrite), 131444736005000000u) << access;
+    // The birth time (the file was made moments ago) where the file system keeps one, else the last write.
+    const uint64_t created = TicksOf(creation);
+    const uint64_t minute = 600000000;
+    EXPECT_TRUE(created == TicksOf(lastWrite) || (created > now - minute && created < now + minute))
+        << created;
+    plat::FILETIME onlyAccess = {};
+    EXPECT_EQ(plat::GetFileTime(file, nullptr, &onlyAccess, nullptr), plat::TRUE);
+    EXPECT_EQ(TicksOf(onlyAccess), 132444736002500000u);
+    EXPECT_EQ(plat::CloseHandle(file), plat::TRUE);
+    EXPECT_EQ(plat::GetFileTime(file, &creation, &lastAccess, &lastWrite), plat::FALSE);
+    EXPECT_EQ(plat::GetLastError(), 6u);
+  }
+}
+
+TEST_F(FileTest, CreateFileOpensExistingFilesForAttributesOrReadingOnly) {
+  struct Case {
+    std::string path;
+    plat::DWORD access;
+    plat::DWORD disposition;
+    plat::DWORD error;
+  } cases[] = {
+      {Windows("\\Dir\\Missing.txt"), 0, plat::OPEN_EXISTING, 2},
+      {Windows("\\NoDir\\Missing.txt"), plat::GENERIC_READ, plat::OPEN_EXISTING, 3},
+      {Windows("\\Dir"), 0, plat::OPEN_EXISTING, 5},
+      {"", 0, plat::OPEN_EXISTING, 3},
+      {Windows("\\Dir\\Plain.txt"), 0, 2, 87},
+      {Windows("\\Dir\\Plain.txt"), 0x40000000, plat::OPEN_EXISTING, 87},
+  };
+  for (const Case& c : cases) {
+    plat::SetLastError(0);
+    EXPECT_EQ(plat::CreateFileA(c.path.c_str(), c.access, 0, nullptr, c.disposition, 0, nullptr),
+              plat::INVALID_HANDLE_VALUE)
+        << c.path;
+    EXPECT_EQ(plat::GetLastError(), c.error) << c.path;
+  }
+  EXPECT_EQ(testsupport::ReadFile(m_dir / "Dir/Plain.txt"), "plain");
+}
+
+TEST_F(FileTest, ClosingAFileHandleClosesItsDescriptor) {
+  for (plat::DWORD access : {0u, plat::GENERIC_READ}) {
+    const size_t before = OpenDescriptorCount();
+    plat::HANDLE file = plat::CreateFileA(Windows("\\Dir\\Plain.txt").c_str(), access, 0, nullptr,
+                                          plat::OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, plat::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenDescriptorCount(), before + 1) << access;
+    EXPECT_EQ(plat::CloseHandle(file), plat::TRUE);
+    EXPECT_EQ(OpenDescriptorCount(), before) << access;
+    EXPECT_EQ(plat::CloseHandle(file), plat::FALSE);
+    EXPECT_EQ(plat::GetLastError(), 6u);
+  }
+}
+
+TEST_F(FileTest, AnUnsharedReadOpenKeepsOthersOutUntilItIsClosed) {
+  const std::string path = Windows("\\Dir\\Plain.txt");
+  auto open = [&](plat::DWORD access, plat::DWORD share) {
+    return plat::CreateFileA(path.c_str(), access, share, nullptr, plat::OPEN_EXISTING, 0, nullptr);
+  };
+  FILE* stream = plat::OpenFileStream(path.c_str(), "a");
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(open(plat::GENERIC_READ, 0), plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(plat::GetLastError(), 32u);
+  for (plat::DWORD share : {0u, plat::FILE_SHARE_READ | plat::FILE_SHARE_WRITE}) {
+    plat::HANDLE file = open(share == 0 ? 0 : plat::GENERIC_READ, share);
+    EXPECT_NE(file, plat::INVALID_HANDLE_VALUE) << share;
+    plat::CloseHandle(file);
+  }
+  std::fclose(stream);
+
+  plat::HANDLE exclusive = open(plat::GENERIC_READ, 0);
+  ASSERT_NE(exclusive, plat::INVALID_HANDLE_VALUE);
+  errno = 0;
+  EXPECT_EQ(plat::OpenFileStream(path.c_str(), "r"), nullptr);
+  EXPECT_EQ(errno, EACCES);
+  EXPECT_EQ(plat::OpenFileStream(path.c_str(), "w"), nullptr);
+  EXPECT_EQ(testsupport::ReadFile(m_dir / "Dir/Plain.txt"), "plain") << "a refused open truncates nothing";
+  EXPECT_EQ(open(plat::GENERIC_READ, plat::FILE_SHARE_READ), plat::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(plat::GetLastError(), 32u);
+  plat::HANDLE attributes = open(0, 0);
+  EXPECT_NE(attributes, plat::INVALID_HANDLE_VALUE);
+  plat::CloseHandle(attributes);
+  plat::CloseHandle(exclusive);
+
+  stream = plat::OpenFileStream(path.c_str(), "r");
+  EXPECT_NE(stream, nullptr);
+  if (stream != nullptr) std::fclose(stream);
 }
 
 }  // namespace

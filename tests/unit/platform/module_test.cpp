@@ -1,13 +1,14 @@
 // Tests of loading libraries by Windows name and of the program's own file name.
+#include "plat/module.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "plat/error.h"
 #include "plat/machine.h"
-#include "plat/module.h"
 #include "plat/path.h"
 #include "support/temp_dir.h"
 

@@ -1,14 +1,15 @@
 // Tests of process start, exit codes, show state hand-over and the priority class.
-#include <filesystem>
-#include <string>
+#include "plat/process.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
 
 #include "plat/error.h"
 #include "plat/handle.h"
 #include "plat/machine.h"
 #include "plat/path.h"
-#include "plat/process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -80,7 +81,8 @@ TEST(CreateProcess, HandsOnTheShowStateOnlyWhenAskedTo) {
 }
 
 TEST(Priority, IsRecordedForTheOwnProcess) {
-  plat::HANDLE own = plat::OpenProcess(plat::PROCESS_SET_INFORMATION, plat::FALSE, plat::GetCurrentProcessId());
+  plat::HANDLE own =
+      plat::OpenProcess(plat::PROCESS_SET_INFORMATION, plat::FALSE, plat::GetCurrentProcessId());
   ASSERT_NE(nullptr, own);
   EXPECT_EQ(0x20u, plat::GetPriorityClass(own));
   EXPECT_TRUE(plat::SetPriorityClass(own, 0x100));

@@ -1,2 +1,148 @@
-// A service program on the layer for the service manager tests.
-int main() { return 0; }
+// A service program on the layer for the service manager tests: `test_service <name> [mode]`.
+//
+// Without a mode it reports START_PENDING then RUNNING, accepting stop, pause/continue and shutdown,
+// and follows each control the way a well-behaved service does. The modes change one thing each:
+//   never-stops    stop gives STOP_PENDING but never STOPPED; the process ends 20 s (scaled) later
+//                  without a report
+//   dies           the process exits with code 3 right after RUNNING, without a report
+//   no-dispatcher  never calls StartServiceCtrlDispatcherA; sleeps 60 s (scaled)
+//   stop-only      accepts stop only
+//   slow-start     stays START_PENDING for 20 s (scaled) before RUNNING
+//   hangs          the handler takes 45 s (scaled) over an interrogate
+// The service main function writes <machine>/test_service-<name>.txt: "show <show state>", then its
+// arguments, one a line.
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+
+#include "plat/error.h"
+#include "plat/machine.h"
+#include "plat/service.h"
+#include "plat/time.h"
+#include "plat/winmain.h"
+
+namespace {
+
+using plat::DWORD;
+
+std::string g_mode;
+
+struct Service {
+  std::mutex mutex;
+  std::condition_variable changed;
+  plat::SERVICE_STATUS_HANDLE handle = nullptr;
+  plat::SERVICE_STATUS status = {plat::SERVICE_WIN32_OWN_PROCESS, plat::SERVICE_START_PENDING, 0, 0, 0, 0, 0};
+  bool isStopRequested = false;
+  bool hasMainReturned = false;
+};
+
+Service g_service;
+
+bool IsPending(DWORD state) {
+  return state == plat::SERVICE_START_PENDING || state == plat::SERVICE_STOP_PENDING ||
+         state == plat::SERVICE_CONTINUE_PENDING || state == plat::SERVICE_PAUSE_PENDING;
+}
+
+// Called with the service's lock held, so that no two reports mix.
+void Report(DWORD state) {
+  plat::SERVICE_STATUS& status = g_service.status;
+  status.dwCurrentState = state;
+  status.dwCheckPoint = IsPending(state) ? 1 : 0;
+  status.dwWaitHint = IsPending(state) ? 3000 : 0;
+  plat::SetServiceStatus(g_service.handle, &status);
+}
+
+DWORD Handler(DWORD control, DWORD, plat::LPVOID, plat::LPVOID context) {
+  Service& service = *static_cast<Service*>(context);
+  std::unique_lock<std::mutex> lock(service.mutex);
+  switch (control) {
+    case plat::SERVICE_CONTROL_STOP:
+      Report(plat::SERVICE_STOP_PENDING);
+      service.isStopRequested = true;
+      service.changed.notify_all();
+      break;
+    case plat::SERVICE_CONTROL_PAUSE:
+      Report(plat::SERVICE_PAUSE_PENDING);
+      Report(plat::SERVICE_PAUSED);
+      break;
+    case plat::SERVICE_CONTROL_CONTINUE:
+      Report(plat::SERVICE_CONTINUE_PENDING);
+      Report(plat::SERVICE_RUNNING);
+      break;
+    case plat::SERVICE_CONTROL_SHUTDOWN:
+      Report(plat::SERVICE_STOPPED);
+      service.isStopRequested = true;
+      service.changed.notify_all();
+      break;
+    default:  // interrogate and the service's own controls: the current record again
+      if (control == plat::SERVICE_CONTROL_INTERROGATE && g_mode == "hangs") {
+        lock.unlock();
+        plat::Sleep(45000);
+        lock.lock();
+      }
+      Report(service.status.dwCurrentState);
+      break;
+  }
+  return plat::ERROR_SUCCESS;
+}
+
+void WriteStartRecord(DWORD argc, plat::LPSTR* argv) {
+  std::ofstream out(plat::MachineDirectory() + "/test_service-" + argv[0] + ".txt");
+  out << "show " << plat::ShowStateFromEnvironment() << '\n';
+  for (DWORD i = 0; i < argc; ++i) out << argv[i] << '\n';
+}
+
+void ServiceMain(DWORD argc, plat::LPSTR* argv) {
+  WriteStartRecord(argc, argv);
+  plat::SERVICE_STATUS_HANDLE handle = plat::RegisterServiceCtrlHandlerExA(argv[0], Handler, &g_service);
+  if (handle == nullptr) return;
+  std::unique_lock<std::mutex> lock(g_service.mutex);
+  g_service.handle = handle;
+  g_service.status.dwControlsAccepted =
+      g_mode == "stop-only"
+          ? plat::SERVICE_ACCEPT_STOP
+          : plat::SERVICE_ACCEPT_STOP | plat::SERVICE_ACCEPT_PAUSE_CONTINUE | plat::SERVICE_ACCEPT_SHUTDOWN;
+  Report(plat::SERVICE_START_PENDING);
+  if (g_mode == "slow-start") {
+    lock.unlock();
+    plat::Sleep(20000);
+    lock.lock();
+  }
+  Report(plat::SERVICE_RUNNING);
+  if (g_mode == "dies") std::_Exit(3);
+  g_service.changed.wait(lock, [] { return g_service.isStopRequested; });
+  if (g_mode == "never-stops") {
+    lock.unlock();
+    plat::Sleep(20000);
+    std::_Exit(0);
+  }
+  if (g_service.status.dwCurrentState != plat::SERVICE_STOPPED) Report(plat::SERVICE_STOPPED);
+  g_service.hasMainReturned = true;
+  g_service.changed.notify_all();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: test_service <name> [mode]\n");
+    return 2;
+  }
+  g_mode = argc > 2 ? argv[2] : "";
+  if (g_mode == "no-dispatcher") {
+    plat::Sleep(60000);
+    return 0;
+  }
+  plat::SERVICE_TABLE_ENTRYA table[] = {{argv[1], ServiceMain}, {nullptr, nullptr}};
+  if (!plat::StartServiceCtrlDispatcherA(table)) {
+    std::printf("StartServiceCtrlDispatcherA failed with error %u\n", plat::GetLastError());
+    return 1;
+  }
+  // The dispatcher returns on the STOPPED report; the service main function ends just after it.
+  std::unique_lock<std::mutex> lock(g_service.mutex);
+  g_service.changed.wait(lock, [] { return g_service.hasMainReturned; });
+  return 0;
+}

@@ -1,11 +1,15 @@
 // Tests of the start-up shim: command text, show state and exit code of the program's WinMain.
+#include "plat/handle.h"
+#include "plat/path.h"
+#include "plat/process.h"
+#include "plat/winmain.h"
+
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "plat/winmain.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -60,6 +64,39 @@ TEST(StartUpShim, CallsWinMainAndExitsWithItsResult) {
   command = std::string("env -u VELCORA_SHOW_STATE '") + WINMAIN_PROBE + "' > '" + output + "'";
   std::system(command.c_str());
   EXPECT_EQ("instance=1 previous=0 show=10 text=[]\n", testsupport::ReadFile(output));
+}
+
+TEST(StartUpShim, GetsTheCommandTextAsTheLayersStarterWroteIt) {
+  testsupport::TempDir dir;
+  std::string output = dir / "out.txt";
+  setenv("WINMAIN_PROBE_OUT", output.c_str(), 1);
+  // Windows' own splitting would read the last backslash as escaping the quote; the program must see
+  // the text as written.
+  std::string commandLine =
+      "\"" + plat::ToWindowsPath(WINMAIN_PROBE) + "\"  -D -cwd \"D:\\tel\\\" -l \"a b.xml\"";
+  plat::STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  plat::PROCESS_INFORMATION started = {};
+  ASSERT_TRUE(plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr,
+                                   nullptr, &startup, &started));
+  EXPECT_EQ(0u, plat::WaitForSingleObject(started.hProcess, 10000));
+  plat::DWORD code = 0;
+  plat::GetExitCodeProcess(started.hProcess, &code);
+  EXPECT_EQ(7u, code);
+  plat::CloseHandle(started.hProcess);
+  plat::CloseHandle(started.hThread);
+  unsetenv("WINMAIN_PROBE_OUT");
+  EXPECT_EQ("instance=1 previous=0 show=10 text=[-D -cwd \"D:\\tel\\\" -l \"a b.xml\"]\n",
+            testsupport::ReadFile(output));
+}
+
+TEST(StartUpShim, IgnoresAnInheritedCommandLineThatIsNotItsOwn) {
+  testsupport::TempDir dir;
+  std::string output = dir / "out.txt";
+  std::string command = std::string("VELCORA_COMMAND_LINE='other.exe -x \"y\"' '") + WINMAIN_PROBE +
+                        "' -D > '" + output + "'";
+  std::system(command.c_str());
+  EXPECT_EQ("instance=1 previous=0 show=10 text=[-D]\n", testsupport::ReadFile(output));
 }
 
 }  // namespace

@@ -1,0 +1,91 @@
+// Whole-file reads and crash-safe replacement.
+#include "host_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+
+namespace plat::detail {
+
+FileDescriptor::~FileDescriptor() {
+  if (m_fd >= 0) close(m_fd);
+}
+
+bool FileDescriptor::Close() {
+  int fd = m_fd;
+  m_fd = -1;
+  return close(fd) == 0;
+}
+
+int ReadHostFile(const std::string& path, std::string& content) {
+  FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return errno;
+  char chunk[16384];
+  while (true) {
+    ssize_t got = read(file.get(), chunk, sizeof(chunk));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) return 0;
+    content.append(chunk, static_cast<size_t>(got));
+  }
+}
+
+bool WriteAll(int fd, const std::string& content) {
+  size_t done = 0;
+  while (done < content.size()) {
+    ssize_t wrote = write(fd, content.data() + done, content.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return false;
+    done += static_cast<size_t>(wrote);
+  }
+  return true;
+}
+
+int ReplaceHostFile(const std::string& path, const std::string& content) {
+  std::string target = path;
+  struct stat info;
+  bool exists = stat(path.c_str(), &info) == 0;
+  if (char* real = exists ? realpath(path.c_str(), nullptr) : nullptr) {
+    target = real;
+    std::free(real);
+  }
+  size_t slash = target.rfind('/');
+  std::string directory = slash == std::string::npos ? "." : target.substr(0, slash);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+
+  // A name of its own per writer, so writers of different processes never share a temporary file and
+  // one left by a crashed writer is never in the way.
+  static std::atomic<unsigned> s_serial{0};
+  std::string temporary;
+  int fd = -1;
+  do {
+    temporary = directory + "/." + name + "." + std::to_string(getpid()) + "." + std::to_string(++s_serial) +
+                ".tmp";
+    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EEXIST);
+  if (fd < 0) return errno;
+  FileDescriptor file(fd);
+  bool written =
+      WriteAll(file.get(), content) && (!exists || fchmod(file.get(), info.st_mode & 07777) == 0) &&
+      fsync(file.get()) == 0;
+  written = file.Close() && written;
+  if (!written) {
+    unlink(temporary.c_str());
+    return EIO;
+  }
+  if (rename(temporary.c_str(), target.c_str()) != 0) {
+    int error = errno;
+    unlink(temporary.c_str());
+    return error;
+  }
+  // The rename itself reaches the disk with the directory.
+  FileDescriptor folder(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0) fsync(folder.get());
+  return 0;
+}
+
+}  // namespace plat::detail
