@@ -72,3 +72,6 @@ class CLoggingFile {
 void ShowNewestLogFile(plat::HWND owner, const char* logFilePath);
 
 }  // namespace TOOLFUNC_debug
+
+// The service program's log file, built before its main function runs.
+extern TOOLFUNC_debug::CLoggingFile g_LoggingFile;

@@ -1,4 +1,4 @@
-// The removal tool's prefix of its debugger messages.
+// What of the tool library only the removal tool has: its debugger prefix.
 #include "tool_debug.h"
 
 namespace TOOLFUNC_debug {
