@@ -1,10 +1,20 @@
-// Window tools of the programs: the settings applet is found by the tag in its user data.
+// Window tools of the programs: the notification menu at the cursor, and the settings applet found by
+// the tag in its user data.
+#include "plat/shell.h"
 #include "plat/time.h"
 #include "plat/window.h"
 #include "plat/winmain.h"
 #include "tool_window.h"
 
 namespace TOOLFUNC_window {
+
+plat::BOOL TrackPopupMenuAtCursor(plat::HWND window, plat::HMENU menu) {
+  plat::POINT cursor = {0, 0};
+  plat::GetCursorPos(&cursor);
+  // Without the foreground the menu would not close when the user clicks elsewhere.
+  plat::SetForegroundWindow(window);
+  return plat::TrackPopupMenuEx(menu, plat::TPM_RIGHTBUTTON, cursor.x + 10, cursor.y, window, nullptr);
+}
 
 plat::HWND FindWindowByUserData(plat::HWND root, plat::DWORD value) {
   // Compared as 32-bit values, so a tag with the top bit set matches whatever the width of the data.

@@ -93,6 +93,12 @@ int CServiceWindow::GetPosFromDrvBaseCall(plat::DWORD DrvBaseCall) {
   return FindUsed([DrvBaseCall](const CallRecord& call) { return call.DrvBaseCall == DrvBaseCall; });
 }
 
+void CServiceWindow::ClearCallsOfLine(const CLineObject* line) {
+  TableLock lock;
+  for (int position = 0; position < kCallTableSize; ++position)
+    if (CallTable[position].DrvBaseCall != 0 && CallTable[position].pLine == line) Clear(position);
+}
+
 plat::DWORD CServiceWindow::IncrementTapiCall() {
   LogMessage(5, "CServiceWindow::IncrementTapiCall");
   TableLock lock;

@@ -24,6 +24,8 @@ class CServiceWindow {
   // The current client number for a call the provider announces; the next one is never 0 nor a number
   // a call in the table still has.
   static plat::DWORD IncrementDrvCall();
+  // Clears the entries of the calls on `line`: a closed or removed line keeps no calls.
+  static void ClearCallsOfLine(const CLineObject* line);
 
   static CallRecord CallTable[kCallTableSize];
   static plat::DWORD m_dwNextTapiCall;

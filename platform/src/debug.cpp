@@ -12,15 +12,19 @@ namespace {
 constexpr size_t kDebugOutputKept = 1000;
 
 std::mutex g_mutex;
-std::deque<std::string> g_debugOutput;
+// Built on first use: the programs call the layer from their static constructors too.
+std::deque<std::string>& DebugOutput() {
+  static std::deque<std::string> value;
+  return value;
+}
 std::vector<MessageBoxRecord> g_messageBoxes;
 
 }  // namespace
 
 void OutputDebugStringA(LPCSTR text) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_debugOutput.emplace_back(text ? text : "");
-  if (g_debugOutput.size() > kDebugOutputKept) g_debugOutput.pop_front();
+  DebugOutput().emplace_back(text ? text : "");
+  if (DebugOutput().size() > kDebugOutputKept) DebugOutput().pop_front();
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
@@ -34,8 +38,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 
 std::vector<std::string> TakeDebugOutput() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  std::vector<std::string> taken(g_debugOutput.begin(), g_debugOutput.end());
-  g_debugOutput.clear();
+  std::vector<std::string> taken(DebugOutput().begin(), DebugOutput().end());
+  DebugOutput().clear();
   return taken;
 }
 

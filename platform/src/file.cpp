@@ -215,6 +215,19 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   return CopyPathResult(ToWindowsPath(current), buffer, size);
 }
 
+BOOL CreateDirectoryA(LPCSTR path, LPVOID) {
+  std::string hostPath = ToHostPath(path);
+  if (!hostPath.empty() && mkdir(hostPath.c_str(), 0777) == 0) return TRUE;
+  int error = hostPath.empty() ? ENOENT : errno;
+  if (error == EEXIST)
+    SetLastError(ERROR_ALREADY_EXISTS);
+  else if (error == EACCES || error == EPERM || error == EROFS)
+    SetLastError(ERROR_ACCESS_DENIED);
+  else
+    SetLastError(ERROR_PATH_NOT_FOUND);
+  return FALSE;
+}
+
 BOOL DeleteFileA(LPCSTR path) {
   std::string hostPath = ToHostPath(path);
   struct stat info;

@@ -44,7 +44,11 @@ class ProcessObject : public detail::Waitable {
 
 // The priority class each process was given here, by process id.
 std::mutex g_priorityMutex;
-std::map<DWORD, DWORD> g_priorityClasses;
+// Built on first use: the programs call the layer from their static constructors too.
+std::map<DWORD, DWORD>& PriorityClasses() {
+  static std::map<DWORD, DWORD> value;
+  return value;
+}
 
 class ProcessReference : public detail::KernelObject {
  public:
@@ -238,7 +242,7 @@ BOOL SetPriorityClass(HANDLE process, DWORD priorityClass) {
     return FALSE;
   }
   std::lock_guard<std::mutex> lock(g_priorityMutex);
-  g_priorityClasses[pid] = priorityClass;
+  PriorityClasses()[pid] = priorityClass;
   return TRUE;
 }
 
@@ -249,8 +253,8 @@ DWORD GetPriorityClass(HANDLE process) {
     return 0;
   }
   std::lock_guard<std::mutex> lock(g_priorityMutex);
-  auto found = g_priorityClasses.find(pid);
-  return found == g_priorityClasses.end() ? NORMAL_PRIORITY_CLASS : found->second;
+  auto found = PriorityClasses().find(pid);
+  return found == PriorityClasses().end() ? NORMAL_PRIORITY_CLASS : found->second;
 }
 
 }  // namespace plat

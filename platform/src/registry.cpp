@@ -44,9 +44,17 @@ struct OpenKey {
 // One lock over handles, protection and store operations keeps a call whole against other threads;
 // the store's file lock does the same against other processes.
 std::mutex g_mutex;
-std::map<uintptr_t, OpenKey> g_openKeys;
+// Built on first use: the programs call the layer from their static constructors too.
+std::map<uintptr_t, OpenKey>& OpenKeys() {
+  static std::map<uintptr_t, OpenKey> value;
+  return value;
+}
 uintptr_t g_lastHandle = 0x1000;
-std::set<std::pair<RegistryRoot, std::vector<std::string>>> g_protectedKeys;
+// Built on first use: the programs call the layer from their static constructors too.
+std::set<std::pair<RegistryRoot, std::vector<std::string>>>& ProtectedKeys() {
+  static std::set<std::pair<RegistryRoot, std::vector<std::string>>> value;
+  return value;
+}
 
 std::optional<RegistryRoot> PredefinedRoot(HKEY key) {
   if (key == HKEY_CLASSES_ROOT) return RegistryRoot::ClassesRoot;
@@ -59,15 +67,15 @@ std::optional<RegistryRoot> PredefinedRoot(HKEY key) {
 // The caller holds g_mutex. A predefined root is always open with every right.
 std::optional<OpenKey> Resolve(HKEY key) {
   if (std::optional<RegistryRoot> root = PredefinedRoot(key)) return OpenKey{*root, {}, 0, KEY_ALL_ACCESS};
-  auto found = g_openKeys.find(reinterpret_cast<uintptr_t>(key));
-  if (found == g_openKeys.end()) return std::nullopt;
+  auto found = OpenKeys().find(reinterpret_cast<uintptr_t>(key));
+  if (found == OpenKeys().end()) return std::nullopt;
   return found->second;
 }
 
 // The caller holds g_mutex.
 HKEY AddOpenKey(OpenKey key) {
   g_lastHandle += 4;
-  g_openKeys.emplace(g_lastHandle, std::move(key));
+  OpenKeys().emplace(g_lastHandle, std::move(key));
   return reinterpret_cast<HKEY>(g_lastHandle);
 }
 
@@ -97,7 +105,7 @@ std::vector<std::string> Below(const OpenKey& base, const std::vector<std::strin
 bool IsProtected(RegistryRoot root, const std::vector<std::string>& path) {
   for (size_t length = 0; length <= path.size(); ++length) {
     std::vector<std::string> prefix(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(length));
-    if (g_protectedKeys.count({root, prefix}) != 0) return true;
+    if (ProtectedKeys().count({root, prefix}) != 0) return true;
   }
   return false;
 }
@@ -315,7 +323,7 @@ LONG RegFlushKey(HKEY key) {
 LONG RegCloseKey(HKEY key) {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (PredefinedRoot(key)) return ERROR_SUCCESS;
-  return g_openKeys.erase(reinterpret_cast<uintptr_t>(key)) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  return OpenKeys().erase(reinterpret_cast<uintptr_t>(key)) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 void SetRegistryKeyProtectedForTesting(HKEY root, LPCSTR subKey, bool isProtected) {
@@ -324,9 +332,9 @@ void SetRegistryKeyProtectedForTesting(HKEY root, LPCSTR subKey, bool isProtecte
   if (!base) return;
   std::pair<RegistryRoot, std::vector<std::string>> entry{base->root, Below(*base, SplitSubKey(subKey))};
   if (isProtected)
-    g_protectedKeys.insert(std::move(entry));
+    ProtectedKeys().insert(std::move(entry));
   else
-    g_protectedKeys.erase(entry);
+    ProtectedKeys().erase(entry);
 }
 
 }  // namespace plat

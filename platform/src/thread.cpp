@@ -4,10 +4,16 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "handle_table.h"
 #include "plat/error.h"
+#include "sleep_point.h"
 
 namespace plat {
 namespace {
@@ -19,15 +25,52 @@ DWORD NewThreadId() { return g_nextThreadId.fetch_add(1); }
 
 class ThreadObject : public detail::Waitable {
  public:
-  // The exit code is stored before the handle is signalled, so a waiter that wakes sees it.
+  // The first ending counts: a thread that returns after TerminateThread ended its object keeps the
+  // terminating code. The exit code is stored before the handle is signalled, so a waiter that wakes
+  // sees it.
   void Finish(DWORD exitCode) {
-    m_exitCode.store(exitCode);
-    Signal();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    FinishLocked(exitCode);
   }
+
+  void Terminate(DWORD exitCode) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (!FinishLocked(exitCode)) return;
+      m_isTerminated = true;
+    }
+    m_terminated.notify_all();
+  }
+
+  // Called on the thread itself.
+  void SleepOrEnd(std::optional<std::chrono::nanoseconds> duration) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    auto terminated = [this] { return m_isTerminated; };
+    if (duration)
+      m_terminated.wait_for(lock, *duration, terminated);
+    else
+      m_terminated.wait(lock, terminated);
+    if (!m_isTerminated) return;
+    lock.unlock();
+    ExitThread(ExitCode());
+  }
+
   DWORD ExitCode() const { return m_exitCode.load(); }
 
  private:
+  bool FinishLocked(DWORD exitCode) {
+    if (m_hasEnded) return false;
+    m_hasEnded = true;
+    m_exitCode.store(exitCode);
+    Signal();
+    return true;
+  }
+
   std::atomic<DWORD> m_exitCode{STILL_ACTIVE};
+  std::mutex m_mutex;
+  std::condition_variable m_terminated;
+  bool m_hasEnded = false;
+  bool m_isTerminated = false;
 };
 
 // Lives on the bottom frame of a CreateThread thread. Its destructor runs however the thread ends,
@@ -40,6 +83,7 @@ class ThreadEnd {
   ThreadEnd& operator=(const ThreadEnd&) = delete;
 
   void SetExitCode(DWORD exitCode) { m_exitCode = exitCode; }
+  ThreadObject& Thread() { return *m_thread; }
 
  private:
   std::shared_ptr<ThreadObject> m_thread;
@@ -132,4 +176,31 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
   return TRUE;
 }
 
+BOOL TerminateThread(HANDLE thread, DWORD exitCode) {
+  auto object = std::dynamic_pointer_cast<ThreadObject>(detail::FindHandle(thread));
+  if (!object) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (t_threadEnd != nullptr && &t_threadEnd->Thread() == object.get()) ExitThread(exitCode);
+  object->Terminate(exitCode);
+  return TRUE;
+}
+
+namespace detail {
+
+// Only threads made by CreateThread have a handle that TerminateThread could be given.
+void SleepOrEnd(std::optional<std::chrono::nanoseconds> duration) {
+  if (t_threadEnd != nullptr) {
+    t_threadEnd->Thread().SleepOrEnd(duration);
+    return;
+  }
+  if (duration) {
+    std::this_thread::sleep_for(*duration);
+    return;
+  }
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
+}
+
+}  // namespace detail
 }  // namespace plat

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "sleep_point.h"
+
 namespace plat {
 namespace {
 
@@ -65,17 +67,16 @@ std::chrono::nanoseconds ScaledDuration(DWORD milliseconds) {
   return std::chrono::nanoseconds(std::llround(std::min(nanoseconds, kLongestNanoseconds)));
 }
 
+// A thread that TerminateThread marked ends in here, even when it only gives up its time slice.
 void Sleep(DWORD milliseconds) {
   NotifyObserver(milliseconds);
   if (milliseconds == INFINITE) {
-    for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
-  }
-  const std::chrono::nanoseconds duration = ScaledDuration(milliseconds);
-  if (duration.count() <= 0) {
-    std::this_thread::yield();
+    detail::SleepOrEnd(std::nullopt);
     return;
   }
-  std::this_thread::sleep_for(duration);
+  const std::chrono::nanoseconds duration = ScaledDuration(milliseconds);
+  detail::SleepOrEnd(duration);
+  if (duration.count() <= 0) std::this_thread::yield();
 }
 
 void SetSleepObserver(SleepObserver observer) {

@@ -1,17 +1,28 @@
-// The window tree of the process: each window's children in Z order, topmost first.
+// Window classes, the window tree (each window's children in Z order, topmost first) and the
+// per-thread message queues, all behind one process-wide lock.
 #include "plat/window.h"
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "plat/error.h"
+#include "plat/thread.h"
+#include "plat/time.h"
 #include "plat/winmain.h"
 
 namespace plat {
 namespace {
+
+// The size the record has in a 32-bit program, which the programs write as they would there.
+constexpr UINT kWindowClassSize32 = 48;
 
 struct Window {
   HWND parent = nullptr;
@@ -19,6 +30,16 @@ struct Window {
   LONG_PTR userData = 0;
   bool visible = true;
   bool minimised = false;
+  DWORD ownerThread = 0;
+  WNDPROC procedure = nullptr;
+  ATOM classAtom = 0;  // 0: made without a class
+  std::string title;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  RECT placement = {0, 0, 0, 0};  // relative to the parent's origin
+  HINSTANCE instance = nullptr;
+  HMENU menu = nullptr;
+  bool destroying = false;
 };
 
 class WindowTree {
@@ -27,33 +48,62 @@ class WindowTree {
 
   static HWND Desktop() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10010)); }
 
-  std::mutex mutex;
-
   Window* Find(HWND window) {
     auto found = m_windows.find(window);
     return found == m_windows.end() ? nullptr : &found->second;
   }
 
-  HWND Add(HWND parent, LONG_PTR userData) {
+  HWND Add(HWND parent, Window added) {
     Window* parentWindow = Find(parent);
     if (parentWindow == nullptr) return nullptr;
     // Handles grow by 2 as on Windows and are never reused.
     HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(m_nextHandle += 2));
     parentWindow->children.insert(parentWindow->children.begin(), window);
-    Window& added = m_windows[window];
     added.parent = parent;
-    added.userData = userData;
+    m_windows[window] = std::move(added);
     return window;
   }
 
-  void Remove(HWND window) {
-    Window* removed = Find(window);
-    if (removed == nullptr || window == Desktop()) return;
-    for (HWND child : std::vector<HWND>(removed->children)) Remove(child);
-    std::vector<HWND>& siblings = Find(removed->parent)->children;
+  // Removes `window` and its descendants, adding their handles to `removed`.
+  void Remove(HWND window, std::vector<HWND>& removed) {
+    Window* gone = Find(window);
+    if (gone == nullptr || window == Desktop()) return;
+    for (HWND child : std::vector<HWND>(gone->children)) Remove(child, removed);
+    std::vector<HWND>& siblings = Find(gone->parent)->children;
     siblings.erase(std::find(siblings.begin(), siblings.end(), window));
     if (m_foreground == window) m_foreground = nullptr;
     m_windows.erase(window);
+    removed.push_back(window);
+  }
+
+  // `window` followed by its descendants, each before its children.
+  std::vector<HWND> Subtree(HWND window) {
+    std::vector<HWND> order{window};
+    for (size_t next = 0; next < order.size(); ++next) {
+      const std::vector<HWND>& children = Find(order[next])->children;
+      order.insert(order.begin() + static_cast<std::ptrdiff_t>(next) + 1, children.begin(), children.end());
+    }
+    return order;
+  }
+
+  bool IsSelfOrDescendant(HWND window, HWND ancestor) {
+    for (Window* found = Find(window); found != nullptr; window = found->parent, found = Find(window)) {
+      if (window == ancestor) return true;
+    }
+    return false;
+  }
+
+  std::vector<HWND> OwnedBy(DWORD threadId) const {
+    std::vector<HWND> owned;
+    for (const auto& [handle, window] : m_windows) {
+      if (window.ownerThread == threadId) owned.push_back(handle);
+    }
+    return owned;
+  }
+
+  bool HasWindowOfClass(ATOM classAtom) const {
+    return std::any_of(m_windows.begin(), m_windows.end(),
+                       [classAtom](const auto& entry) { return entry.second.classAtom == classAtom; });
   }
 
   HWND TopLevelOf(HWND window) {
@@ -69,9 +119,51 @@ class WindowTree {
   uintptr_t m_nextHandle = 0x10010;
 };
 
-WindowTree& Tree() {
-  static WindowTree tree;
-  return tree;
+struct WindowClass {
+  ATOM atom;
+  std::string name;
+  WNDPROC procedure;
+};
+
+class ThreadQueue;
+
+// A message another thread waits on until the owner of its window has handled it.
+struct SentMessage {
+  HWND window;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  std::shared_ptr<ThreadQueue> sender;
+  bool answered = false;
+  LRESULT result = 0;
+};
+
+class ThreadQueue {
+ public:
+  explicit ThreadQueue(DWORD threadId) : threadId(threadId) {}
+  const DWORD threadId;
+  std::deque<MSG> posted;
+  std::deque<std::shared_ptr<SentMessage>> sent;
+  bool quitPending = false;
+  int quitCode = 0;
+  bool waitingInGetMessage = false;
+  // Wakes the thread for a message posted or sent to it, or the answer to a message it sent.
+  std::condition_variable wake;
+};
+
+struct WindowSystem {
+  std::mutex mutex;
+  WindowTree tree;
+  std::vector<WindowClass> classes;
+  unsigned nextAtom = 0xC000;  // where Windows numbers registered classes
+  std::map<DWORD, std::shared_ptr<ThreadQueue>> queues;
+  std::condition_variable idleChanged;
+};
+
+// Leaked on purpose: detached threads may still post while the process runs its exit handlers.
+WindowSystem& System() {
+  static WindowSystem* system = new WindowSystem;
+  return *system;
 }
 
 HWND InvalidWindow() {
@@ -79,13 +171,305 @@ HWND InvalidWindow() {
   return nullptr;
 }
 
+HWND ThreadMessagesOnly() { return reinterpret_cast<HWND>(static_cast<intptr_t>(-1)); }
+
+bool IsAtom(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) <= 0xFFFF; }
+
+bool SameNameIgnoringCase(const std::string& left, const char* right) {
+  const size_t length = std::char_traits<char>::length(right);
+  return left.size() == length &&
+         std::equal(left.begin(), left.end(), right,
+                    [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
+}
+
+std::vector<WindowClass>::iterator FindClass(WindowSystem& system, LPCSTR name) {
+  return std::find_if(system.classes.begin(), system.classes.end(), [name](const WindowClass& entry) {
+    if (IsAtom(name)) return name != nullptr && entry.atom == reinterpret_cast<uintptr_t>(name);
+    return SameNameIgnoringCase(entry.name, name);
+  });
+}
+
+void Answer(SentMessage& sent, LRESULT result) {
+  sent.answered = true;
+  sent.result = result;
+  sent.sender->wake.notify_all();
+}
+
+// Releases the senders still waiting on windows that are gone: nobody can handle their messages now.
+void AnswerMessagesFor(WindowSystem& system, const std::vector<HWND>& removed) {
+  for (auto& [threadId, queue] : system.queues) {
+    auto isForRemoved = [&removed](const std::shared_ptr<SentMessage>& sent) {
+      if (std::find(removed.begin(), removed.end(), sent->window) == removed.end()) return false;
+      Answer(*sent, 0);
+      return true;
+    };
+    queue->sent.erase(std::remove_if(queue->sent.begin(), queue->sent.end(), isForRemoved),
+                      queue->sent.end());
+  }
+}
+
+// With the lock held: removes `window` and its descendants without any message.
+void RemoveWindow(WindowSystem& system, HWND window) {
+  std::vector<HWND> removed;
+  system.tree.Remove(window, removed);
+  AnswerMessagesFor(system, removed);
+}
+
+void RemoveWindowUnlocked(HWND window) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  RemoveWindow(system, window);
+}
+
+// The calling thread's registration: makes its queue on first use and, when the thread ends, drops
+// the queue with everything in it, answers its waiting senders and removes the thread's windows.
+class QueueOfThisThread {
+ public:
+  QueueOfThisThread() : queue(std::make_shared<ThreadQueue>(GetCurrentThreadId())) {
+    WindowSystem& system = System();
+    std::lock_guard<std::mutex> lock(system.mutex);
+    system.queues[queue->threadId] = queue;
+  }
+  ~QueueOfThisThread() {
+    WindowSystem& system = System();
+    std::lock_guard<std::mutex> lock(system.mutex);
+    system.queues.erase(queue->threadId);
+    for (const std::shared_ptr<SentMessage>& sent : queue->sent) Answer(*sent, 0);
+    queue->sent.clear();
+    queue->posted.clear();
+    for (HWND window : system.tree.OwnedBy(queue->threadId)) RemoveWindow(system, window);
+  }
+  QueueOfThisThread(const QueueOfThisThread&) = delete;
+  QueueOfThisThread& operator=(const QueueOfThisThread&) = delete;
+
+  const std::shared_ptr<ThreadQueue> queue;
+};
+
+// Must be called without the system lock: the first call of a thread takes it.
+const std::shared_ptr<ThreadQueue>& CallerQueue() {
+  thread_local QueueOfThisThread mine;
+  return mine.queue;
+}
+
+// Handles the messages sent to `queue`, oldest first, until none is left; the lock is released around
+// each procedure call, so the procedure may use every window and message call.
+void HandleSentMessages(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock) {
+  while (!queue.sent.empty()) {
+    std::shared_ptr<SentMessage> sent = queue.sent.front();
+    queue.sent.pop_front();
+    Window* target = system.tree.Find(sent->window);
+    WNDPROC procedure = target == nullptr ? nullptr : target->procedure;
+    LRESULT result = 0;
+    if (procedure != nullptr) {
+      lock.unlock();
+      result = procedure(sent->window, sent->message, sent->wParam, sent->lParam);
+      lock.lock();
+    }
+    Answer(*sent, result);
+  }
+}
+
+bool IsValidFilter(WindowTree& tree, HWND filter) {
+  return filter == nullptr || filter == ThreadMessagesOnly() || tree.Find(filter) != nullptr;
+}
+
+bool PassesFilter(WindowTree& tree, const MSG& message, HWND filter, UINT minMessage, UINT maxMessage) {
+  const bool inRange = (minMessage == 0 && maxMessage == 0) ||
+                       (minMessage <= message.message && message.message <= maxMessage);
+  if (!inRange) return false;
+  if (filter == nullptr) return true;
+  if (filter == ThreadMessagesOnly()) return message.hwnd == nullptr;
+  return message.hwnd != nullptr && tree.IsSelfOrDescendant(message.hwnd, filter);
+}
+
+enum class Taken { kMessage, kQuit, kNothing };
+
+// With the lock held: handles the sent messages, then copies the oldest posted message that passes the
+// filter (or, with none left, the pending quit) into *message, removing it when `remove` is set.
+Taken TakeMessage(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock, MSG* message,
+                  HWND filter, UINT minMessage, UINT maxMessage, bool remove) {
+  HandleSentMessages(system, queue, lock);
+  auto found = std::find_if(queue.posted.begin(), queue.posted.end(), [&](const MSG& posted) {
+    return PassesFilter(system.tree, posted, filter, minMessage, maxMessage);
+  });
+  if (found != queue.posted.end()) {
+    *message = *found;
+    if (remove) queue.posted.erase(found);
+    return message->message == WM_QUIT ? Taken::kQuit : Taken::kMessage;
+  }
+  if (!queue.quitPending) return Taken::kNothing;
+  *message =
+      MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, GetTickCount(), system.tree.m_cursor};
+  if (remove) queue.quitPending = false;
+  return Taken::kQuit;
+}
+
+// Appends a message to the queue of thread `threadId`; false when that thread has no queue.
+bool Post(WindowSystem& system, DWORD threadId, const MSG& message) {
+  auto found = system.queues.find(threadId);
+  if (found == system.queues.end()) return false;
+  found->second->posted.push_back(message);
+  found->second->wake.notify_all();
+  return true;
+}
+
+int CopyText(const std::string& text, LPSTR buffer, int size) {
+  if (buffer == nullptr || size < 1) return 0;
+  const size_t copied = std::min(text.size(), static_cast<size_t>(size) - 1);
+  text.copy(buffer, copied);
+  buffer[copied] = '\0';
+  return static_cast<int>(copied);
+}
+
 }  // namespace
+
+// ---- Classes ----
+
+ATOM RegisterClassExA(const WNDCLASSEXA* windowClass) {
+  if (windowClass == nullptr ||
+      (windowClass->cbSize != sizeof(WNDCLASSEXA) && windowClass->cbSize != kWindowClassSize32) ||
+      windowClass->lpfnWndProc == nullptr || IsAtom(windowClass->lpszClassName)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  if (FindClass(system, windowClass->lpszClassName) != system.classes.end()) {
+    SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+    return 0;
+  }
+  if (system.nextAtom > 0xFFFF) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  const ATOM atom = static_cast<ATOM>(system.nextAtom++);
+  system.classes.push_back(WindowClass{atom, windowClass->lpszClassName, windowClass->lpfnWndProc});
+  return atom;
+}
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  auto found = FindClass(system, className);
+  if (found == system.classes.end()) {
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+    return FALSE;
+  }
+  if (system.tree.HasWindowOfClass(found->atom)) {
+    SetLastError(ERROR_CLASS_HAS_WINDOWS);
+    return FALSE;
+  }
+  system.classes.erase(found);
+  return TRUE;
+}
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
+  static char arrow;
+  if (instance == nullptr && cursorName == IDC_ARROW) return reinterpret_cast<HCURSOR>(&arrow);
+  SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+  return nullptr;
+}
+
+// ---- Windows ----
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+  const std::shared_ptr<ThreadQueue>& mine = CallerQueue();
+  // There is no screen to choose a place or size on.
+  if (x == CW_USEDEFAULT) x = y = 0;
+  if (width == CW_USEDEFAULT) width = height = 0;
+  HWND window = nullptr;
+  {
+    WindowSystem& system = System();
+    std::lock_guard<std::mutex> lock(system.mutex);
+    auto windowClass = FindClass(system, className);
+    if (windowClass == system.classes.end()) {
+      SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+      return nullptr;
+    }
+    HWND parentWindow = parent != nullptr ? parent : GetDesktopWindow();
+    if (system.tree.Find(parentWindow) == nullptr) return InvalidWindow();
+    Window created;
+    created.visible = (style & WS_VISIBLE) != 0;
+    created.minimised = (style & WS_MINIMIZE) != 0;
+    created.ownerThread = mine->threadId;
+    created.procedure = windowClass->procedure;
+    created.classAtom = windowClass->atom;
+    created.title = windowName != nullptr ? windowName : "";
+    created.style = style;
+    created.exStyle = exStyle;
+    created.placement = {x, y, x + width, y + height};
+    created.instance = instance;
+    created.menu = menu;
+    window = system.tree.Add(parentWindow, std::move(created));
+  }
+  CREATESTRUCTA creation{};
+  creation.lpCreateParams = param;
+  creation.hInstance = instance;
+  creation.hMenu = menu;
+  creation.hwndParent = parent;
+  creation.cy = height;
+  creation.cx = width;
+  creation.y = y;
+  creation.x = x;
+  creation.style = static_cast<LONG>(style);
+  creation.lpszName = windowName;
+  creation.lpszClass = className;
+  creation.dwExStyle = exStyle;
+  const LPARAM creationParameter = reinterpret_cast<LPARAM>(&creation);
+  if (SendMessageA(window, WM_NCCREATE, 0, creationParameter) == FALSE) {
+    RemoveWindowUnlocked(window);
+    return nullptr;
+  }
+  if (SendMessageA(window, WM_CREATE, 0, creationParameter) == -1) {
+    DestroyWindow(window);
+    return nullptr;
+  }
+  return window;
+}
+
+BOOL DestroyWindow(HWND window) {
+  std::vector<HWND> doomed;
+  {
+    WindowSystem& system = System();
+    std::lock_guard<std::mutex> lock(system.mutex);
+    Window* found = system.tree.Find(window);
+    if (found == nullptr || window == GetDesktopWindow() || found->destroying) {
+      InvalidWindow();
+      return FALSE;
+    }
+    if (found->ownerThread != GetCurrentThreadId()) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    doomed = system.tree.Subtree(window);
+    for (HWND each : doomed) system.tree.Find(each)->destroying = true;
+  }
+  // A window is still whole while it handles WM_DESTROY; its children follow it.
+  for (HWND each : doomed) SendMessageA(each, WM_DESTROY, 0, 0);
+  for (auto each = doomed.rbegin(); each != doomed.rend(); ++each) SendMessageA(*each, WM_NCDESTROY, 0, 0);
+  RemoveWindowUnlocked(window);
+  return TRUE;
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
+  switch (message) {
+    case WM_CLOSE:
+      DestroyWindow(window);
+      return 0;
+    case WM_NCCREATE:
+    case WM_POWERBROADCAST:
+      return TRUE;
+  }
+  return 0;
+}
 
 HWND GetDesktopWindow() { return WindowTree::Desktop(); }
 
 HWND GetWindow(HWND window, UINT command) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  WindowTree& tree = system.tree;
   Window* found = tree.Find(window);
   if (found == nullptr) return InvalidWindow();
   if (command == GW_CHILD) return found->children.empty() ? nullptr : found->children.front();
@@ -107,43 +491,59 @@ HWND GetWindow(HWND window, UINT command) {
 }
 
 BOOL IsWindow(HWND window) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  return tree.Find(window) != nullptr;
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  return system.tree.Find(window) != nullptr;
 }
 
 namespace {
 
-// The user data slot of `window`; null with the last error set for a bad window or another index.
-LONG_PTR* UserDataSlot(WindowTree& tree, HWND window, int index) {
+// The window of a Get/SetWindowLong call; null with the last error set for a bad window.
+Window* FindForLong(WindowTree& tree, HWND window) {
   Window* found = tree.Find(window);
-  if (found == nullptr) {
-    InvalidWindow();
-    return nullptr;
-  }
-  if (index != GWLP_USERDATA) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  return &found->userData;
+  if (found == nullptr) InvalidWindow();
+  return found;
+}
+
+LONG_PTR InvalidIndex() {
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return 0;
 }
 
 }  // namespace
 
 LONG_PTR GetWindowLongPtrA(HWND window, int index) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  LONG_PTR* slot = UserDataSlot(tree, window, index);
-  return slot ? *slot : 0;
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = FindForLong(system.tree, window);
+  if (found == nullptr) return 0;
+  switch (index) {
+    case GWLP_USERDATA:
+      return found->userData;
+    case GWL_STYLE: {
+      DWORD style = found->style & ~(WS_VISIBLE | WS_MINIMIZE);
+      if (found->visible) style |= WS_VISIBLE;
+      if (found->minimised) style |= WS_MINIMIZE;
+      return static_cast<LONG_PTR>(style);
+    }
+    case GWL_EXSTYLE:
+      return static_cast<LONG_PTR>(found->exStyle);
+    case GWLP_HINSTANCE:
+      return reinterpret_cast<LONG_PTR>(found->instance);
+    case GWLP_ID:
+      return reinterpret_cast<LONG_PTR>(found->menu);
+  }
+  return InvalidIndex();
 }
 
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  LONG_PTR* slot = UserDataSlot(tree, window, index);
-  if (slot == nullptr) return 0;
-  LONG_PTR previous = *slot;
-  *slot = value;
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = FindForLong(system.tree, window);
+  if (found == nullptr) return 0;
+  if (index != GWLP_USERDATA) return InvalidIndex();
+  LONG_PTR previous = found->userData;
+  found->userData = value;
   return previous;
 }
 
@@ -155,24 +555,84 @@ LONG SetWindowLongA(HWND window, int index, LONG value) {
   return static_cast<LONG>(static_cast<uint32_t>(SetWindowLongPtrA(window, index, value)));
 }
 
+int GetWindowTextA(HWND window, LPSTR buffer, int size) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = system.tree.Find(window);
+  if (found == nullptr) {
+    InvalidWindow();
+    return 0;
+  }
+  return CopyText(found->title, buffer, size);
+}
+
+BOOL SetWindowTextA(HWND window, LPCSTR text) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = system.tree.Find(window);
+  if (found == nullptr) {
+    InvalidWindow();
+    return FALSE;
+  }
+  found->title = text != nullptr ? text : "";
+  return TRUE;
+}
+
+int GetClassNameA(HWND window, LPSTR buffer, int size) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = system.tree.Find(window);
+  if (found == nullptr) {
+    InvalidWindow();
+    return 0;
+  }
+  auto windowClass =
+      std::find_if(system.classes.begin(), system.classes.end(),
+                   [found](const WindowClass& entry) { return entry.atom == found->classAtom; });
+  return windowClass == system.classes.end() ? 0 : CopyText(windowClass->name, buffer, size);
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = system.tree.Find(window);
+  if (found == nullptr) {
+    InvalidWindow();
+    return FALSE;
+  }
+  if (rect == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *rect = found->placement;
+  for (Window* ancestor = system.tree.Find(found->parent); ancestor != nullptr;
+       ancestor = system.tree.Find(ancestor->parent)) {
+    rect->left += ancestor->placement.left;
+    rect->right += ancestor->placement.left;
+    rect->top += ancestor->placement.top;
+    rect->bottom += ancestor->placement.top;
+  }
+  return TRUE;
+}
+
 BOOL IsIconic(HWND window) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  Window* found = tree.Find(window);
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = system.tree.Find(window);
   return found != nullptr && found->minimised;
 }
 
 BOOL IsWindowVisible(HWND window) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  Window* found = tree.Find(window);
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = system.tree.Find(window);
   return found != nullptr && found->visible;
 }
 
 BOOL ShowWindow(HWND window, int showCommand) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  Window* found = tree.Find(window);
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = system.tree.Find(window);
   if (found == nullptr) {
     InvalidWindow();
     return FALSE;
@@ -201,8 +661,9 @@ BOOL ShowWindow(HWND window, int showCommand) {
 }
 
 BOOL SetForegroundWindow(HWND window) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  WindowTree& tree = system.tree;
   if (tree.Find(window) == nullptr || window == GetDesktopWindow()) return FALSE;
   HWND topLevel = tree.TopLevelOf(window);
   std::vector<HWND>& order = tree.Find(GetDesktopWindow())->children;
@@ -213,9 +674,9 @@ BOOL SetForegroundWindow(HWND window) {
 }
 
 HWND GetForegroundWindow() {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  return tree.m_foreground;
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  return system.tree.m_foreground;
 }
 
 BOOL GetCursorPos(POINT* point) {
@@ -223,29 +684,184 @@ BOOL GetCursorPos(POINT* point) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  *point = tree.m_cursor;
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  *point = system.tree.m_cursor;
   return TRUE;
 }
 
 BOOL SetCursorPos(int x, int y) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  tree.m_cursor = {x, y};
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  system.tree.m_cursor = {x, y};
   return TRUE;
 }
 
-HWND CreateWindowForTesting(HWND parent, LONG_PTR userData) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  return tree.Add(parent ? parent : GetDesktopWindow(), userData);
+// ---- Messages ----
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Only a thread message needs the poster's own queue.
+  const DWORD caller = window == nullptr ? CallerQueue()->threadId : 0;
+  const DWORD time = GetTickCount();
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  DWORD owner = caller;
+  if (window != nullptr) {
+    Window* target = system.tree.Find(window);
+    if (target == nullptr) {
+      InvalidWindow();
+      return FALSE;
+    }
+    owner = target->ownerThread;
+  }
+  // Only the desktop has no owner queue: a thread's windows go when its queue does.
+  if (!Post(system, owner, MSG{window, message, wParam, lParam, time, system.tree.m_cursor})) {
+    InvalidWindow();
+    return FALSE;
+  }
+  return TRUE;
 }
 
-void RemoveWindowForTesting(HWND window) {
-  WindowTree& tree = Tree();
-  std::lock_guard<std::mutex> lock(tree.mutex);
-  tree.Remove(window);
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+  const DWORD time = GetTickCount();
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  if (!Post(system, threadId, MSG{nullptr, message, wParam, lParam, time, system.tree.m_cursor})) {
+    SetLastError(ERROR_INVALID_THREAD_ID);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+  const std::shared_ptr<ThreadQueue>& mine = CallerQueue();
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  mine->quitPending = true;
+  mine->quitCode = exitCode;
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const std::shared_ptr<ThreadQueue>& mine = CallerQueue();
+  WindowSystem& system = System();
+  std::unique_lock<std::mutex> lock(system.mutex);
+  Window* target = system.tree.Find(window);
+  if (target == nullptr) {
+    InvalidWindow();
+    return 0;
+  }
+  if (target->ownerThread == mine->threadId) {
+    WNDPROC procedure = target->procedure;
+    lock.unlock();
+    return procedure != nullptr ? procedure(window, message, wParam, lParam) : 0;
+  }
+  auto owner = system.queues.find(target->ownerThread);
+  if (owner == system.queues.end()) return 0;
+  auto sent = std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam, mine});
+  owner->second->sent.push_back(sent);
+  owner->second->wake.notify_all();
+  // Messages sent to this thread meanwhile are answered, so two threads sending to each other go on.
+  for (;;) {
+    HandleSentMessages(system, *mine, lock);
+    if (sent->answered) return sent->result;
+    mine->wake.wait(lock);
+  }
+}
+
+BOOL GetMessageA(MSG* message, HWND window, UINT minMessage, UINT maxMessage) {
+  if (message == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  const std::shared_ptr<ThreadQueue>& mine = CallerQueue();
+  WindowSystem& system = System();
+  std::unique_lock<std::mutex> lock(system.mutex);
+  for (;;) {
+    // Checked on every round: a filter window destroyed while waiting would otherwise block for ever.
+    if (!IsValidFilter(system.tree, window)) {
+      InvalidWindow();
+      return -1;
+    }
+    switch (TakeMessage(system, *mine, lock, message, window, minMessage, maxMessage, true)) {
+      case Taken::kMessage:
+        return TRUE;
+      case Taken::kQuit:
+        return FALSE;
+      case Taken::kNothing:
+        break;
+    }
+    if (!IsValidFilter(system.tree, window)) continue;
+    mine->waitingInGetMessage = true;
+    system.idleChanged.notify_all();
+    mine->wake.wait(lock);
+    mine->waitingInGetMessage = false;
+  }
+}
+
+BOOL PeekMessageA(MSG* message, HWND window, UINT minMessage, UINT maxMessage, UINT removeFlags) {
+  if (message == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const std::shared_ptr<ThreadQueue>& mine = CallerQueue();
+  WindowSystem& system = System();
+  std::unique_lock<std::mutex> lock(system.mutex);
+  if (!IsValidFilter(system.tree, window)) {
+    InvalidWindow();
+    return FALSE;
+  }
+  const bool remove = (removeFlags & PM_REMOVE) != 0;
+  return TakeMessage(system, *mine, lock, message, window, minMessage, maxMessage, remove) != Taken::kNothing;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessageA(const MSG* message) {
+  if (message == nullptr || message->hwnd == nullptr) return 0;
+  const DWORD caller = GetCurrentThreadId();
+  WNDPROC procedure = nullptr;
+  {
+    WindowSystem& system = System();
+    std::lock_guard<std::mutex> lock(system.mutex);
+    Window* target = system.tree.Find(message->hwnd);
+    if (target == nullptr || target->ownerThread != caller) return 0;
+    procedure = target->procedure;
+  }
+  return procedure != nullptr ? procedure(message->hwnd, message->message, message->wParam, message->lParam)
+                              : 0;
+}
+
+// ---- Test seams ----
+
+HWND CreateWindowForTesting(HWND parent, LONG_PTR userData) {
+  const std::shared_ptr<ThreadQueue>& mine = CallerQueue();
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window created;
+  created.userData = userData;
+  created.ownerThread = mine->threadId;
+  created.procedure = DefWindowProcA;
+  return system.tree.Add(parent ? parent : GetDesktopWindow(), std::move(created));
+}
+
+void RemoveWindowForTesting(HWND window) { RemoveWindowUnlocked(window); }
+
+QueueLength QueueLengthForTesting(DWORD threadId) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  auto found = system.queues.find(threadId);
+  if (found == system.queues.end()) return QueueLength{0, 0};
+  return QueueLength{found->second->posted.size(), found->second->sent.size()};
+}
+
+bool WaitForThreadIdleForTesting(DWORD threadId, DWORD milliseconds) {
+  WindowSystem& system = System();
+  std::unique_lock<std::mutex> lock(system.mutex);
+  return system.idleChanged.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
+    auto found = system.queues.find(threadId);
+    return found != system.queues.end() && found->second->waitingInGetMessage &&
+           found->second->posted.empty() && found->second->sent.empty();
+  });
 }
 
 }  // namespace plat

@@ -52,6 +52,11 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 // OpenFileStream or a read open of CreateFileA holds it.
 BOOL DeleteFileA(LPCSTR path);
 
+// Creates one directory (its parent must exist); the security attributes are not used. FALSE with
+// ERROR_ALREADY_EXISTS when the name exists, ERROR_PATH_NOT_FOUND when the parent is missing,
+// ERROR_ACCESS_DENIED where it may not be created.
+BOOL CreateDirectoryA(LPCSTR path, LPVOID securityAttributes);
+
 // Starts a search of the directory of `pattern` for the entries whose names match its last component
 // without regard to case ("*" any run of characters, "?" one character, a final ".*" also matches a
 // name without extension), in the order of their upper-cased names; "." and ".." are never found.

@@ -32,4 +32,11 @@ DWORD GetCurrentThreadId();
 // with ERROR_INVALID_HANDLE for a handle that is unknown, closed or not a thread's.
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 
+// Returns TRUE and ends the thread object at once: its handle is signalled and GetExitCodeThread gives
+// `exitCode`, whatever the thread does afterwards. The thread itself stops at its next Sleep, or at
+// once when it terminates itself, unwinding its stack as ExitThread does. TRUE and no change for a
+// thread that has already ended or been terminated. FALSE with ERROR_INVALID_HANDLE for a handle that
+// is unknown, closed or not a thread's.
+BOOL TerminateThread(HANDLE thread, DWORD exitCode);
+
 }  // namespace plat

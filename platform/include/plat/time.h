@@ -9,7 +9,8 @@
 namespace plat {
 
 // Suspends the calling thread for `milliseconds` times TimeScale(); sets no error. 0, or a factor of 0,
-// gives up the rest of the time slice instead. INFINITE never returns, whatever the factor.
+// gives up the rest of the time slice instead. INFINITE never returns, whatever the factor. A thread
+// that TerminateThread marked ends here instead of sleeping.
 void Sleep(DWORD milliseconds);
 
 // The factor every sleep and timed wait is scaled by: VELCORA_TIME_SCALE, read once on first use.

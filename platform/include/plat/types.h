@@ -43,6 +43,13 @@ using HWND = HWND__*;
 
 using FARPROC = void (*)();
 
+struct GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
+};
+
 constexpr BOOL FALSE = 0;
 constexpr BOOL TRUE = 1;
 constexpr DWORD MAX_PATH = 260;

@@ -414,4 +414,23 @@ TEST_F(FileTest, AnUnsharedReadOpenKeepsOthersOutUntilItIsClosed) {
   if (stream != nullptr) std::fclose(stream);
 }
 
+TEST_F(FileTest, CreateDirectoryMakesOneLevel) {
+  struct Case {
+    std::string path;
+    plat::BOOL result;
+    plat::DWORD error;
+  } cases[] = {
+      {Windows("\\Made"), plat::TRUE, 0},
+      {Windows("\\made"), plat::FALSE, 183},  // the name exists, in another case
+      {Windows("\\No\\Deeper"), plat::FALSE, 3},
+      {"", plat::FALSE, 3},
+  };
+  for (const Case& c : cases) {
+    plat::SetLastError(0);
+    EXPECT_EQ(c.result, plat::CreateDirectoryA(c.path.c_str(), nullptr)) << c.path;
+    EXPECT_EQ(c.error, plat::GetLastError()) << c.path;
+  }
+  EXPECT_TRUE(fs::is_directory(m_dir / "Made"));
+}
+
 }  // namespace

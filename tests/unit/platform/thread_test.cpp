@@ -259,10 +259,140 @@ TEST_F(RunningThreadTest, ClosingTheHandleLeavesTheThreadRunningAndInvalidatesTh
   DWORD exitCode = 0;
   EXPECT_EQ(plat::GetExitCodeThread(m_handle, &exitCode), 0);
   EXPECT_EQ(plat::GetLastError(), 6u);
+  plat::SetLastError(0);
+  EXPECT_EQ(plat::TerminateThread(m_handle, 1), 0);
+  EXPECT_EQ(plat::GetLastError(), 6u);
 
   EXPECT_FALSE(m_held.Finished());
   m_held.Release();
   EXPECT_TRUE(m_held.WaitFinished());
+}
+
+// The thread does not sleep, so it runs on, but its object ended with the first termination.
+TEST_F(RunningThreadTest, TerminatedThreadIsSignalledAtOnceAndKeepsTheFirstTerminatingCode) {
+  EXPECT_EQ(plat::TerminateThread(m_handle, 33), 1);
+  EXPECT_EQ(plat::WaitForSingleObject(m_handle, 0), 0u);
+  DWORD exitCode = 0;
+  EXPECT_EQ(plat::GetExitCodeThread(m_handle, &exitCode), 1);
+  EXPECT_EQ(exitCode, 33u);
+  EXPECT_EQ(plat::TerminateThread(m_handle, 34), 1);
+
+  m_held.Release();
+  ASSERT_TRUE(m_held.WaitFinished());  // the procedure returned 5
+  EXPECT_EQ(plat::GetExitCodeThread(m_handle, &exitCode), 1);
+  EXPECT_EQ(exitCode, 33u);
+  EXPECT_EQ(plat::CloseHandle(m_handle), 1);
+}
+
+TEST(TerminateThreadTest, ThreadThatHasEndedKeepsItsExitCode) {
+  HANDLE handle = plat::CreateThread(
+      nullptr, 0, [](LPVOID) -> DWORD { return 7; }, nullptr, 0, nullptr);
+  ASSERT_NE(handle, nullptr);
+  ASSERT_EQ(plat::WaitForSingleObject(handle, kGenerousWait), 0u);
+  EXPECT_EQ(plat::TerminateThread(handle, 99), 1);
+  DWORD exitCode = 0;
+  EXPECT_EQ(plat::GetExitCodeThread(handle, &exitCode), 1);
+  EXPECT_EQ(exitCode, 7u);
+  EXPECT_EQ(plat::CloseHandle(handle), 1);
+}
+
+// True once `flag` is set, waiting ten seconds at most.
+bool Eventually(const std::atomic<bool>& flag) {
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (!flag.load()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+// What a thread that never ends by itself runs, and what it did before and after it was terminated.
+struct SleeperProbe {
+  void (*sleep)();
+  std::atomic<bool> started{false};
+  std::atomic<bool> unwound{false};
+  std::atomic<bool> ranPastTheSleep{false};
+};
+
+// Runs the probe's sleep between the start and the end marks, below an object whose destructor marks
+// the unwinding.
+DWORD RunSleeper(LPVOID raw) {
+  auto* probe = static_cast<SleeperProbe*>(raw);
+  SetsOnDestruction guard{probe->unwound};
+  probe->started.store(true);
+  probe->sleep();
+  probe->ranPastTheSleep.store(true);
+  return 1;
+}
+
+std::atomic<bool> g_keepPolling{true};  // never cleared: only termination ends the polling thread
+
+struct SleeperCase {
+  const char* name;
+  void (*sleep)();
+};
+
+void PrintTo(const SleeperCase& sleeper, std::ostream* out) { *out << sleeper.name; }
+
+class TerminateSleeperTest : public ::testing::TestWithParam<SleeperCase> {};
+
+TEST_P(TerminateSleeperTest, ThreadIsSignalledAtOnceAndEndsInItsSleep) {
+  SleeperProbe probe{GetParam().sleep};
+  HANDLE handle = plat::CreateThread(nullptr, 0, RunSleeper, &probe, 0, nullptr);
+  ASSERT_NE(handle, nullptr);
+  ASSERT_TRUE(Eventually(probe.started));
+  std::this_thread::sleep_for(20ms);  // lets the thread get into its sleep
+
+  EXPECT_EQ(plat::TerminateThread(handle, 77), 1);
+  EXPECT_EQ(plat::WaitForSingleObject(handle, 0), 0u);
+  DWORD exitCode = 0;
+  EXPECT_EQ(plat::GetExitCodeThread(handle, &exitCode), 1);
+  EXPECT_EQ(exitCode, 77u);
+  // The probe outlives the thread only if the thread really ends.
+  ASSERT_TRUE(Eventually(probe.unwound));
+  EXPECT_FALSE(probe.ranPastTheSleep.load());
+  EXPECT_EQ(plat::CloseHandle(handle), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sleeps, TerminateSleeperTest,
+    ::testing::Values(SleeperCase{"PollingLoop",
+                                  [] {
+                                    while (g_keepPolling.load()) plat::Sleep(10);
+                                  }},
+                      SleeperCase{"LongSleep", [] { plat::Sleep(600000); }},
+                      SleeperCase{"InfiniteSleep", [] { plat::Sleep(kInfinite); }},
+                      SleeperCase{"YieldLoop",
+                                  [] {
+                                    for (;;) plat::Sleep(0);
+                                  }}),
+    [](const ::testing::TestParamInfo<SleeperCase>& info) { return info.param.name; });
+
+TEST(TerminateThreadTest, ThreadThatTerminatesItselfEndsAtOnce) {
+  struct Self {
+    std::atomic<HANDLE> handle{nullptr};
+    EndProbe probe;
+  } self;
+  HANDLE handle = plat::CreateThread(
+      nullptr, 0,
+      [](LPVOID raw) -> DWORD {
+        auto* self = static_cast<Self*>(raw);
+        SetsOnDestruction guard{self->probe.destructorRan};
+        while (self->handle.load() == nullptr) std::this_thread::yield();
+        plat::TerminateThread(self->handle.load(), 21);
+        self->probe.codeAfterExitRan.store(true);
+        return 1;
+      },
+      &self, 0, nullptr);
+  ASSERT_NE(handle, nullptr);
+  self.handle.store(handle);
+  ASSERT_EQ(plat::WaitForSingleObject(handle, kGenerousWait), 0u);
+  ASSERT_TRUE(Eventually(self.probe.destructorRan));
+  DWORD exitCode = 0;
+  EXPECT_EQ(plat::GetExitCodeThread(handle, &exitCode), 1);
+  EXPECT_EQ(exitCode, 21u);
+  EXPECT_FALSE(self.probe.codeAfterExitRan.load());
+  EXPECT_EQ(plat::CloseHandle(handle), 1);
 }
 
 TEST(ThreadHandleTest, ValuesAreAlignedNeverZeroOrMinusOneAndNeverReused) {
@@ -299,6 +429,9 @@ TEST(ThreadHandleTest, HandlesThatAreNoThreadAreRefused) {
     EXPECT_EQ(plat::GetExitCodeThread(handle, &exitCode), 0);
     EXPECT_EQ(plat::GetLastError(), 6u);
     EXPECT_EQ(exitCode, 17u);
+    plat::SetLastError(0);
+    EXPECT_EQ(plat::TerminateThread(handle, 1), 0);
+    EXPECT_EQ(plat::GetLastError(), 6u);
   }
   EXPECT_EQ(plat::CloseHandle(otherKind), 1);
   EXPECT_EQ(plat::CloseHandle(nullptr), 0);

@@ -102,6 +102,17 @@ TEST_F(CallTableTest, ClientCallNumbersSkipZeroAndNumbersInUse) {
   EXPECT_EQ(8u, CServiceWindow::m_dwNextDrvCall) << "past 0 and 4, which a call still has";
 }
 
+TEST_F(CallTableTest, ClosingALineClearsItsCallsOnly) {
+  CLineObject other(4);
+  CServiceWindow::InsertCall(&m_line, 0x100, 12, 4, 4, 0);
+  CServiceWindow::InsertCall(&other, 0x200, 13, 8, 8, 0);
+  CServiceWindow::InsertCall(&m_line, 0x300, 14, 12, 12, 0);
+  CServiceWindow::ClearCallsOfLine(&m_line);
+  EXPECT_EQ(-1, CServiceWindow::GetPosFromDrvBaseCall(0x100));
+  EXPECT_EQ(-1, CServiceWindow::GetPosFromDrvBaseCall(0x300));
+  EXPECT_EQ(1, CServiceWindow::GetPosFromDrvBaseCall(0x200));
+}
+
 TEST_F(CallTableTest, InsertsFromTwoThreadsNeverShareAnEntry) {
   std::vector<std::thread> threads;
   for (plat::DWORD t = 0; t < 2; ++t)

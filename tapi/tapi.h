@@ -1,0 +1,1191 @@
+// Telephony types shared by the service and its providers: handles, callbacks, structures, constants.
+#pragma once
+
+#include <cstddef>
+
+#include "plat/systime.h"
+#include "plat/types.h"
+#include "plat/window.h"
+
+// The telephony names are C names that provider libraries use as they stand, so they live at global
+// scope and take the layer's types by their Win32 names (WCHAR is the UTF-16 unit of every text).
+using plat::DWORD;
+using plat::DWORD_PTR;
+using plat::GUID;
+using plat::HANDLE;
+using plat::HICON;
+using plat::HWND;
+using plat::LONG;
+using plat::LPCSTR;
+using plat::LPCWSTR;
+using plat::LPDWORD;
+using plat::LPVOID;
+using plat::LPWSTR;
+using plat::SYSTEMTIME;
+using plat::WCHAR;
+
+// ---- Handles
+// Every handle that crosses the interface is a 32-bit value on this build as on 32-bit Windows: the
+// service keeps them in DWORD fields, and LINECALLINFO holds hLine in four bytes.
+
+using HDRVLINE = DWORD;
+using HDRVCALL = DWORD;
+using HDRVPHONE = DWORD;
+using HDRVMSPLINE = DWORD;
+using HDRVDIALOGINSTANCE = DWORD;
+using HTAPILINE = DWORD;
+using HTAPICALL = DWORD;
+using HTAPIPHONE = DWORD;
+using HTAPIMSPLINE = DWORD;
+using HTAPIDIALOGINSTANCE = DWORD;
+using HPROVIDER = DWORD;
+using HLINE = DWORD;
+using DRV_REQUESTID = DWORD;
+
+using LPHDRVLINE = HDRVLINE*;
+using LPHDRVCALL = HDRVCALL*;
+using LPHDRVPHONE = HDRVPHONE*;
+using LPHDRVMSPLINE = HDRVMSPLINE*;
+using LPHTAPICALL = HTAPICALL*;
+using LPHICON = HICON*;
+
+// ---- Callbacks the service hands to the provider
+// The event parameters are pointer-sized: LINE_NEWCALL passes an LPHTAPICALL in dwParam2, and
+// LINE_CREATEDIALOGINSTANCE and LINE_SENDMSPDATA pass pointers too.
+
+// Line events, and the line-creation events of TSPI_providerEnumDevices.
+using LINEEVENT = void (*)(HTAPILINE htLine, HTAPICALL htCall, DWORD dwMsg, DWORD_PTR dwParam1,
+                           DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+// Phone events, and the phone-creation events of TSPI_providerEnumDevices.
+using PHONEEVENT = void (*)(HTAPIPHONE htPhone, DWORD dwMsg, DWORD_PTR dwParam1, DWORD_PTR dwParam2,
+                            DWORD_PTR dwParam3);
+// The end of an asynchronous request: lResult 0 for success or a negative LINEERR_ / PHONEERR_ code.
+using ASYNC_COMPLETION = void (*)(DRV_REQUESTID dwRequestID, LONG lResult);
+// The way back from a user-interface library to its provider (TSPI_providerGenericDialogData).
+using TUISPIDLLCALLBACK = LONG (*)(DWORD_PTR dwObjectID, DWORD dwObjectType, LPVOID lpParams, DWORD dwSize);
+
+// ---- Structures
+// Published field order and sizes up to interface version 3.1. Every field is a DWORD or an embedded
+// part (LINEDIALPARAMS, GUID, SYSTEMTIME) of a multiple of four bytes, so the natural layout is the
+// published one without packing; the static_asserts keep it so. Variable parts follow the fixed part
+// and are found by Size/Offset pairs counted from the start of the structure.
+
+struct LINEDIALPARAMS {
+  DWORD dwDialPause;
+  DWORD dwDialSpeed;
+  DWORD dwDigitDuration;
+  DWORD dwWaitForDialtone;
+};
+static_assert(sizeof(LINEDIALPARAMS) == 16);
+
+struct VARSTRING {
+  DWORD dwTotalSize;
+  DWORD dwNeededSize;
+  DWORD dwUsedSize;
+  DWORD dwStringFormat;
+  DWORD dwStringSize;
+  DWORD dwStringOffset;
+};
+static_assert(sizeof(VARSTRING) == 24);
+
+struct LINEDEVCAPS {
+  DWORD dwTotalSize;
+  DWORD dwNeededSize;
+  DWORD dwUsedSize;
+  DWORD dwProviderInfoSize;
+  DWORD dwProviderInfoOffset;
+  DWORD dwSwitchInfoSize;
+  DWORD dwSwitchInfoOffset;
+  DWORD dwPermanentLineID;
+  DWORD dwLineNameSize;
+  DWORD dwLineNameOffset;
+  DWORD dwStringFormat;
+  DWORD dwAddressModes;
+  DWORD dwNumAddresses;
+  DWORD dwBearerModes;
+  DWORD dwMaxRate;
+  DWORD dwMediaModes;
+  DWORD dwGenerateToneModes;
+  DWORD dwGenerateToneMaxNumFreq;
+  DWORD dwGenerateDigitModes;
+  DWORD dwMonitorToneMaxNumFreq;
+  DWORD dwMonitorToneMaxNumEntries;
+  DWORD dwMonitorDigitModes;
+  DWORD dwGatherDigitsMinTimeout;
+  DWORD dwGatherDigitsMaxTimeout;
+  DWORD dwMedCtlDigitMaxListSize;
+  DWORD dwMedCtlMediaMaxListSize;
+  DWORD dwMedCtlToneMaxListSize;
+  DWORD dwMedCtlCallStateMaxListSize;
+  DWORD dwDevCapFlags;
+  DWORD dwMaxNumActiveCalls;
+  DWORD dwAnswerMode;
+  DWORD dwRingModes;
+  DWORD dwLineStates;
+  DWORD dwUUIAcceptSize;
+  DWORD dwUUIAnswerSize;
+  DWORD dwUUIMakeCallSize;
+  DWORD dwUUIDropSize;
+  DWORD dwUUISendUserUserInfoSize;
+  DWORD dwUUICallInfoSize;
+  LINEDIALPARAMS MinDialParams;
+  LINEDIALPARAMS MaxDialParams;
+  LINEDIALPARAMS DefaultDialParams;
+  DWORD dwNumTerminals;
+  DWORD dwTerminalCapsSize;
+  DWORD dwTerminalCapsOffset;
+  DWORD dwTerminalTextEntrySize;
+  DWORD dwTerminalTextSize;
+  DWORD dwTerminalTextOffset;
+  DWORD dwDevSpecificSize;
+  DWORD dwDevSpecificOffset;
+  DWORD dwLineFeatures;
+  DWORD dwSettableDevStatus;
+  DWORD dwDeviceClassesSize;
+  DWORD dwDeviceClassesOffset;
+  GUID PermanentLineGuid;
+  DWORD dwAddressTypes;
+  GUID ProtocolGuid;
+  DWORD dwAvailableTracking;
+};
+static_assert(sizeof(LINEDEVCAPS) == 292);
+static_assert(offsetof(LINEDEVCAPS, dwLineNameOffset) == 36);
+static_assert(offsetof(LINEDEVCAPS, dwNumAddresses) == 48);
+static_assert(offsetof(LINEDEVCAPS, MinDialParams) == 156);
+static_assert(offsetof(LINEDEVCAPS, dwLineFeatures) == 236);
+static_assert(offsetof(LINEDEVCAPS, PermanentLineGuid) == 252);
+static_assert(offsetof(LINEDEVCAPS, ProtocolGuid) == 272);
+
+struct LINEADDRESSCAPS {
+  DWORD dwTotalSize;
+  DWORD dwNeededSize;
+  DWORD dwUsedSize;
+  DWORD dwLineDeviceID;
+  DWORD dwAddressSize;
+  DWORD dwAddressOffset;
+  DWORD dwDevSpecificSize;
+  DWORD dwDevSpecificOffset;
+  DWORD dwAddressSharing;
+  DWORD dwAddressStates;
+  DWORD dwCallInfoStates;
+  DWORD dwCallerIDFlags;
+  DWORD dwCalledIDFlags;
+  DWORD dwConnectedIDFlags;
+  DWORD dwRedirectionIDFlags;
+  DWORD dwRedirectingIDFlags;
+  DWORD dwCallStates;
+  DWORD dwDialToneModes;
+  DWORD dwBusyModes;
+  DWORD dwSpecialInfo;
+  DWORD dwDisconnectModes;
+  DWORD dwMaxNumActiveCalls;
+  DWORD dwMaxNumOnHoldCalls;
+  DWORD dwMaxNumOnHoldPendingCalls;
+  DWORD dwMaxNumConference;
+  DWORD dwMaxNumTransConf;
+  DWORD dwAddrCapFlags;
+  DWORD dwCallFeatures;
+  DWORD dwRemoveFromConfCaps;
+  DWORD dwRemoveFromConfState;
+  DWORD dwTransferModes;
+  DWORD dwParkModes;
+  DWORD dwForwardModes;
+  DWORD dwMaxForwardEntries;
+  DWORD dwMaxSpecificEntries;
+  DWORD dwMinFwdNumRings;
+  DWORD dwMaxFwdNumRings;
+  DWORD dwMaxCallCompletions;
+  DWORD dwCallCompletionConds;
+  DWORD dwCallCompletionModes;
+  DWORD dwNumCompletionMessages;
+  DWORD dwCompletionMsgTextEntrySize;
+  DWORD dwCompletionMsgTextSize;
+  DWORD dwCompletionMsgTextOffset;
+  DWORD dwAddressFeatures;
+  DWORD dwPredictiveAutoTransferStates;
+  DWORD dwNumCallTreatments;
+  DWORD dwCallTreatmentListSize;
+  DWORD dwCallTreatmentListOffset;
+  DWORD dwDeviceClassesSize;
+  DWORD dwDeviceClassesOffset;
+  DWORD dwMaxCallDataSize;
+  DWORD dwCallFeatures2;
+  DWORD dwMaxNoAnswerTimeout;
+  DWORD dwConnectedModes;
+  DWORD dwOfferingModes;
+  DWORD dwAvailableMediaModes;
+};
+static_assert(sizeof(LINEADDRESSCAPS) == 228);
+static_assert(offsetof(LINEADDRESSCAPS, dwAddressOffset) == 20);
+static_assert(offsetof(LINEADDRESSCAPS, dwAddressSharing) == 32);
+static_assert(offsetof(LINEADDRESSCAPS, dwCallFeatures) == 108);
+static_assert(offsetof(LINEADDRESSCAPS, dwAddressFeatures) == 176);
+static_assert(offsetof(LINEADDRESSCAPS, dwCallFeatures2) == 208);
+
+struct LINEADDRESSSTATUS {
+  DWORD dwTotalSize;
+  DWORD dwNeededSize;
+  DWORD dwUsedSize;
+  DWORD dwNumInUse;
+  DWORD dwNumActiveCalls;
+  DWORD dwNumOnHoldCalls;
+  DWORD dwNumOnHoldPendCalls;
+  DWORD dwAddressFeatures;
+  DWORD dwNumRingsNoAnswer;
+  DWORD dwForwardNumEntries;
+  DWORD dwForwardSize;
+  DWORD dwForwardOffset;
+  DWORD dwTerminalModesSize;
+  DWORD dwTerminalModesOffset;
+  DWORD dwDevSpecificSize;
+  DWORD dwDevSpecificOffset;
+};
+static_assert(sizeof(LINEADDRESSSTATUS) == 64);
+static_assert(offsetof(LINEADDRESSSTATUS, dwNumInUse) == 12);
+static_assert(offsetof(LINEADDRESSSTATUS, dwAddressFeatures) == 28);
+static_assert(offsetof(LINEADDRESSSTATUS, dwForwardOffset) == 44);
+
+struct LINEDEVSTATUS {
+  DWORD dwTotalSize;
+  DWORD dwNeededSize;
+  DWORD dwUsedSize;
+  DWORD dwNumOpens;
+  DWORD dwOpenMediaModes;
+  DWORD dwNumActiveCalls;
+  DWORD dwNumOnHoldCalls;
+  DWORD dwNumOnHoldPendCalls;
+  DWORD dwLineFeatures;
+  DWORD dwNumCallCompletions;
+  DWORD dwRingMode;
+  DWORD dwSignalLevel;
+  DWORD dwBatteryLevel;
+  DWORD dwRoamMode;
+  DWORD dwDevStatusFlags;
+  DWORD dwTerminalModesSize;
+  DWORD dwTerminalModesOffset;
+  DWORD dwDevSpecificSize;
+  DWORD dwDevSpecificOffset;
+  DWORD dwAvailableMediaModes;
+  DWORD dwAppInfoSize;
+  DWORD dwAppInfoOffset;
+};
+static_assert(sizeof(LINEDEVSTATUS) == 88);
+static_assert(offsetof(LINEDEVSTATUS, dwLineFeatures) == 32);
+static_assert(offsetof(LINEDEVSTATUS, dwAvailableMediaModes) == 76);
+
+struct LINECALLSTATUS {
+  DWORD dwTotalSize;
+  DWORD dwNeededSize;
+  DWORD dwUsedSize;
+  DWORD dwCallState;
+  DWORD dwCallStateMode;
+  DWORD dwCallPrivilege;
+  DWORD dwCallFeatures;
+  DWORD dwDevSpecificSize;
+  DWORD dwDevSpecificOffset;
+  DWORD dwCallFeatures2;
+  SYSTEMTIME tStateEntryTime;
+};
+static_assert(sizeof(LINECALLSTATUS) == 56);
+static_assert(offsetof(LINECALLSTATUS, dwCallState) == 12);
+static_assert(offsetof(LINECALLSTATUS, dwCallFeatures2) == 36);
+static_assert(offsetof(LINECALLSTATUS, tStateEntryTime) == 40);
+
+struct LINECALLINFO {
+  DWORD dwTotalSize;
+  DWORD dwNeededSize;
+  DWORD dwUsedSize;
+  HLINE hLine;
+  DWORD dwLineDeviceID;
+  DWORD dwAddressID;
+  DWORD dwBearerMode;
+  DWORD dwRate;
+  DWORD dwMediaMode;
+  DWORD dwAppSpecific;
+  DWORD dwCallID;
+  DWORD dwRelatedCallID;
+  DWORD dwCallParamFlags;
+  DWORD dwCallStates;
+  DWORD dwMonitorDigitModes;
+  DWORD dwMonitorMediaModes;
+  LINEDIALPARAMS DialParams;
+  DWORD dwOrigin;
+  DWORD dwReason;
+  DWORD dwCompletionID;
+  DWORD dwNumOwners;
+  DWORD dwNumMonitors;
+  DWORD dwCountryCode;
+  DWORD dwTrunk;
+  DWORD dwCallerIDFlags;
+  DWORD dwCallerIDSize;
+  DWORD dwCallerIDOffset;
+  DWORD dwCallerIDNameSize;
+  DWORD dwCallerIDNameOffset;
+  DWORD dwCalledIDFlags;
+  DWORD dwCalledIDSize;
+  DWORD dwCalledIDOffset;
+  DWORD dwCalledIDNameSize;
+  DWORD dwCalledIDNameOffset;
+  DWORD dwConnectedIDFlags;
+  DWORD dwConnectedIDSize;
+  DWORD dwConnectedIDOffset;
+  DWORD dwConnectedIDNameSize;
+  DWORD dwConnectedIDNameOffset;
+  DWORD dwRedirectionIDFlags;
+  DWORD dwRedirectionIDSize;
+  DWORD dwRedirectionIDOffset;
+  DWORD dwRedirectionIDNameSize;
+  DWORD dwRedirectionIDNameOffset;
+  DWORD dwRedirectingIDFlags;
+  DWORD dwRedirectingIDSize;
+  DWORD dwRedirectingIDOffset;
+  DWORD dwRedirectingIDNameSize;
+  DWORD dwRedirectingIDNameOffset;
+  DWORD dwAppNameSize;
+  DWORD dwAppNameOffset;
+  DWORD dwDisplayableAddressSize;
+  DWORD dwDisplayableAddressOffset;
+  DWORD dwCalledPartySize;
+  DWORD dwCalledPartyOffset;
+  DWORD dwCommentSize;
+  DWORD dwCommentOffset;
+  DWORD dwDisplaySize;
+  DWORD dwDisplayOffset;
+  DWORD dwUserUserInfoSize;
+  DWORD dwUserUserInfoOffset;
+  DWORD dwHighLevelCompSize;
+  DWORD dwHighLevelCompOffset;
+  DWORD dwLowLevelCompSize;
+  DWORD dwLowLevelCompOffset;
+  DWORD dwChargingInfoSize;
+  DWORD dwChargingInfoOffset;
+  DWORD dwTerminalModesSize;
+  DWORD dwTerminalModesOffset;
+  DWORD dwDevSpecificSize;
+  DWORD dwDevSpecificOffset;
+  DWORD dwCallTreatment;
+  DWORD dwCallDataSize;
+  DWORD dwCallDataOffset;
+  DWORD dwSendingFlowspecSize;
+  DWORD dwSendingFlowspecOffset;
+  DWORD dwReceivingFlowspecSize;
+  DWORD dwReceivingFlowspecOffset;
+  DWORD dwCallerIDAddressType;
+  DWORD dwCalledIDAddressType;
+  DWORD dwConnectedIDAddressType;
+  DWORD dwRedirectionIDAddressType;
+  DWORD dwRedirectingIDAddressType;
+};
+static_assert(sizeof(LINECALLINFO) == 344);
+static_assert(offsetof(LINECALLINFO, hLine) == 12);
+static_assert(offsetof(LINECALLINFO, dwCallID) == 40);
+static_assert(offsetof(LINECALLINFO, dwOrigin) == 80);
+static_assert(offsetof(LINECALLINFO, dwCallerIDOffset) == 116);
+static_assert(offsetof(LINECALLINFO, dwRedirectingIDOffset) == 196);
+static_assert(offsetof(LINECALLINFO, dwCallTreatment) == 296);
+
+// The 32-byte entry of version 3.1; below that version an entry ends after dwDestAddressOffset
+// (24 bytes), and whoever builds or reads a list for an older version lays the entries out so.
+struct LINEFORWARD {
+  DWORD dwForwardMode;
+  DWORD dwCallerAddressSize;
+  DWORD dwCallerAddressOffset;
+  DWORD dwDestCountryCode;
+  DWORD dwDestAddressSize;
+  DWORD dwDestAddressOffset;
+  DWORD dwCallerAddressType;
+  DWORD dwDestAddressType;
+};
+static_assert(sizeof(LINEFORWARD) == 32);
+static_assert(offsetof(LINEFORWARD, dwDestAddressOffset) == 20);
+static_assert(offsetof(LINEFORWARD, dwDestAddressType) == 28);
+
+// dwNumEntries entries follow one another from ForwardList on.
+struct LINEFORWARDLIST {
+  DWORD dwTotalSize;
+  DWORD dwNumEntries;
+  LINEFORWARD ForwardList[1];
+};
+static_assert(offsetof(LINEFORWARDLIST, ForwardList) == 8);
+
+struct LINECALLPARAMS {
+  DWORD dwTotalSize;
+  DWORD dwBearerMode;
+  DWORD dwMinRate;
+  DWORD dwMaxRate;
+  DWORD dwMediaMode;
+  DWORD dwCallParamFlags;
+  DWORD dwAddressMode;
+  DWORD dwAddressID;
+  LINEDIALPARAMS DialParams;
+  DWORD dwOrigAddressSize;
+  DWORD dwOrigAddressOffset;
+  DWORD dwDisplayableAddressSize;
+  DWORD dwDisplayableAddressOffset;
+  DWORD dwCalledPartySize;
+  DWORD dwCalledPartyOffset;
+  DWORD dwCommentSize;
+  DWORD dwCommentOffset;
+  DWORD dwUserUserInfoSize;
+  DWORD dwUserUserInfoOffset;
+  DWORD dwHighLevelCompSize;
+  DWORD dwHighLevelCompOffset;
+  DWORD dwLowLevelCompSize;
+  DWORD dwLowLevelCompOffset;
+  DWORD dwDevSpecificSize;
+  DWORD dwDevSpecificOffset;
+  DWORD dwPredictiveAutoTransferStates;
+  DWORD dwTargetAddressSize;
+  DWORD dwTargetAddressOffset;
+  DWORD dwSendingFlowspecSize;
+  DWORD dwSendingFlowspecOffset;
+  DWORD dwReceivingFlowspecSize;
+  DWORD dwReceivingFlowspecOffset;
+  DWORD dwDeviceClassSize;
+  DWORD dwDeviceClassOffset;
+  DWORD dwDeviceConfigSize;
+  DWORD dwDeviceConfigOffset;
+  DWORD dwCallDataSize;
+  DWORD dwCallDataOffset;
+  DWORD dwNoAnswerTimeout;
+  DWORD dwCallingPartyIDSize;
+  DWORD dwCallingPartyIDOffset;
+  DWORD dwAddressType;
+};
+static_assert(sizeof(LINECALLPARAMS) == 180);
+static_assert(offsetof(LINECALLPARAMS, DialParams) == 32);
+static_assert(offsetof(LINECALLPARAMS, dwPredictiveAutoTransferStates) == 112);
+
+struct LINECALLHUBTRACKINGINFO {
+  DWORD dwTotalSize;
+  DWORD dwNeededSize;
+  DWORD dwUsedSize;
+  DWORD dwAvailableTracking;
+  DWORD dwCurrentTracking;
+};
+static_assert(sizeof(LINECALLHUBTRACKINGINFO) == 20);
+
+struct LINEEXTENSIONID {
+  DWORD dwExtensionID0;
+  DWORD dwExtensionID1;
+  DWORD dwExtensionID2;
+  DWORD dwExtensionID3;
+};
+static_assert(sizeof(LINEEXTENSIONID) == 16);
+
+struct LINEGENERATETONE {
+  DWORD dwFrequency;
+  DWORD dwCadenceOn;
+  DWORD dwCadenceOff;
+  DWORD dwVolume;
+};
+static_assert(sizeof(LINEGENERATETONE) == 16);
+
+struct LINEMONITORTONE {
+  DWORD dwAppSpecific;
+  DWORD dwDuration;
+  DWORD dwFrequency1;
+  DWORD dwFrequency2;
+  DWORD dwFrequency3;
+};
+static_assert(sizeof(LINEMONITORTONE) == 20);
+
+struct LINEMEDIACONTROLDIGIT {
+  DWORD dwDigit;
+  DWORD dwDigitModes;
+  DWORD dwMediaControl;
+};
+static_assert(sizeof(LINEMEDIACONTROLDIGIT) == 12);
+
+struct LINEMEDIACONTROLMEDIA {
+  DWORD dwMediaModes;
+  DWORD dwDuration;
+  DWORD dwMediaControl;
+};
+static_assert(sizeof(LINEMEDIACONTROLMEDIA) == 12);
+
+struct LINEMEDIACONTROLTONE {
+  DWORD dwAppSpecific;
+  DWORD dwDuration;
+  DWORD dwFrequency1;
+  DWORD dwFrequency2;
+  DWORD dwFrequency3;
+  DWORD dwMediaControl;
+};
+static_assert(sizeof(LINEMEDIACONTROLTONE) == 24);
+
+struct LINEMEDIACONTROLCALLSTATE {
+  DWORD dwCallStates;
+  DWORD dwMediaControl;
+};
+static_assert(sizeof(LINEMEDIACONTROLCALLSTATE) == 8);
+
+struct PHONEEXTENSIONID {
+  DWORD dwExtensionID0;
+  DWORD dwExtensionID1;
+  DWORD dwExtensionID2;
+  DWORD dwExtensionID3;
+};
+static_assert(sizeof(PHONEEXTENSIONID) == 16);
+
+// The service opens no phone device, so the phone structures appear only behind pointers.
+struct PHONEBUTTONINFO;
+struct PHONECAPS;
+struct PHONESTATUS;
+
+using LPVARSTRING = VARSTRING*;
+using LPLINEDIALPARAMS = LINEDIALPARAMS*;
+using LPLINEDEVCAPS = LINEDEVCAPS*;
+using LPLINEADDRESSCAPS = LINEADDRESSCAPS*;
+using LPLINEADDRESSSTATUS = LINEADDRESSSTATUS*;
+using LPLINEDEVSTATUS = LINEDEVSTATUS*;
+using LPLINECALLSTATUS = LINECALLSTATUS*;
+using LPLINECALLINFO = LINECALLINFO*;
+using LPLINEFORWARD = LINEFORWARD*;
+using LPLINEFORWARDLIST = LINEFORWARDLIST*;
+using LPLINECALLPARAMS = LINECALLPARAMS*;
+using LPLINECALLHUBTRACKINGINFO = LINECALLHUBTRACKINGINFO*;
+using LPLINEEXTENSIONID = LINEEXTENSIONID*;
+using LPLINEGENERATETONE = LINEGENERATETONE*;
+using LPLINEMONITORTONE = LINEMONITORTONE*;
+using LPLINEMEDIACONTROLDIGIT = LINEMEDIACONTROLDIGIT*;
+using LPLINEMEDIACONTROLMEDIA = LINEMEDIACONTROLMEDIA*;
+using LPLINEMEDIACONTROLTONE = LINEMEDIACONTROLTONE*;
+using LPLINEMEDIACONTROLCALLSTATE = LINEMEDIACONTROLCALLSTATE*;
+using LPPHONEEXTENSIONID = PHONEEXTENSIONID*;
+using LPPHONEBUTTONINFO = PHONEBUTTONINFO*;
+using LPPHONECAPS = PHONECAPS*;
+using LPPHONESTATUS = PHONESTATUS*;
+
+// ---- Constants
+
+// Interface versions.
+constexpr DWORD TAPI_VERSION1_0 = 0x00010003;
+constexpr DWORD TAPI_VERSION1_4 = 0x00010004;
+constexpr DWORD TAPI_VERSION2_0 = 0x00020000;
+constexpr DWORD TAPI_VERSION2_1 = 0x00020001;
+constexpr DWORD TAPI_VERSION2_2 = 0x00020002;
+constexpr DWORD TAPI_VERSION3_0 = 0x00030000;
+constexpr DWORD TAPI_VERSION3_1 = 0x00030001;
+
+// The device identifier of the version negotiation that precedes TSPI_providerInit.
+constexpr DWORD INITIALIZE_NEGOTIATION = 0xFFFFFFFF;
+
+// TSPI_providerInit options word.
+constexpr DWORD LINETSPIOPTION_NONREENTRANT = 0x00000001;
+
+// Object types of TUISPIDLLCALLBACK.
+constexpr DWORD TUISPIDLL_OBJECT_LINEID = 1;
+constexpr DWORD TUISPIDLL_OBJECT_PHONEID = 2;
+constexpr DWORD TUISPIDLL_OBJECT_PROVIDERID = 3;
+constexpr DWORD TUISPIDLL_OBJECT_DIALOGINSTANCE = 4;
+
+// Event messages (dwMsg of LINEEVENT and PHONEEVENT).
+constexpr DWORD LINE_ADDRESSSTATE = 0;
+constexpr DWORD LINE_CALLINFO = 1;
+constexpr DWORD LINE_CALLSTATE = 2;
+constexpr DWORD LINE_CLOSE = 3;
+constexpr DWORD LINE_DEVSPECIFIC = 4;
+constexpr DWORD LINE_DEVSPECIFICFEATURE = 5;
+constexpr DWORD LINE_GATHERDIGITS = 6;
+constexpr DWORD LINE_GENERATE = 7;
+constexpr DWORD LINE_LINEDEVSTATE = 8;
+constexpr DWORD LINE_MONITORDIGITS = 9;
+constexpr DWORD LINE_MONITORMEDIA = 10;
+constexpr DWORD LINE_MONITORTONE = 11;
+constexpr DWORD LINE_REPLY = 12;
+constexpr DWORD LINE_REQUEST = 13;
+constexpr DWORD PHONE_BUTTON = 14;
+constexpr DWORD PHONE_CLOSE = 15;
+constexpr DWORD PHONE_DEVSPECIFIC = 16;
+constexpr DWORD PHONE_REPLY = 17;
+constexpr DWORD PHONE_STATE = 18;
+constexpr DWORD LINE_CREATE = 19;
+constexpr DWORD PHONE_CREATE = 20;
+constexpr DWORD LINE_AGENTSPECIFIC = 21;
+constexpr DWORD LINE_AGENTSTATUS = 22;
+constexpr DWORD LINE_APPNEWCALL = 23;
+constexpr DWORD LINE_PROXYREQUEST = 24;
+constexpr DWORD LINE_REMOVE = 25;
+constexpr DWORD PHONE_REMOVE = 26;
+constexpr DWORD LINE_AGENTSESSIONSTATUS = 27;
+constexpr DWORD LINE_QUEUESTATUS = 28;
+constexpr DWORD LINE_AGENTSTATUSEX = 29;
+constexpr DWORD LINE_GROUPSTATUS = 30;
+constexpr DWORD LINE_PROXYSTATUS = 31;
+constexpr DWORD LINE_APPNEWCALLHUB = 32;
+constexpr DWORD LINE_CALLHUBCLOSE = 33;
+constexpr DWORD LINE_DEVSPECIFICEX = 34;
+// Messages only a provider sends.
+constexpr DWORD TSPI_MESSAGE_BASE = 500;
+constexpr DWORD LINE_NEWCALL = 500;
+constexpr DWORD LINE_CALLDEVSPECIFIC = 501;
+constexpr DWORD LINE_CALLDEVSPECIFICFEATURE = 502;
+constexpr DWORD LINE_CREATEDIALOGINSTANCE = 503;
+constexpr DWORD LINE_SENDDIALOGINSTANCEDATA = 504;
+constexpr DWORD LINE_SENDMSPDATA = 505;
+constexpr DWORD LINE_QOSINFO = 506;
+
+// Call states.
+constexpr DWORD LINECALLSTATE_IDLE = 0x00000001;
+constexpr DWORD LINECALLSTATE_OFFERING = 0x00000002;
+constexpr DWORD LINECALLSTATE_ACCEPTED = 0x00000004;
+constexpr DWORD LINECALLSTATE_DIALTONE = 0x00000008;
+constexpr DWORD LINECALLSTATE_DIALING = 0x00000010;
+constexpr DWORD LINECALLSTATE_RINGBACK = 0x00000020;
+constexpr DWORD LINECALLSTATE_BUSY = 0x00000040;
+constexpr DWORD LINECALLSTATE_SPECIALINFO = 0x00000080;
+constexpr DWORD LINECALLSTATE_CONNECTED = 0x00000100;
+constexpr DWORD LINECALLSTATE_PROCEEDING = 0x00000200;
+constexpr DWORD LINECALLSTATE_ONHOLD = 0x00000400;
+constexpr DWORD LINECALLSTATE_CONFERENCED = 0x00000800;
+constexpr DWORD LINECALLSTATE_ONHOLDPENDCONF = 0x00001000;
+constexpr DWORD LINECALLSTATE_ONHOLDPENDTRANSFER = 0x00002000;
+constexpr DWORD LINECALLSTATE_DISCONNECTED = 0x00004000;
+constexpr DWORD LINECALLSTATE_UNKNOWN = 0x00008000;
+
+// Operations a call allows now (LINECALLSTATUS dwCallFeatures, LINEADDRESSCAPS dwCallFeatures).
+constexpr DWORD LINECALLFEATURE_ACCEPT = 0x00000001;
+constexpr DWORD LINECALLFEATURE_ADDTOCONF = 0x00000002;
+constexpr DWORD LINECALLFEATURE_ANSWER = 0x00000004;
+constexpr DWORD LINECALLFEATURE_BLINDTRANSFER = 0x00000008;
+constexpr DWORD LINECALLFEATURE_COMPLETECALL = 0x00000010;
+constexpr DWORD LINECALLFEATURE_COMPLETETRANSF = 0x00000020;
+constexpr DWORD LINECALLFEATURE_DIAL = 0x00000040;
+constexpr DWORD LINECALLFEATURE_DROP = 0x00000080;
+constexpr DWORD LINECALLFEATURE_GATHERDIGITS = 0x00000100;
+constexpr DWORD LINECALLFEATURE_GENERATEDIGITS = 0x00000200;
+constexpr DWORD LINECALLFEATURE_GENERATETONE = 0x00000400;
+constexpr DWORD LINECALLFEATURE_HOLD = 0x00000800;
+constexpr DWORD LINECALLFEATURE_MONITORDIGITS = 0x00001000;
+constexpr DWORD LINECALLFEATURE_MONITORMEDIA = 0x00002000;
+constexpr DWORD LINECALLFEATURE_MONITORTONES = 0x00004000;
+constexpr DWORD LINECALLFEATURE_PARK = 0x00008000;
+constexpr DWORD LINECALLFEATURE_PREPAREADDCONF = 0x00010000;
+constexpr DWORD LINECALLFEATURE_REDIRECT = 0x00020000;
+constexpr DWORD LINECALLFEATURE_REMOVEFROMCONF = 0x00040000;
+constexpr DWORD LINECALLFEATURE_SECURECALL = 0x00080000;
+constexpr DWORD LINECALLFEATURE_SENDUSERUSER = 0x00100000;
+constexpr DWORD LINECALLFEATURE_SETCALLPARAMS = 0x00200000;
+constexpr DWORD LINECALLFEATURE_SETMEDIACONTROL = 0x00400000;
+constexpr DWORD LINECALLFEATURE_SETTERMINAL = 0x00800000;
+constexpr DWORD LINECALLFEATURE_SETUPCONF = 0x01000000;
+constexpr DWORD LINECALLFEATURE_SETUPTRANSFER = 0x02000000;
+constexpr DWORD LINECALLFEATURE_SWAPHOLD = 0x04000000;
+constexpr DWORD LINECALLFEATURE_UNHOLD = 0x08000000;
+constexpr DWORD LINECALLFEATURE_RELEASEUSERUSERINFO = 0x10000000;
+constexpr DWORD LINECALLFEATURE_SETTREATMENT = 0x20000000;
+constexpr DWORD LINECALLFEATURE_SETQOS = 0x40000000;
+constexpr DWORD LINECALLFEATURE_SETCALLDATA = 0x80000000;
+
+// Refinements of the call features (dwCallFeatures2).
+constexpr DWORD LINECALLFEATURE2_NOHOLDCONFERENCE = 0x00000001;
+constexpr DWORD LINECALLFEATURE2_ONESTEPTRANSFER = 0x00000002;
+constexpr DWORD LINECALLFEATURE2_COMPLCAMPON = 0x00000004;
+constexpr DWORD LINECALLFEATURE2_COMPLCALLBACK = 0x00000008;
+constexpr DWORD LINECALLFEATURE2_COMPLINTRUDE = 0x00000010;
+constexpr DWORD LINECALLFEATURE2_COMPLMESSAGE = 0x00000020;
+constexpr DWORD LINECALLFEATURE2_TRANSFERNORM = 0x00000040;
+constexpr DWORD LINECALLFEATURE2_TRANSFERCONF = 0x00000080;
+constexpr DWORD LINECALLFEATURE2_PARKDIRECT = 0x00000100;
+constexpr DWORD LINECALLFEATURE2_PARKNONDIRECT = 0x00000200;
+
+// Operations an address allows now (dwAddressFeatures).
+constexpr DWORD LINEADDRFEATURE_FORWARD = 0x00000001;
+constexpr DWORD LINEADDRFEATURE_MAKECALL = 0x00000002;
+constexpr DWORD LINEADDRFEATURE_PICKUP = 0x00000004;
+constexpr DWORD LINEADDRFEATURE_SETMEDIACONTROL = 0x00000008;
+constexpr DWORD LINEADDRFEATURE_SETTERMINAL = 0x00000010;
+constexpr DWORD LINEADDRFEATURE_SETUPCONF = 0x00000020;
+constexpr DWORD LINEADDRFEATURE_UNCOMPLETECALL = 0x00000040;
+constexpr DWORD LINEADDRFEATURE_UNPARK = 0x00000080;
+constexpr DWORD LINEADDRFEATURE_PICKUPHELD = 0x00000100;
+constexpr DWORD LINEADDRFEATURE_PICKUPGROUP = 0x00000200;
+constexpr DWORD LINEADDRFEATURE_PICKUPDIRECT = 0x00000400;
+constexpr DWORD LINEADDRFEATURE_PICKUPWAITING = 0x00000800;
+constexpr DWORD LINEADDRFEATURE_FORWARDFWD = 0x00001000;
+constexpr DWORD LINEADDRFEATURE_FORWARDDND = 0x00002000;
+
+// Operations a line allows now (dwLineFeatures).
+constexpr DWORD LINEFEATURE_DEVSPECIFIC = 0x00000001;
+constexpr DWORD LINEFEATURE_DEVSPECIFICFEAT = 0x00000002;
+constexpr DWORD LINEFEATURE_FORWARD = 0x00000004;
+constexpr DWORD LINEFEATURE_MAKECALL = 0x00000008;
+constexpr DWORD LINEFEATURE_SETMEDIACONTROL = 0x00000010;
+constexpr DWORD LINEFEATURE_SETTERMINAL = 0x00000020;
+constexpr DWORD LINEFEATURE_SETDEVSTATUS = 0x00000040;
+constexpr DWORD LINEFEATURE_FORWARDFWD = 0x00000080;
+constexpr DWORD LINEFEATURE_FORWARDDND = 0x00000100;
+
+// Line device state changes (LINE_LINEDEVSTATE, TSPI_lineSetStatusMessages).
+constexpr DWORD LINEDEVSTATE_OTHER = 0x00000001;
+constexpr DWORD LINEDEVSTATE_RINGING = 0x00000002;
+constexpr DWORD LINEDEVSTATE_CONNECTED = 0x00000004;
+constexpr DWORD LINEDEVSTATE_DISCONNECTED = 0x00000008;
+constexpr DWORD LINEDEVSTATE_MSGWAITON = 0x00000010;
+constexpr DWORD LINEDEVSTATE_MSGWAITOFF = 0x00000020;
+constexpr DWORD LINEDEVSTATE_INSERVICE = 0x00000040;
+constexpr DWORD LINEDEVSTATE_OUTOFSERVICE = 0x00000080;
+constexpr DWORD LINEDEVSTATE_MAINTENANCE = 0x00000100;
+constexpr DWORD LINEDEVSTATE_OPEN = 0x00000200;
+constexpr DWORD LINEDEVSTATE_CLOSE = 0x00000400;
+constexpr DWORD LINEDEVSTATE_NUMCALLS = 0x00000800;
+constexpr DWORD LINEDEVSTATE_NUMCOMPLETIONS = 0x00001000;
+constexpr DWORD LINEDEVSTATE_TERMINALS = 0x00002000;
+constexpr DWORD LINEDEVSTATE_ROAMMODE = 0x00004000;
+constexpr DWORD LINEDEVSTATE_BATTERY = 0x00008000;
+constexpr DWORD LINEDEVSTATE_SIGNAL = 0x00010000;
+constexpr DWORD LINEDEVSTATE_DEVSPECIFIC = 0x00020000;
+constexpr DWORD LINEDEVSTATE_REINIT = 0x00040000;
+constexpr DWORD LINEDEVSTATE_LOCK = 0x00080000;
+constexpr DWORD LINEDEVSTATE_CAPSCHANGE = 0x00100000;
+constexpr DWORD LINEDEVSTATE_CONFIGCHANGE = 0x00200000;
+constexpr DWORD LINEDEVSTATE_TRANSLATECHANGE = 0x00400000;
+constexpr DWORD LINEDEVSTATE_COMPLCANCEL = 0x00800000;
+constexpr DWORD LINEDEVSTATE_REMOVED = 0x01000000;
+
+// Line device status flags (LINEDEVSTATUS dwDevStatusFlags).
+constexpr DWORD LINEDEVSTATUSFLAGS_CONNECTED = 0x00000001;
+constexpr DWORD LINEDEVSTATUSFLAGS_MSGWAIT = 0x00000002;
+constexpr DWORD LINEDEVSTATUSFLAGS_INSERVICE = 0x00000004;
+constexpr DWORD LINEDEVSTATUSFLAGS_LOCKED = 0x00000008;
+
+// Address state changes (LINE_ADDRESSSTATE, TSPI_lineSetStatusMessages).
+constexpr DWORD LINEADDRESSSTATE_OTHER = 0x00000001;
+constexpr DWORD LINEADDRESSSTATE_DEVSPECIFIC = 0x00000002;
+constexpr DWORD LINEADDRESSSTATE_INUSEZERO = 0x00000004;
+constexpr DWORD LINEADDRESSSTATE_INUSEONE = 0x00000008;
+constexpr DWORD LINEADDRESSSTATE_INUSEMANY = 0x00000010;
+constexpr DWORD LINEADDRESSSTATE_NUMCALLS = 0x00000020;
+constexpr DWORD LINEADDRESSSTATE_FORWARD = 0x00000040;
+constexpr DWORD LINEADDRESSSTATE_TERMINALS = 0x00000080;
+constexpr DWORD LINEADDRESSSTATE_CAPSCHANGE = 0x00000100;
+
+// Call information items that changed (LINE_CALLINFO).
+constexpr DWORD LINECALLINFOSTATE_OTHER = 0x00000001;
+constexpr DWORD LINECALLINFOSTATE_DEVSPECIFIC = 0x00000002;
+constexpr DWORD LINECALLINFOSTATE_BEARERMODE = 0x00000004;
+constexpr DWORD LINECALLINFOSTATE_RATE = 0x00000008;
+constexpr DWORD LINECALLINFOSTATE_MEDIAMODE = 0x00000010;
+constexpr DWORD LINECALLINFOSTATE_APPSPECIFIC = 0x00000020;
+constexpr DWORD LINECALLINFOSTATE_CALLID = 0x00000040;
+constexpr DWORD LINECALLINFOSTATE_RELATEDCALLID = 0x00000080;
+constexpr DWORD LINECALLINFOSTATE_ORIGIN = 0x00000100;
+constexpr DWORD LINECALLINFOSTATE_REASON = 0x00000200;
+constexpr DWORD LINECALLINFOSTATE_COMPLETIONID = 0x00000400;
+constexpr DWORD LINECALLINFOSTATE_NUMOWNERINCR = 0x00000800;
+constexpr DWORD LINECALLINFOSTATE_NUMOWNERDECR = 0x00001000;
+constexpr DWORD LINECALLINFOSTATE_NUMMONITORS = 0x00002000;
+constexpr DWORD LINECALLINFOSTATE_TRUNK = 0x00004000;
+constexpr DWORD LINECALLINFOSTATE_CALLERID = 0x00008000;
+constexpr DWORD LINECALLINFOSTATE_CALLEDID = 0x00010000;
+constexpr DWORD LINECALLINFOSTATE_CONNECTEDID = 0x00020000;
+constexpr DWORD LINECALLINFOSTATE_REDIRECTIONID = 0x00040000;
+constexpr DWORD LINECALLINFOSTATE_REDIRECTINGID = 0x00080000;
+constexpr DWORD LINECALLINFOSTATE_DISPLAY = 0x00100000;
+constexpr DWORD LINECALLINFOSTATE_USERUSERINFO = 0x00200000;
+constexpr DWORD LINECALLINFOSTATE_HIGHLEVELCOMP = 0x00400000;
+constexpr DWORD LINECALLINFOSTATE_LOWLEVELCOMP = 0x00800000;
+constexpr DWORD LINECALLINFOSTATE_CHARGINGINFO = 0x01000000;
+constexpr DWORD LINECALLINFOSTATE_TERMINAL = 0x02000000;
+constexpr DWORD LINECALLINFOSTATE_DIALPARAMS = 0x04000000;
+constexpr DWORD LINECALLINFOSTATE_MONITORMODES = 0x08000000;
+constexpr DWORD LINECALLINFOSTATE_TREATMENT = 0x10000000;
+constexpr DWORD LINECALLINFOSTATE_QOS = 0x20000000;
+constexpr DWORD LINECALLINFOSTATE_CALLDATA = 0x40000000;
+
+// Where a call came from (LINECALLINFO dwOrigin).
+constexpr DWORD LINECALLORIGIN_OUTBOUND = 0x00000001;
+constexpr DWORD LINECALLORIGIN_INTERNAL = 0x00000002;
+constexpr DWORD LINECALLORIGIN_EXTERNAL = 0x00000004;
+constexpr DWORD LINECALLORIGIN_UNKNOWN = 0x00000010;
+constexpr DWORD LINECALLORIGIN_UNAVAIL = 0x00000020;
+constexpr DWORD LINECALLORIGIN_CONFERENCE = 0x00000040;
+constexpr DWORD LINECALLORIGIN_INBOUND = 0x00000080;
+
+// Why a call arrived (LINECALLINFO dwReason).
+constexpr DWORD LINECALLREASON_DIRECT = 0x00000001;
+constexpr DWORD LINECALLREASON_FWDBUSY = 0x00000002;
+constexpr DWORD LINECALLREASON_FWDNOANSWER = 0x00000004;
+constexpr DWORD LINECALLREASON_FWDUNCOND = 0x00000008;
+constexpr DWORD LINECALLREASON_PICKUP = 0x00000010;
+constexpr DWORD LINECALLREASON_UNPARK = 0x00000020;
+constexpr DWORD LINECALLREASON_REDIRECT = 0x00000040;
+constexpr DWORD LINECALLREASON_CALLCOMPLETION = 0x00000080;
+constexpr DWORD LINECALLREASON_TRANSFER = 0x00000100;
+constexpr DWORD LINECALLREASON_REMINDER = 0x00000200;
+constexpr DWORD LINECALLREASON_UNKNOWN = 0x00000400;
+constexpr DWORD LINECALLREASON_UNAVAIL = 0x00000800;
+constexpr DWORD LINECALLREASON_INTRUDE = 0x00001000;
+constexpr DWORD LINECALLREASON_PARKED = 0x00002000;
+constexpr DWORD LINECALLREASON_CAMPEDON = 0x00004000;
+constexpr DWORD LINECALLREASON_ROUTEREQUEST = 0x00008000;
+
+// The application's rights on a call (LINECALLSTATUS dwCallPrivilege).
+constexpr DWORD LINECALLPRIVILEGE_NONE = 0x00000001;
+constexpr DWORD LINECALLPRIVILEGE_MONITOR = 0x00000002;
+constexpr DWORD LINECALLPRIVILEGE_OWNER = 0x00000004;
+
+// Media modes.
+constexpr DWORD LINEMEDIAMODE_UNKNOWN = 0x00000002;
+constexpr DWORD LINEMEDIAMODE_INTERACTIVEVOICE = 0x00000004;
+constexpr DWORD LINEMEDIAMODE_AUTOMATEDVOICE = 0x00000008;
+constexpr DWORD LINEMEDIAMODE_DATAMODEM = 0x00000010;
+constexpr DWORD LINEMEDIAMODE_G3FAX = 0x00000020;
+constexpr DWORD LINEMEDIAMODE_TDD = 0x00000040;
+constexpr DWORD LINEMEDIAMODE_G4FAX = 0x00000080;
+constexpr DWORD LINEMEDIAMODE_DIGITALDATA = 0x00000100;
+constexpr DWORD LINEMEDIAMODE_TELETEX = 0x00000200;
+constexpr DWORD LINEMEDIAMODE_VIDEOTEX = 0x00000400;
+constexpr DWORD LINEMEDIAMODE_TELEX = 0x00000800;
+constexpr DWORD LINEMEDIAMODE_MIXED = 0x00001000;
+constexpr DWORD LINEMEDIAMODE_ADSI = 0x00002000;
+constexpr DWORD LINEMEDIAMODE_VOICEVIEW = 0x00004000;
+constexpr DWORD LINEMEDIAMODE_VIDEO = 0x00008000;
+
+// Bearer modes.
+constexpr DWORD LINEBEARERMODE_VOICE = 0x00000001;
+constexpr DWORD LINEBEARERMODE_SPEECH = 0x00000002;
+constexpr DWORD LINEBEARERMODE_MULTIUSE = 0x00000004;
+constexpr DWORD LINEBEARERMODE_DATA = 0x00000008;
+constexpr DWORD LINEBEARERMODE_ALTSPEECHDATA = 0x00000010;
+constexpr DWORD LINEBEARERMODE_NONCALLSIGNALING = 0x00000020;
+constexpr DWORD LINEBEARERMODE_PASSTHROUGH = 0x00000040;
+constexpr DWORD LINEBEARERMODE_RESTRICTEDDATA = 0x00000080;
+
+// Forwarding modes (LINEFORWARD dwForwardMode).
+constexpr DWORD LINEFORWARDMODE_UNCOND = 0x00000001;
+constexpr DWORD LINEFORWARDMODE_UNCONDINTERNAL = 0x00000002;
+constexpr DWORD LINEFORWARDMODE_UNCONDEXTERNAL = 0x00000004;
+constexpr DWORD LINEFORWARDMODE_UNCONDSPECIFIC = 0x00000008;
+constexpr DWORD LINEFORWARDMODE_BUSY = 0x00000010;
+constexpr DWORD LINEFORWARDMODE_BUSYINTERNAL = 0x00000020;
+constexpr DWORD LINEFORWARDMODE_BUSYEXTERNAL = 0x00000040;
+constexpr DWORD LINEFORWARDMODE_BUSYSPECIFIC = 0x00000080;
+constexpr DWORD LINEFORWARDMODE_NOANSW = 0x00000100;
+constexpr DWORD LINEFORWARDMODE_NOANSWINTERNAL = 0x00000200;
+constexpr DWORD LINEFORWARDMODE_NOANSWEXTERNAL = 0x00000400;
+constexpr DWORD LINEFORWARDMODE_NOANSWSPECIFIC = 0x00000800;
+constexpr DWORD LINEFORWARDMODE_BUSYNA = 0x00001000;
+constexpr DWORD LINEFORWARDMODE_BUSYNAINTERNAL = 0x00002000;
+constexpr DWORD LINEFORWARDMODE_BUSYNAEXTERNAL = 0x00004000;
+constexpr DWORD LINEFORWARDMODE_BUSYNASPECIFIC = 0x00008000;
+constexpr DWORD LINEFORWARDMODE_UNKNOWN = 0x00010000;
+constexpr DWORD LINEFORWARDMODE_UNAVAIL = 0x00020000;
+
+// Address types (LINEFORWARD, LINECALLINFO, LINEDEVCAPS dwAddressTypes).
+constexpr DWORD LINEADDRESSTYPE_PHONENUMBER = 0x00000001;
+constexpr DWORD LINEADDRESSTYPE_SDP = 0x00000002;
+constexpr DWORD LINEADDRESSTYPE_EMAILNAME = 0x00000004;
+constexpr DWORD LINEADDRESSTYPE_DOMAINNAME = 0x00000008;
+constexpr DWORD LINEADDRESSTYPE_IPADDRESS = 0x00000010;
+
+// Why the far end disconnected (LINE_CALLSTATE dwParam2 with LINECALLSTATE_DISCONNECTED).
+constexpr DWORD LINEDISCONNECTMODE_NORMAL = 0x00000001;
+constexpr DWORD LINEDISCONNECTMODE_UNKNOWN = 0x00000002;
+constexpr DWORD LINEDISCONNECTMODE_REJECT = 0x00000004;
+constexpr DWORD LINEDISCONNECTMODE_PICKUP = 0x00000008;
+constexpr DWORD LINEDISCONNECTMODE_FORWARDED = 0x00000010;
+constexpr DWORD LINEDISCONNECTMODE_BUSY = 0x00000020;
+constexpr DWORD LINEDISCONNECTMODE_NOANSWER = 0x00000040;
+constexpr DWORD LINEDISCONNECTMODE_BADADDRESS = 0x00000080;
+constexpr DWORD LINEDISCONNECTMODE_UNREACHABLE = 0x00000100;
+constexpr DWORD LINEDISCONNECTMODE_CONGESTION = 0x00000200;
+constexpr DWORD LINEDISCONNECTMODE_INCOMPATIBLE = 0x00000400;
+constexpr DWORD LINEDISCONNECTMODE_UNAVAIL = 0x00000800;
+constexpr DWORD LINEDISCONNECTMODE_NODIALTONE = 0x00001000;
+constexpr DWORD LINEDISCONNECTMODE_NUMBERCHANGED = 0x00002000;
+constexpr DWORD LINEDISCONNECTMODE_OUTOFORDER = 0x00004000;
+constexpr DWORD LINEDISCONNECTMODE_TEMPFAILURE = 0x00008000;
+constexpr DWORD LINEDISCONNECTMODE_QOSUNAVAIL = 0x00010000;
+constexpr DWORD LINEDISCONNECTMODE_BLOCKED = 0x00020000;
+constexpr DWORD LINEDISCONNECTMODE_DONOTDISTURB = 0x00040000;
+constexpr DWORD LINEDISCONNECTMODE_CANCELLED = 0x00080000;
+
+// Details of the dial tone, busy and special-information states (LINE_CALLSTATE dwParam2).
+constexpr DWORD LINEDIALTONEMODE_NORMAL = 0x00000001;
+constexpr DWORD LINEDIALTONEMODE_SPECIAL = 0x00000002;
+constexpr DWORD LINEDIALTONEMODE_INTERNAL = 0x00000004;
+constexpr DWORD LINEDIALTONEMODE_EXTERNAL = 0x00000008;
+constexpr DWORD LINEDIALTONEMODE_UNKNOWN = 0x00000010;
+constexpr DWORD LINEDIALTONEMODE_UNAVAIL = 0x00000020;
+constexpr DWORD LINEBUSYMODE_STATION = 0x00000001;
+constexpr DWORD LINEBUSYMODE_TRUNK = 0x00000002;
+constexpr DWORD LINEBUSYMODE_UNKNOWN = 0x00000004;
+constexpr DWORD LINEBUSYMODE_UNAVAIL = 0x00000008;
+constexpr DWORD LINESPECIALINFO_NOCIRCUIT = 0x00000001;
+constexpr DWORD LINESPECIALINFO_CUSTIRREG = 0x00000002;
+constexpr DWORD LINESPECIALINFO_REORDER = 0x00000004;
+constexpr DWORD LINESPECIALINFO_UNKNOWN = 0x00000008;
+constexpr DWORD LINESPECIALINFO_UNAVAIL = 0x00000010;
+
+// Details of the connected and offering states (LINE_CALLSTATE dwParam2, LINEADDRESSCAPS).
+constexpr DWORD LINECONNECTEDMODE_ACTIVE = 0x00000001;
+constexpr DWORD LINECONNECTEDMODE_INACTIVE = 0x00000002;
+constexpr DWORD LINECONNECTEDMODE_ACTIVEHELD = 0x00000004;
+constexpr DWORD LINECONNECTEDMODE_INACTIVEHELD = 0x00000008;
+constexpr DWORD LINECONNECTEDMODE_CONFIRMED = 0x00000010;
+constexpr DWORD LINEOFFERINGMODE_ACTIVE = 0x00000001;
+constexpr DWORD LINEOFFERINGMODE_INACTIVE = 0x00000002;
+
+// How a party leaves a conference (LINEADDRESSCAPS dwRemoveFromConfCaps).
+constexpr DWORD LINEREMOVEFROMCONF_NONE = 0x00000001;
+constexpr DWORD LINEREMOVEFROMCONF_LAST = 0x00000002;
+constexpr DWORD LINEREMOVEFROMCONF_ANY = 0x00000003;
+
+// How a consultation call is completed (TSPI_lineCompleteTransfer dwTransferMode).
+constexpr DWORD LINETRANSFERMODE_TRANSFER = 0x00000001;
+constexpr DWORD LINETRANSFERMODE_CONFERENCE = 0x00000002;
+
+// Park modes.
+constexpr DWORD LINEPARKMODE_DIRECTED = 0x00000001;
+constexpr DWORD LINEPARKMODE_NONDIRECTED = 0x00000002;
+
+// Call completion conditions and modes.
+constexpr DWORD LINECALLCOMPLCOND_BUSY = 0x00000001;
+constexpr DWORD LINECALLCOMPLCOND_NOANSWER = 0x00000002;
+constexpr DWORD LINECALLCOMPLMODE_CAMPON = 0x00000001;
+constexpr DWORD LINECALLCOMPLMODE_CALLBACK = 0x00000002;
+constexpr DWORD LINECALLCOMPLMODE_INTRUDE = 0x00000004;
+constexpr DWORD LINECALLCOMPLMODE_MESSAGE = 0x00000008;
+
+// Digit and tone modes, and the end of a generation (LINE_GENERATE dwParam1).
+constexpr DWORD LINEDIGITMODE_PULSE = 0x00000001;
+constexpr DWORD LINEDIGITMODE_DTMF = 0x00000002;
+constexpr DWORD LINEDIGITMODE_DTMFEND = 0x00000004;
+constexpr DWORD LINETONEMODE_CUSTOM = 0x00000001;
+constexpr DWORD LINETONEMODE_RINGBACK = 0x00000002;
+constexpr DWORD LINETONEMODE_BUSY = 0x00000004;
+constexpr DWORD LINETONEMODE_BEEP = 0x00000008;
+constexpr DWORD LINETONEMODE_BILLING = 0x00000010;
+constexpr DWORD LINEGENERATETERM_DONE = 0x00000001;
+constexpr DWORD LINEGENERATETERM_CANCEL = 0x00000002;
+
+// Which object a request names (dwSelect).
+constexpr DWORD LINECALLSELECT_LINE = 0x00000001;
+constexpr DWORD LINECALLSELECT_ADDRESS = 0x00000002;
+constexpr DWORD LINECALLSELECT_CALL = 0x00000004;
+constexpr DWORD LINECALLSELECT_DEVICEID = 0x00000008;
+constexpr DWORD LINECALLSELECT_CALLID = 0x00000010;
+
+// Text formats (dwStringFormat).
+constexpr DWORD STRINGFORMAT_ASCII = 0x00000001;
+constexpr DWORD STRINGFORMAT_DBCS = 0x00000002;
+constexpr DWORD STRINGFORMAT_UNICODE = 0x00000003;
+constexpr DWORD STRINGFORMAT_BINARY = 0x00000004;
+
+// Address modes, address sharing and answer modes (LINEDEVCAPS, LINEADDRESSCAPS).
+constexpr DWORD LINEADDRESSMODE_ADDRESSID = 0x00000001;
+constexpr DWORD LINEADDRESSMODE_DIALABLEADDR = 0x00000002;
+constexpr DWORD LINEADDRESSSHARING_PRIVATE = 0x00000001;
+constexpr DWORD LINEADDRESSSHARING_BRIDGEDEXCL = 0x00000002;
+constexpr DWORD LINEADDRESSSHARING_BRIDGEDNEW = 0x00000004;
+constexpr DWORD LINEADDRESSSHARING_BRIDGEDSHARED = 0x00000008;
+constexpr DWORD LINEADDRESSSHARING_MONITORED = 0x00000010;
+constexpr DWORD LINEANSWERMODE_NONE = 0x00000001;
+constexpr DWORD LINEANSWERMODE_DROP = 0x00000002;
+constexpr DWORD LINEANSWERMODE_HOLD = 0x00000004;
+
+// Line device capabilities (LINEDEVCAPS dwDevCapFlags).
+constexpr DWORD LINEDEVCAPFLAGS_CROSSADDRCONF = 0x00000001;
+constexpr DWORD LINEDEVCAPFLAGS_HIGHLEVCOMP = 0x00000002;
+constexpr DWORD LINEDEVCAPFLAGS_LOWLEVCOMP = 0x00000004;
+constexpr DWORD LINEDEVCAPFLAGS_MEDIACONTROL = 0x00000008;
+constexpr DWORD LINEDEVCAPFLAGS_MULTIPLEADDR = 0x00000010;
+constexpr DWORD LINEDEVCAPFLAGS_CLOSEDROP = 0x00000020;
+constexpr DWORD LINEDEVCAPFLAGS_DIALBILLING = 0x00000040;
+constexpr DWORD LINEDEVCAPFLAGS_DIALQUIET = 0x00000080;
+constexpr DWORD LINEDEVCAPFLAGS_DIALDIALTONE = 0x00000100;
+constexpr DWORD LINEDEVCAPFLAGS_MSP = 0x00000200;
+constexpr DWORD LINEDEVCAPFLAGS_CALLHUB = 0x00000400;
+constexpr DWORD LINEDEVCAPFLAGS_CALLHUBTRACKING = 0x00000800;
+constexpr DWORD LINEDEVCAPFLAGS_PRIVATEOBJECTS = 0x00001000;
+constexpr DWORD LINEDEVCAPFLAGS_LOCAL = 0x00002000;
+
+// Address capabilities (LINEADDRESSCAPS dwAddrCapFlags).
+constexpr DWORD LINEADDRCAPFLAGS_FWDNUMRINGS = 0x00000001;
+constexpr DWORD LINEADDRCAPFLAGS_PICKUPGROUPID = 0x00000002;
+constexpr DWORD LINEADDRCAPFLAGS_SECURE = 0x00000004;
+constexpr DWORD LINEADDRCAPFLAGS_BLOCKIDDEFAULT = 0x00000008;
+constexpr DWORD LINEADDRCAPFLAGS_BLOCKIDOVERRIDE = 0x00000010;
+constexpr DWORD LINEADDRCAPFLAGS_DIALED = 0x00000020;
+constexpr DWORD LINEADDRCAPFLAGS_ORIGOFFHOOK = 0x00000040;
+constexpr DWORD LINEADDRCAPFLAGS_DESTOFFHOOK = 0x00000080;
+constexpr DWORD LINEADDRCAPFLAGS_FWDCONSULT = 0x00000100;
+constexpr DWORD LINEADDRCAPFLAGS_SETUPCONFNULL = 0x00000200;
+constexpr DWORD LINEADDRCAPFLAGS_AUTORECONNECT = 0x00000400;
+constexpr DWORD LINEADDRCAPFLAGS_COMPLETIONID = 0x00000800;
+constexpr DWORD LINEADDRCAPFLAGS_TRANSFERHELD = 0x00001000;
+constexpr DWORD LINEADDRCAPFLAGS_TRANSFERMAKE = 0x00002000;
+constexpr DWORD LINEADDRCAPFLAGS_CONFERENCEHELD = 0x00004000;
+constexpr DWORD LINEADDRCAPFLAGS_CONFERENCEMAKE = 0x00008000;
+constexpr DWORD LINEADDRCAPFLAGS_PARTIALDIAL = 0x00010000;
+constexpr DWORD LINEADDRCAPFLAGS_FWDSTATUSVALID = 0x00020000;
+constexpr DWORD LINEADDRCAPFLAGS_FWDINTEXTADDR = 0x00040000;
+constexpr DWORD LINEADDRCAPFLAGS_FWDBUSYNAADDR = 0x00080000;
+constexpr DWORD LINEADDRCAPFLAGS_ACCEPTTOALERT = 0x00100000;
+constexpr DWORD LINEADDRCAPFLAGS_CONFDROP = 0x00200000;
+constexpr DWORD LINEADDRCAPFLAGS_PICKUPCALLWAIT = 0x00400000;
+constexpr DWORD LINEADDRCAPFLAGS_PREDICTIVEDIALER = 0x00800000;
+constexpr DWORD LINEADDRCAPFLAGS_QUEUE = 0x01000000;
+constexpr DWORD LINEADDRCAPFLAGS_ROUTEPOINT = 0x02000000;
+constexpr DWORD LINEADDRCAPFLAGS_HOLDMAKESNEW = 0x04000000;
+constexpr DWORD LINEADDRCAPFLAGS_NOINTERNALCALLS = 0x08000000;
+constexpr DWORD LINEADDRCAPFLAGS_NOEXTERNALCALLS = 0x10000000;
+constexpr DWORD LINEADDRCAPFLAGS_SETCALLINGID = 0x20000000;
+constexpr DWORD LINEADDRCAPFLAGS_ACDGROUP = 0x40000000;
+constexpr DWORD LINEADDRCAPFLAGS_NOPSTNADDRESSTRANSLATION = 0x80000000;
+
+// What a party identifier holds (LINECALLINFO dwCallerIDFlags and the like).
+constexpr DWORD LINECALLPARTYID_BLOCKED = 0x00000001;
+constexpr DWORD LINECALLPARTYID_OUTOFAREA = 0x00000002;
+constexpr DWORD LINECALLPARTYID_NAME = 0x00000004;
+constexpr DWORD LINECALLPARTYID_ADDRESS = 0x00000008;
+constexpr DWORD LINECALLPARTYID_PARTIAL = 0x00000010;
+constexpr DWORD LINECALLPARTYID_UNKNOWN = 0x00000020;
+constexpr DWORD LINECALLPARTYID_UNAVAIL = 0x00000040;
+
+// Call parameter flags (LINECALLPARAMS dwCallParamFlags).
+constexpr DWORD LINECALLPARAMFLAGS_SECURE = 0x00000001;
+constexpr DWORD LINECALLPARAMFLAGS_IDLE = 0x00000002;
+constexpr DWORD LINECALLPARAMFLAGS_BLOCKID = 0x00000004;
+constexpr DWORD LINECALLPARAMFLAGS_ORIGOFFHOOK = 0x00000008;
+constexpr DWORD LINECALLPARAMFLAGS_DESTOFFHOOK = 0x00000010;
+constexpr DWORD LINECALLPARAMFLAGS_NOHOLDCONFERENCE = 0x00000020;
+constexpr DWORD LINECALLPARAMFLAGS_PREDICTIVEDIAL = 0x00000040;
+constexpr DWORD LINECALLPARAMFLAGS_ONESTEPTRANSFER = 0x00000080;
+
+// Line errors: results of line requests and completions.
+constexpr DWORD LINEERR_ALLOCATED = 0x80000001;
+constexpr DWORD LINEERR_BADDEVICEID = 0x80000002;
+constexpr DWORD LINEERR_BEARERMODEUNAVAIL = 0x80000003;
+constexpr DWORD LINEERR_CALLUNAVAIL = 0x80000005;
+constexpr DWORD LINEERR_COMPLETIONOVERRUN = 0x80000006;
+constexpr DWORD LINEERR_CONFERENCEFULL = 0x80000007;
+constexpr DWORD LINEERR_DIALBILLING = 0x80000008;
+constexpr DWORD LINEERR_DIALDIALTONE = 0x80000009;
+constexpr DWORD LINEERR_DIALPROMPT = 0x8000000A;
+constexpr DWORD LINEERR_DIALQUIET = 0x8000000B;
+constexpr DWORD LINEERR_INCOMPATIBLEAPIVERSION = 0x8000000C;
+constexpr DWORD LINEERR_INCOMPATIBLEEXTVERSION = 0x8000000D;
+constexpr DWORD LINEERR_INIFILECORRUPT = 0x8000000E;
+constexpr DWORD LINEERR_INUSE = 0x8000000F;
+constexpr DWORD LINEERR_INVALADDRESS = 0x80000010;
+constexpr DWORD LINEERR_INVALADDRESSID = 0x80000011;
+constexpr DWORD LINEERR_INVALADDRESSMODE = 0x80000012;
+constexpr DWORD LINEERR_INVALADDRESSSTATE = 0x80000013;
+constexpr DWORD LINEERR_INVALAPPHANDLE = 0x80000014;
+constexpr DWORD LINEERR_INVALAPPNAME = 0x80000015;
+constexpr DWORD LINEERR_INVALBEARERMODE = 0x80000016;
+constexpr DWORD LINEERR_INVALCALLCOMPLMODE = 0x80000017;
+constexpr DWORD LINEERR_INVALCALLHANDLE = 0x80000018;
+constexpr DWORD LINEERR_INVALCALLPARAMS = 0x80000019;
+constexpr DWORD LINEERR_INVALCALLPRIVILEGE = 0x8000001A;
+constexpr DWORD LINEERR_INVALCALLSELECT = 0x8000001B;
+constexpr DWORD LINEERR_INVALCALLSTATE = 0x8000001C;
+constexpr DWORD LINEERR_INVALCALLSTATELIST = 0x8000001D;
+constexpr DWORD LINEERR_INVALCARD = 0x8000001E;
+constexpr DWORD LINEERR_INVALCOMPLETIONID = 0x8000001F;
+constexpr DWORD LINEERR_INVALCONFCALLHANDLE = 0x80000020;
+constexpr DWORD LINEERR_INVALCONSULTCALLHANDLE = 0x80000021;
+constexpr DWORD LINEERR_INVALCOUNTRYCODE = 0x80000022;
+constexpr DWORD LINEERR_INVALDEVICECLASS = 0x80000023;
+constexpr DWORD LINEERR_INVALDEVICEHANDLE = 0x80000024;
+constexpr DWORD LINEERR_INVALDIALPARAMS = 0x80000025;
+constexpr DWORD LINEERR_INVALDIGITLIST = 0x80000026;
+constexpr DWORD LINEERR_INVALDIGITMODE = 0x80000027;
+constexpr DWORD LINEERR_INVALDIGITS = 0x80000028;
+constexpr DWORD LINEERR_INVALEXTVERSION = 0x80000029;
+constexpr DWORD LINEERR_INVALGROUPID = 0x8000002A;
+constexpr DWORD LINEERR_INVALLINEHANDLE = 0x8000002B;
+constexpr DWORD LINEERR_INVALLINESTATE = 0x8000002C;
+constexpr DWORD LINEERR_INVALLOCATION = 0x8000002D;
+constexpr DWORD LINEERR_INVALMEDIALIST = 0x8000002E;
+constexpr DWORD LINEERR_INVALMEDIAMODE = 0x8000002F;
+constexpr DWORD LINEERR_INVALMESSAGEID = 0x80000030;
+constexpr DWORD LINEERR_INVALPARAM = 0x80000032;
+constexpr DWORD LINEERR_INVALPARKID = 0x80000033;
+constexpr DWORD LINEERR_INVALPARKMODE = 0x80000034;
+constexpr DWORD LINEERR_INVALPOINTER = 0x80000035;
+constexpr DWORD LINEERR_INVALPRIVSELECT = 0x80000036;
+constexpr DWORD LINEERR_INVALRATE = 0x80000037;
+constexpr DWORD LINEERR_INVALREQUESTMODE = 0x80000038;
+constexpr DWORD LINEERR_INVALTERMINALID = 0x80000039;
+constexpr DWORD LINEERR_INVALTERMINALMODE = 0x8000003A;
+constexpr DWORD LINEERR_INVALTIMEOUT = 0x8000003B;
+constexpr DWORD LINEERR_INVALTONE = 0x8000003C;
+constexpr DWORD LINEERR_INVALTONELIST = 0x8000003D;
+constexpr DWORD LINEERR_INVALTONEMODE = 0x8000003E;
+constexpr DWORD LINEERR_INVALTRANSFERMODE = 0x8000003F;
+constexpr DWORD LINEERR_LINEMAPPERFAILED = 0x80000040;
+constexpr DWORD LINEERR_NOCONFERENCE = 0x80000041;
+constexpr DWORD LINEERR_NODEVICE = 0x80000042;
+constexpr DWORD LINEERR_NODRIVER = 0x80000043;
+constexpr DWORD LINEERR_NOMEM = 0x80000044;
+constexpr DWORD LINEERR_NOREQUEST = 0x80000045;
+constexpr DWORD LINEERR_NOTOWNER = 0x80000046;
+constexpr DWORD LINEERR_NOTREGISTERED = 0x80000047;
+constexpr DWORD LINEERR_OPERATIONFAILED = 0x80000048;
+constexpr DWORD LINEERR_OPERATIONUNAVAIL = 0x80000049;
+constexpr DWORD LINEERR_RATEUNAVAIL = 0x8000004A;
+constexpr DWORD LINEERR_RESOURCEUNAVAIL = 0x8000004B;
+constexpr DWORD LINEERR_REQUESTOVERRUN = 0x8000004C;
+constexpr DWORD LINEERR_STRUCTURETOOSMALL = 0x8000004D;
+constexpr DWORD LINEERR_TARGETNOTFOUND = 0x8000004E;
+constexpr DWORD LINEERR_TARGETSELF = 0x8000004F;
+constexpr DWORD LINEERR_UNINITIALIZED = 0x80000050;
+constexpr DWORD LINEERR_USERUSERINFOTOOBIG = 0x80000051;
+constexpr DWORD LINEERR_REINIT = 0x80000052;
+constexpr DWORD LINEERR_ADDRESSBLOCKED = 0x80000053;
+constexpr DWORD LINEERR_BILLINGREJECTED = 0x80000054;
+constexpr DWORD LINEERR_INVALFEATURE = 0x80000055;
+constexpr DWORD LINEERR_NOMULTIPLEINSTANCE = 0x80000056;
+constexpr DWORD LINEERR_INVALAGENTID = 0x80000057;
+constexpr DWORD LINEERR_INVALAGENTGROUP = 0x80000058;
+constexpr DWORD LINEERR_INVALPASSWORD = 0x80000059;
+constexpr DWORD LINEERR_INVALAGENTSTATE = 0x8000005A;
+constexpr DWORD LINEERR_INVALAGENTACTIVITY = 0x8000005B;
+constexpr DWORD LINEERR_DIALVOICEDETECT = 0x8000005C;
+constexpr DWORD LINEERR_USERCANCELLED = 0x8000005D;
+constexpr DWORD LINEERR_INVALADDRESSTYPE = 0x8000005E;
+constexpr DWORD LINEERR_INVALAGENTSESSIONSTATE = 0x8000005F;
+constexpr DWORD LINEERR_DISCONNECTED = 0x80000060;
+constexpr DWORD LINEERR_SERVICE_NOT_RUNNING = 0x80000061;
+
+// Phone errors: results of phone requests and completions.
+constexpr DWORD PHONEERR_ALLOCATED = 0x90000001;
+constexpr DWORD PHONEERR_BADDEVICEID = 0x90000002;
+constexpr DWORD PHONEERR_INCOMPATIBLEAPIVERSION = 0x90000003;
+constexpr DWORD PHONEERR_INCOMPATIBLEEXTVERSION = 0x90000004;
+constexpr DWORD PHONEERR_INIFILECORRUPT = 0x90000005;
+constexpr DWORD PHONEERR_INUSE = 0x90000006;
+constexpr DWORD PHONEERR_INVALAPPHANDLE = 0x90000007;
+constexpr DWORD PHONEERR_INVALAPPNAME = 0x90000008;
+constexpr DWORD PHONEERR_INVALBUTTONLAMPID = 0x90000009;
+constexpr DWORD PHONEERR_INVALBUTTONMODE = 0x9000000A;
+constexpr DWORD PHONEERR_INVALBUTTONSTATE = 0x9000000B;
+constexpr DWORD PHONEERR_INVALDATAID = 0x9000000C;
+constexpr DWORD PHONEERR_INVALDEVICECLASS = 0x9000000D;
+constexpr DWORD PHONEERR_INVALEXTVERSION = 0x9000000E;
+constexpr DWORD PHONEERR_INVALHOOKSWITCHDEV = 0x9000000F;
+constexpr DWORD PHONEERR_INVALHOOKSWITCHMODE = 0x90000010;
+constexpr DWORD PHONEERR_INVALLAMPMODE = 0x90000011;
+constexpr DWORD PHONEERR_INVALPARAM = 0x90000012;
+constexpr DWORD PHONEERR_INVALPHONEHANDLE = 0x90000013;
+constexpr DWORD PHONEERR_INVALPHONESTATE = 0x90000014;
+constexpr DWORD PHONEERR_INVALPOINTER = 0x90000015;
+constexpr DWORD PHONEERR_INVALPRIVILEGE = 0x90000016;
+constexpr DWORD PHONEERR_INVALRINGMODE = 0x90000017;
+constexpr DWORD PHONEERR_NODEVICE = 0x90000018;
+constexpr DWORD PHONEERR_NODRIVER = 0x90000019;
+constexpr DWORD PHONEERR_NOMEM = 0x9000001A;
+constexpr DWORD PHONEERR_NOTOWNER = 0x9000001B;
+constexpr DWORD PHONEERR_OPERATIONFAILED = 0x9000001C;
+constexpr DWORD PHONEERR_OPERATIONUNAVAIL = 0x9000001D;
+constexpr DWORD PHONEERR_RESOURCEUNAVAIL = 0x9000001F;
+constexpr DWORD PHONEERR_REQUESTOVERRUN = 0x90000020;
+constexpr DWORD PHONEERR_STRUCTURETOOSMALL = 0x90000021;
+constexpr DWORD PHONEERR_UNINITIALIZED = 0x90000022;
+constexpr DWORD PHONEERR_REINIT = 0x90000023;
+constexpr DWORD PHONEERR_DISCONNECTED = 0x90000024;
+constexpr DWORD PHONEERR_SERVICE_NOT_RUNNING = 0x90000025;
