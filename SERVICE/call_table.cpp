@@ -117,8 +117,9 @@ plat::DWORD CServiceWindow::IncrementDrvCall() {
   plat::DWORD next = number;
   do {
     next = (next + 4) & 0xFFFF;
-  } while ((next == 0 || FindUsed([next](const CallRecord& call) { return call.DrvClientCall == next; }) >= 0) &&
-           next != number);
+  } while (
+      (next == 0 || FindUsed([next](const CallRecord& call) { return call.DrvClientCall == next; }) >= 0) &&
+      next != number);
   m_dwNextDrvCall = next;
   return number;
 }

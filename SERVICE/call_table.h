@@ -11,7 +11,7 @@ struct CallRecord {
   plat::DWORD DrvBaseCall;     // the provider's handle of the call; 0 marks a free entry
   plat::DWORD DrvClientCall;   // the client's number of the call
   plat::BOOL bNewCallSent;
-  CLineObject* pLine;          // not owned
+  CLineObject* pLine;  // not owned
   plat::DWORD dwOrigin;
   plat::DWORD dwCallState;
   plat::DWORD dwCallID;

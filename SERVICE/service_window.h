@@ -1,13 +1,119 @@
 // CServiceWindow: the service program's one central object and the process-wide state it drives.
 #pragma once
 
+#include <atomic>
+
 #include "call_table.h"
 #include "line_object.h"
+#include "plat/service.h"
+#include "plat/shell.h"
 #include "plat/sync.h"
 #include "plat/types.h"
+#include "plat/window.h"
+#include "tapi.h"
+
+// The program's own window messages.
+constexpr plat::UINT WM_MESSAGE_SHELL_ICON = 0x469;
+constexpr plat::UINT WM_MESSAGE_SOCKET = 0x46A;
+constexpr plat::UINT WM_MESSAGE_SERVICE = 0x46D;
+constexpr plat::UINT WM_MESSAGE_LINE_EVENT = 0x47C;
+
+// The items of the notification icon's menu.
+constexpr plat::UINT ID_MENU_SETTINGS = 32776;
+constexpr plat::UINT ID_MENU_CONTINUE = 32777;
+constexpr plat::UINT ID_MENU_STOP = 32778;
+constexpr plat::UINT ID_MENU_END = 32779;
+
+// Resource identifiers of the program.
+constexpr plat::UINT IDI_SERVICE_RUNNING = 130;
+constexpr plat::UINT IDI_SERVICE_PAUSED = 131;
+constexpr plat::UINT IDR_ICON_MENU = 129;
 
 class CServiceWindow {
  public:
+  CServiceWindow();
+  virtual ~CServiceWindow();
+  CServiceWindow(const CServiceWindow&) = delete;
+  CServiceWindow& operator=(const CServiceWindow&) = delete;
+
+  // ---- service control (run through the control handler) ----------------------------------------
+  virtual void OnStop();
+  virtual void OnPause();
+  virtual void OnContinue();
+  virtual void OnShutdown();
+  virtual void OnInterrogate();
+
+  // ---- start, loop and shutdown ------------------------------------------------------------------
+  // The message loop of the main thread; the exit value of the quit message.
+  int Loop();
+  void InitializeVariable();
+  void PrepareWindow();
+  // Binds the provider and starts the listener; ends the process when the provider cannot be prepared.
+  void StartSystem();
+  // (value / 100) sleeps of value / 100 milliseconds.
+  void Wait(plat::DWORD value);
+  void ShutdownTapi();
+
+  // ---- window procedure, icon and menu -----------------------------------------------------------
+  static plat::LRESULT WindowProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
+                                  plat::LPARAM lParam);
+  void DispatchServiceMessages(plat::DWORD state);
+  void CompleteStartStatus(bool running);
+  void DispatchMenuMessages(plat::WPARAM command);
+  void DispatchIconMessages(plat::LPARAM mouse);
+  static plat::DWORD IconThread(plat::LPVOID);
+
+  // ---- service control ---------------------------------------------------------------------------
+  static plat::DWORD StartCTIService(plat::LPVOID handlePlace);
+  static void ServiceMain(plat::DWORD argc, plat::LPSTR* argv);
+  static void Handler(plat::DWORD control);
+  static void SetStatus(plat::DWORD state);
+  static void SetError(plat::DWORD code);
+  // The application-mode instance rule as one step across processes: false when another process of
+  // the program counted itself in, else counts this one in.
+  static bool TryEnterInstance();
+  // A stop request of the service manager lets one more application-mode start in.
+  static void ResetInstanceCount();
+
+  // ---- the listener (the transport) ----------------------------------------------------------------
+  plat::BOOL StartTcpIp();
+  void StopTcpIp();
+
+  // ---- provider binding --------------------------------------------------------------------------
+  void LoadTapiLibrary();
+  plat::BOOL PrepareTapiInfos();
+  void ProviderInit();
+  CLineObject* CreateInsertLineObject(plat::DWORD dwDeviceID);
+  void CloseAllLines();
+
+  // ---- the provider's callbacks --------------------------------------------------------------------
+  static void LineEventFunction(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg,
+                                plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2, plat::DWORD_PTR dwParam3);
+  static void PhoneEventFunction(HTAPIPHONE htPhone, plat::DWORD dwMsg, plat::DWORD_PTR dwParam1,
+                                 plat::DWORD_PTR dwParam2, plat::DWORD_PTR dwParam3);
+  static void AsyncCompletion(DRV_REQUESTID dwRequestID, plat::LONG lResult);
+
+  // ---- process-wide state ------------------------------------------------------------------------
+  static CServiceWindow* m_pThis;
+  static plat::DWORD m_dwPortNumber;
+  static char m_szDriver[260];
+  static plat::HWND m_hWnd;
+  static plat::NOTIFYICONDATAA m_NotifyIconData;
+  static plat::HICON m_hIconRunning;
+  static plat::HICON m_hIconPaused;
+  static plat::HMENU m_hMainMenu;
+  static plat::HMENU m_hPopupMenu;
+  // The icon thread's identifier, which is also its run flag.
+  static std::atomic<plat::DWORD> m_dwIconThreadId;
+  static plat::HANDLE m_hIconThread;
+  static plat::SERVICE_STATUS m_ServiceStatus;
+  static plat::SERVICE_STATUS_HANDLE m_hServiceStatus;
+  static bool m_bService;
+  static std::atomic<bool> m_bServiceRunning;
+  // Held while the reported status is changed and reported, from any of the three threads.
+  static plat::CRITICAL_SECTION m_csServiceStatus;
+  static plat::HANDLE m_hServiceThread;
+
   // ---- call table and handle counters --------------------------------------------------------
   // The position of the call's entry (an existing one for a known provider handle), -1 when the table
   // is full or the provider handle is 0.

@@ -58,7 +58,8 @@ char* CServiceWindow::GetStructForward(const void* structure, plat::DWORD index,
   constexpr plat::DWORD kDestAddressOffset = 20;
   uint64_t entry = static_cast<uint64_t>(listOffset) + static_cast<uint64_t>(index) * kEntrySize;
   if (entry + kEntrySize > kStructBufferSize) return m_szStructForward;
-  const char* fields = static_cast<const char*>(TOOLFUNC_string::AddOffset(structure, static_cast<plat::DWORD>(entry)));
+  const char* fields =
+      static_cast<const char*>(TOOLFUNC_string::AddOffset(structure, static_cast<plat::DWORD>(entry)));
   plat::DWORD destSize = 0;
   plat::DWORD destOffset = 0;
   std::memcpy(&destSize, fields + kDestAddressSize, sizeof(destSize));

@@ -1,9 +1,9 @@
 // Tests of the call table and the handle counters.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "plat/sync.h"
 #include "service_window.h"
@@ -52,7 +52,8 @@ TEST_F(CallTableTest, OriginIsKeptOnlyWithTheFeature) {
 }
 
 TEST_F(CallTableTest, AFullTableTakesNoCallUntilOneGoesIdle) {
-  for (plat::DWORD i = 1; i <= 1024; ++i) ASSERT_EQ(static_cast<int>(i - 1), CServiceWindow::InsertCall(&m_line, i, i, 4 * i, 0, 0));
+  for (plat::DWORD i = 1; i <= 1024; ++i)
+    ASSERT_EQ(static_cast<int>(i - 1), CServiceWindow::InsertCall(&m_line, i, i, 4 * i, 0, 0));
   EXPECT_EQ(-1, CServiceWindow::InsertCall(&m_line, 5000, 5000, 8, 0, 0));
   CServiceWindow::RemoveDrvBaseCall(500);
   CServiceWindow::RemoveDrvBaseCall(20);
@@ -71,12 +72,9 @@ TEST_F(CallTableTest, FreeEntriesNeverMatch) {
     int position;
   } cases[] = {
       {CServiceWindow::GetPosFromDrvClientCall, 0, 0},  // a used entry that holds 0
-      {CServiceWindow::GetPosFromTapiCall, 0, 0},
-      {CServiceWindow::GetPosFromDrvBaseCall, 0, -1},
-      {CServiceWindow::GetPosFromDrvClientCall, 12, 1},
-      {CServiceWindow::GetPosFromTapiCall, 8, 1},
-      {CServiceWindow::GetPosFromDrvBaseCall, 0x200, 1},
-      {CServiceWindow::GetPosFromDrvClientCall, 13, -1},
+      {CServiceWindow::GetPosFromTapiCall, 0, 0},        {CServiceWindow::GetPosFromDrvBaseCall, 0, -1},
+      {CServiceWindow::GetPosFromDrvClientCall, 12, 1},  {CServiceWindow::GetPosFromTapiCall, 8, 1},
+      {CServiceWindow::GetPosFromDrvBaseCall, 0x200, 1}, {CServiceWindow::GetPosFromDrvClientCall, 13, -1},
   };
   for (const Case& c : cases) EXPECT_EQ(c.position, c.find(c.key)) << c.key;
   CServiceWindow::RemoveDrvBaseCall(0x100);

@@ -1,10 +1,10 @@
 // Tests of the line list: chain operations, ownership and the five finders.
-#include <cstring>
-#include <set>
+#include "line_object.h"
 
 #include <gtest/gtest.h>
 
-#include "line_object.h"
+#include <cstring>
+#include <set>
 
 namespace {
 

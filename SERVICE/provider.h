@@ -1,0 +1,23 @@
+// The process-wide state of the bound provider library and its entry-point table.
+#pragma once
+
+#include "plat/types.h"
+#include "tapi.h"
+#include "tspi.h"
+
+// One slot per exported name, in the fixed order of the list; null where the library has no such export.
+struct TspiEntryPoints {
+#define TSPI_SLOT(name) PFN_##name name;
+  TSPI_ENTRY_POINTS(TSPI_SLOT)
+#undef TSPI_SLOT
+};
+static_assert(sizeof(TspiEntryPoints) == TSPI_ENTRY_POINT_COUNT * sizeof(void*));
+
+extern plat::HMODULE g_hTspiLibrary;
+extern TspiEntryPoints g_TspiEntryPoints;
+extern plat::DWORD g_dwTSPIVersion;
+extern plat::DWORD g_dwPermanentProviderID;
+extern plat::DWORD g_dwNumLines;
+extern plat::DWORD g_dwNumPhones;
+extern plat::DWORD g_dwTSPIOptions;
+extern const HPROVIDER g_hProvider;

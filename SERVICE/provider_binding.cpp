@@ -1,0 +1,176 @@
+// The binding of the provider library: load, bind by name, negotiate, enumerate, initialise, build lines.
+#include <cstdio>
+#include <cstring>
+
+#include "ToolFunktion.h"
+#include "plat/fault.h"
+#include "plat/module.h"
+#include "plat/time.h"
+#include "provider.h"
+#include "service_window.h"
+
+using TOOLFUNC_debug::LogMessage;
+
+plat::HMODULE g_hTspiLibrary = nullptr;
+TspiEntryPoints g_TspiEntryPoints = {};
+plat::DWORD g_dwTSPIVersion = 0;
+plat::DWORD g_dwPermanentProviderID = 0;
+plat::DWORD g_dwNumLines = 0;
+plat::DWORD g_dwNumPhones = 0;
+plat::DWORD g_dwTSPIOptions = 0;
+const HPROVIDER g_hProvider = 0x009E6540;
+
+namespace {
+
+constexpr plat::DWORD kLowestVersion = 0x00010003;
+constexpr plat::DWORD kHighestVersion = 0x00030001;
+
+// A fixed text field filled from a variable part of a provider structure, never past its end.
+template <size_t N>
+void CopyField(char (&field)[N], const char* text) {
+  std::snprintf(field, N, "%s", text);
+}
+
+}  // namespace
+
+void CServiceWindow::LoadTapiLibrary() {
+  LogMessage(5, "CServiceWindow::LoadTapiLibrary");
+  g_hTspiLibrary = plat::LoadLibraryA(m_szDriver);
+  if (g_hTspiLibrary == nullptr) {
+    LogMessage(1, "Cannot Load TAPI Driver: %s", m_szDriver);
+    return;
+  }
+#define TSPI_BIND(name) \
+  g_TspiEntryPoints.name = reinterpret_cast<PFN_##name>(plat::GetProcAddress(g_hTspiLibrary, #name));
+  TSPI_ENTRY_POINTS(TSPI_BIND)
+#undef TSPI_BIND
+  g_dwPermanentProviderID = TOOLFUNC_registry::GetTapiProviderId(m_szDriver);
+  LogMessage(3, "g_dwPermanentProviderID %d", g_dwPermanentProviderID);
+  if (g_dwPermanentProviderID == 0) LogMessage(0, "ProviderID Read Error: (%s)", m_szDriver);
+}
+
+plat::BOOL CServiceWindow::PrepareTapiInfos() {
+  LogMessage(5, "CServiceWindow::PrepareTapiInfos");
+  if (g_TspiEntryPoints.TSPI_lineNegotiateTSPIVersion == nullptr) return plat::FALSE;
+  LONG result = g_TspiEntryPoints.TSPI_lineNegotiateTSPIVersion(INITIALIZE_NEGOTIATION, kLowestVersion,
+                                                                kHighestVersion, &g_dwTSPIVersion);
+  LogMessage(4, " TSPI_lineNegotiateTSPIVersion return 0x%08X", static_cast<unsigned>(result));
+  plat::Sleep(1000);
+  if (g_TspiEntryPoints.TSPI_providerEnumDevices == nullptr) return plat::FALSE;
+  plat::DWORD fault = plat::GuardedCall([&result] {
+    result =
+        g_TspiEntryPoints.TSPI_providerEnumDevices(g_dwPermanentProviderID, &g_dwNumLines, &g_dwNumPhones,
+                                                   g_hProvider, LineEventFunction, PhoneEventFunction);
+  });
+  if (fault != 0) {
+    LogMessage(4, " TSPI_providerEnumDevices failed");
+    // A provider that faults while it counts its devices is not ready, whatever the negotiation gave.
+    return plat::FALSE;
+  }
+  LogMessage(4, " TSPI_providerEnumDevices return 0x%08X", static_cast<unsigned>(result));
+  LogMessage(4, "g_dwNumLines %d", g_dwNumLines);
+  if (result != 0) return plat::FALSE;
+  struct Required {
+    bool present;
+    const char* missing;
+  } required[] = {
+      {g_TspiEntryPoints.TSPI_providerInit != nullptr, "No TSPI_providerInit present"},
+      {g_TspiEntryPoints.TSPI_providerShutdown != nullptr, "No F_TSPI_providerShutdown present"},
+      {g_TspiEntryPoints.TSPI_lineGetDevCaps != nullptr, "No TSPI_lineGetDevCaps present"},
+      {g_TspiEntryPoints.TSPI_lineGetAddressCaps != nullptr, "No TSPI_lineGetAddressCaps present"},
+  };
+  for (const Required& entry : required) {
+    if (!entry.present) {
+      LogMessage(1, "%s", entry.missing);
+      return plat::FALSE;
+    }
+  }
+  ProviderInit();
+  return plat::TRUE;
+}
+
+void CServiceWindow::ProviderInit() {
+  LogMessage(4, "CServiceWindow::ProviderInit");
+  LONG result =
+      g_TspiEntryPoints.TSPI_providerInit(g_dwTSPIVersion, g_dwPermanentProviderID, 0, 0, g_dwNumLines,
+                                          g_dwNumPhones, AsyncCompletion, &g_dwTSPIOptions);
+  LogMessage(4, " TSPI_providerInit return 0x%08X", static_cast<unsigned>(result));
+  LogMessage(4, "  g_dwTSPIOptions 0x%08X", g_dwTSPIOptions);
+  plat::EnterCriticalSection(&m_csLineList);
+  for (plat::DWORD device = 0; device < g_dwNumLines; ++device) CreateInsertLineObject(device);
+  plat::LeaveCriticalSection(&m_csLineList);
+}
+
+CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
+  LogMessage(5, "CServiceWindow::CreateInsertLineObject LinePos %d", dwDeviceID);
+  auto* line = new CLineObject(dwDeviceID);
+  plat::DWORD apiVersion = 0;
+  g_TspiEntryPoints.TSPI_lineNegotiateTSPIVersion(dwDeviceID, kLowestVersion, g_dwTSPIVersion, &apiVersion);
+  line->SetAPIVersion(apiVersion);
+  plat::DWORD extVersion = 0;
+  if (g_TspiEntryPoints.TSPI_lineNegotiateExtVersion != nullptr)
+    g_TspiEntryPoints.TSPI_lineNegotiateExtVersion(dwDeviceID, apiVersion, 0, 0xFFFFFFFF, &extVersion);
+  line->SetExtVersion(extVersion);
+
+  auto* devCaps = static_cast<LINEDEVCAPS*>(PrepareStructBuffer());
+  LONG result = g_TspiEntryPoints.TSPI_lineGetDevCaps(dwDeviceID, apiVersion, extVersion, devCaps);
+  if (result != 0) result = g_TspiEntryPoints.TSPI_lineGetDevCaps(dwDeviceID, apiVersion, 0, devCaps);
+  if (result == 0) {
+    line->SetNumAddresses(devCaps->dwNumAddresses);
+    line->SetLineFeatures(devCaps->dwLineFeatures);
+    CopyField(line->LineName, GetStructText(devCaps, devCaps->dwLineNameOffset, devCaps->dwLineNameSize));
+  } else {
+    LogMessage(
+        5,
+        "CServiceWindow::CreateInsertLineObject TSPI_lineGetDevCaps failed with errorCode %d for dwDevice "
+        "0x%08X",
+        static_cast<int>(result), dwDeviceID);
+  }
+
+  auto* addressCaps = static_cast<LINEADDRESSCAPS*>(PrepareStructBuffer());
+  result = g_TspiEntryPoints.TSPI_lineGetAddressCaps(dwDeviceID, 0, apiVersion, extVersion, addressCaps);
+  if (result != 0) {
+    LogMessage(3,
+               "CServiceWindow::CreateInsertLineObject first attempt of lineGetAddressCaps failed, retrying "
+               "with 0 version");
+    result = g_TspiEntryPoints.TSPI_lineGetAddressCaps(dwDeviceID, 0, apiVersion, 0, addressCaps);
+  }
+  if (result == 0) {
+    CopyField(line->Address,
+              GetStructText(addressCaps, addressCaps->dwAddressOffset, addressCaps->dwAddressSize));
+    line->SetCallFeatures(addressCaps->dwCallFeatures);
+    line->SetCallFeatures2(addressCaps->dwCallFeatures2);
+    line->SetAddressFeatures(addressCaps->dwAddressFeatures);
+  } else {
+    LogMessage(3,
+               "CServiceWindow::CreateInsertLineObject lineGetAddressCaps failed with errorCode 0x%08X for "
+               "Device %d",
+               static_cast<unsigned>(result), dwDeviceID);
+  }
+
+  LogMessage(4, "LineName %s", line->GetLineName());
+  LogMessage(4, " Address %s", line->GetAddress());
+  LogMessage(4, " dwAPIVersion 0x%08X", line->GetAPIVersion());
+  LogMessage(4, " dwExtVersion 0x%08X", line->GetExtVersion());
+  LogMessage(4, " dwCallFeatures 0x%08X", line->GetCallFeatures());
+  LogMessage(4, " dwCallFeatures2 0x%08X", line->GetCallFeatures2());
+  LogMessage(4, " dwAddressFeatures 0x%08X", line->GetAddressFeatures());
+  LogMessage(4, " dwLineFeatures 0x%08X", line->GetLineFeatures());
+  LogMessage(4, " dwNumAddresses 0x%08X", line->GetNumAddresses());
+  m_pLineRoot->AddObject(line);
+  LogMessage(5, " Number of Objects: %d", m_pLineRoot->GetNumberOfObjects());
+  return line;
+}
+
+void CServiceWindow::CloseAllLines() {
+  LogMessage(5, "CServiceWindow::CloseAllLines");
+  if (g_TspiEntryPoints.TSPI_lineClose == nullptr) return;
+  for (CLineObject* line = m_pLineRoot; line != nullptr; line = line->GetNext()) {
+    if (line->GetHdLine() == 0) continue;
+    g_TspiEntryPoints.TSPI_lineClose(line->GetHdLine());
+    line->SetHdLine(0);
+    line->SetClientLine(0);
+    line->SetHtLine(0);
+    ClearCallsOfLine(line);
+  }
+}

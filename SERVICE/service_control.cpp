@@ -1,0 +1,146 @@
+// The connection to the service manager: dispatcher thread, service main function, control handler.
+#include "ToolFunktion.h"
+#include "plat/error.h"
+#include "plat/thread.h"
+#include "plat/time.h"
+#include "service_window.h"
+
+using TOOLFUNC_debug::LogMessage;
+
+plat::SERVICE_STATUS CServiceWindow::m_ServiceStatus = {};
+plat::SERVICE_STATUS_HANDLE CServiceWindow::m_hServiceStatus = nullptr;
+bool CServiceWindow::m_bService = false;
+std::atomic<bool> CServiceWindow::m_bServiceRunning{false};
+plat::CRITICAL_SECTION CServiceWindow::m_csServiceStatus;
+plat::HANDLE CServiceWindow::m_hServiceThread = nullptr;
+
+namespace {
+
+// The status is changed and reported from three threads; one lock keeps each report whole.
+class StatusLock {
+ public:
+  StatusLock() { plat::EnterCriticalSection(&CServiceWindow::m_csServiceStatus); }
+  ~StatusLock() { plat::LeaveCriticalSection(&CServiceWindow::m_csServiceStatus); }
+  StatusLock(const StatusLock&) = delete;
+  StatusLock& operator=(const StatusLock&) = delete;
+};
+
+void RaiseCheckPoint() {
+  StatusLock lock;
+  ++CServiceWindow::m_ServiceStatus.dwCheckPoint;
+}
+
+}  // namespace
+
+plat::DWORD CServiceWindow::StartCTIService(plat::LPVOID handlePlace) {
+  LogMessage(3, "CServiceWindow::StartCTIService");
+  plat::HANDLE ownHandle = *static_cast<plat::HANDLE*>(handlePlace);
+  static char serviceName[] = "Velcora";
+  const plat::SERVICE_TABLE_ENTRYA table[] = {{serviceName, ServiceMain}, {nullptr, nullptr}};
+  plat::BOOL result = plat::StartServiceCtrlDispatcherA(table);
+  LogMessage(5, "Stopping StartService 0x%08X",
+             static_cast<unsigned>(reinterpret_cast<uintptr_t>(ownHandle)));
+  TOOLFUNC_process::CloseHandleAndExitThread(&ownHandle);
+  return static_cast<plat::DWORD>(result);
+}
+
+void CServiceWindow::ServiceMain(plat::DWORD, plat::LPSTR*) {
+  LogMessage(5, "CServiceWindow::ServiceMain");
+  m_hServiceStatus = plat::RegisterServiceCtrlHandlerA("Velcora", Handler);
+  SetStatus(plat::SERVICE_START_PENDING);
+  LogMessage(5, "Handler registering: 0x%08X",
+             static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_hServiceStatus)));
+  if (m_hServiceStatus == nullptr) {
+    LogMessage(1, "No Service Handle");
+    SetError(4);
+    SetStatus(plat::SERVICE_STOPPED);
+    return;
+  }
+  {
+    StatusLock lock;
+    m_ServiceStatus.dwWin32ExitCode = 0;
+    m_ServiceStatus.dwCheckPoint = 0;
+    m_ServiceStatus.dwWaitHint = 0;
+  }
+  m_bServiceRunning = true;
+  SetStatus(plat::SERVICE_RUNNING);
+  while (m_bServiceRunning) plat::Sleep(250);
+  plat::Sleep(2500);
+  SetStatus(plat::SERVICE_STOPPED);
+  plat::PostMessageA(m_hWnd, plat::WM_DESTROY, 0, 0);
+  LogMessage(3, "ServiceMain Finished");
+}
+
+void CServiceWindow::SetStatus(plat::DWORD state) {
+  LogMessage(4, "CServiceWindow::SetStatus %d", state);
+  StatusLock lock;
+  if (!m_bService || m_ServiceStatus.dwCurrentState == state) return;
+  m_ServiceStatus.dwCurrentState = state;
+  plat::SetServiceStatus(m_hServiceStatus, &m_ServiceStatus);
+}
+
+void CServiceWindow::SetError(plat::DWORD code) {
+  LogMessage(5, "CServiceWindow::SetError %d", code);
+  StatusLock lock;
+  if (m_hServiceStatus == nullptr) return;
+  m_ServiceStatus.dwCurrentState = plat::SERVICE_STOPPED;
+  m_ServiceStatus.dwWin32ExitCode = plat::ERROR_SERVICE_SPECIFIC_ERROR;
+  m_ServiceStatus.dwServiceSpecificExitCode = code;
+  plat::SetServiceStatus(m_hServiceStatus, &m_ServiceStatus);
+}
+
+void CServiceWindow::Handler(plat::DWORD control) {
+  LogMessage(5, "CServiceWindow::Handler %d", control);
+  switch (control) {
+    case plat::SERVICE_CONTROL_STOP:
+      LogMessage(5, "SERVICE_CONTROL_STOP");
+      m_pThis->OnStop();
+      break;
+    case plat::SERVICE_CONTROL_PAUSE:
+      LogMessage(5, "SERVICE_CONTROL_PAUSE");
+      m_pThis->OnPause();
+      break;
+    case plat::SERVICE_CONTROL_CONTINUE:
+      LogMessage(5, "SERVICE_CONTROL_CONTINUE");
+      m_pThis->OnContinue();
+      break;
+    case plat::SERVICE_CONTROL_INTERROGATE:
+      LogMessage(5, "SERVICE_CONTROL_INTERROGATE");
+      m_pThis->OnInterrogate();
+      break;
+    case plat::SERVICE_CONTROL_SHUTDOWN:
+      LogMessage(5, "SERVICE_CONTROL_SHUTDOWN");
+      m_pThis->OnShutdown();
+      break;
+  }
+  StatusLock lock;
+  plat::SetServiceStatus(m_hServiceStatus, &m_ServiceStatus);
+}
+
+void CServiceWindow::OnStop() {
+  LogMessage(5, "CServiceWindow::OnStop");
+  m_bServiceRunning = false;
+  ResetInstanceCount();
+  RaiseCheckPoint();
+  plat::PostMessageA(m_hWnd, WM_MESSAGE_SERVICE, plat::SERVICE_STOPPED, 0);
+}
+
+void CServiceWindow::OnPause() {
+  LogMessage(5, "CServiceWindow::OnPause");
+  RaiseCheckPoint();
+  plat::PostMessageA(m_hWnd, WM_MESSAGE_SERVICE, plat::SERVICE_PAUSED, 0);
+}
+
+void CServiceWindow::OnContinue() {
+  LogMessage(5, "CServiceWindow::OnContinue");
+  RaiseCheckPoint();
+  plat::PostMessageA(m_hWnd, WM_MESSAGE_SERVICE, plat::SERVICE_RUNNING, 0);
+}
+
+void CServiceWindow::OnShutdown() {
+  LogMessage(5, "CServiceWindow::OnShutdown");
+  SetStatus(plat::SERVICE_STOPPED);
+  plat::SendMessageA(m_hWnd, plat::WM_DESTROY, 0, 0);
+}
+
+void CServiceWindow::OnInterrogate() { LogMessage(5, "CServiceWindow::OnInterrogate"); }

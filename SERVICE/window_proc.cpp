@@ -1,0 +1,130 @@
+// The window procedure of the hidden window, the notification icon, its menu and the icon thread.
+#include "ToolFunktion.h"
+#include "plat/thread.h"
+#include "plat/time.h"
+#include "service_window.h"
+
+using TOOLFUNC_debug::LogMessage;
+
+namespace {
+
+constexpr plat::WPARAM PBT_APMQUERYSUSPEND = 0;
+constexpr plat::WPARAM PBT_APMQUERYSTANDBY = 1;
+constexpr plat::LRESULT BROADCAST_QUERY_DENY = 0x424D5144;
+// The mouse messages that the notification area hands on through the icon's callback message.
+constexpr plat::LPARAM WM_LBUTTONDBLCLK = 0x0203;
+constexpr plat::LPARAM WM_RBUTTONUP = 0x0205;
+
+}  // namespace
+
+plat::LRESULT CServiceWindow::WindowProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
+                                         plat::LPARAM lParam) {
+  switch (message) {
+    case plat::WM_DESTROY:
+      plat::PostQuitMessage(0);
+      return 0;
+    case plat::WM_CLOSE:
+      plat::DestroyWindow(window);
+      return 1;
+    case plat::WM_COMMAND:
+      LogMessage(5, "WM_COMMAND 0x%08X 0x%08X", static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
+      m_pThis->DispatchMenuMessages(wParam);
+      return 0;
+    case plat::WM_POWERBROADCAST:
+      if (wParam == PBT_APMQUERYSUSPEND || wParam == PBT_APMQUERYSTANDBY) return BROADCAST_QUERY_DENY;
+      break;
+    case WM_MESSAGE_SHELL_ICON:
+      LogMessage(5, "WM_MESSAGE_SHELL_ICON");
+      m_pThis->DispatchIconMessages(lParam);
+      return 0;
+    case WM_MESSAGE_SERVICE:
+      LogMessage(5, "WM_MESSAGE_SERVICE");
+      m_pThis->DispatchServiceMessages(static_cast<plat::DWORD>(wParam));
+      return 0;
+  }
+  return plat::DefWindowProcA(window, message, wParam, lParam);
+}
+
+void CServiceWindow::DispatchServiceMessages(plat::DWORD state) {
+  LogMessage(5, "CServiceWindow::DispatchServiceMessages 0x%08X", state);
+  switch (state) {
+    case plat::SERVICE_RUNNING:
+      LogMessage(5, "SERVICE_RUNNING");
+      SetStatus(plat::SERVICE_CONTINUE_PENDING);
+      m_NotifyIconData.hIcon = m_hIconRunning;
+      plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
+      plat::EnableMenuItem(m_hPopupMenu, ID_MENU_CONTINUE, plat::MF_BYCOMMAND | plat::MF_GRAYED);
+      plat::EnableMenuItem(m_hPopupMenu, ID_MENU_STOP, plat::MF_BYCOMMAND | plat::MF_ENABLED);
+      SetStatus(plat::SERVICE_RUNNING);
+      break;
+    case plat::SERVICE_PAUSED:
+      LogMessage(5, "SERVICE_PAUSED");
+      SetStatus(plat::SERVICE_PAUSE_PENDING);
+      m_NotifyIconData.hIcon = m_hIconPaused;
+      plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
+      plat::EnableMenuItem(m_hPopupMenu, ID_MENU_CONTINUE, plat::MF_BYCOMMAND | plat::MF_ENABLED);
+      plat::EnableMenuItem(m_hPopupMenu, ID_MENU_STOP, plat::MF_BYCOMMAND | plat::MF_GRAYED);
+      SetStatus(plat::SERVICE_PAUSED);
+      break;
+    case plat::SERVICE_STOPPED:
+      LogMessage(5, "SERVICE_STOPPED");
+      SetStatus(plat::SERVICE_STOP_PENDING);
+      plat::Sleep(1000);
+      SetStatus(plat::SERVICE_STOPPED);
+      break;
+  }
+}
+
+void CServiceWindow::CompleteStartStatus(bool running) {
+  LogMessage(5, "CServiceWindow::CompleteStartStatus");
+  m_NotifyIconData.hIcon = running ? m_hIconRunning : m_hIconPaused;
+  plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
+}
+
+void CServiceWindow::DispatchMenuMessages(plat::WPARAM command) {
+  LogMessage(5, "CServiceWindow::DispatchMenuMessages 0x%08X", static_cast<unsigned>(command));
+  // Through the service manager while the service main function runs, else on the window itself.
+  auto control = [](plat::DWORD code, plat::UINT message, plat::WPARAM state) {
+    if (m_bServiceRunning)
+      TOOLFUNC_service::ControlServiceByName(code, "Velcora", plat::SC_MANAGER_ALL_ACCESS,
+                                             plat::SERVICE_ALL_ACCESS);
+    else
+      plat::SendMessageA(m_hWnd, message, state, 0);
+  };
+  switch (command) {
+    case ID_MENU_SETTINGS:
+      TOOLFUNC_service::OpenControlPanelApplet(m_hWnd, TOOLFUNC_service::AppletWindowTag, "VELCORA.CPL");
+      break;
+    case ID_MENU_CONTINUE:
+      LogMessage(5, "Startiog");
+      control(plat::SERVICE_CONTROL_CONTINUE, WM_MESSAGE_SERVICE, plat::SERVICE_RUNNING);
+      break;
+    case ID_MENU_STOP:
+      LogMessage(5, "Stopping");
+      control(plat::SERVICE_CONTROL_PAUSE, WM_MESSAGE_SERVICE, plat::SERVICE_PAUSED);
+      break;
+    case ID_MENU_END:
+      LogMessage(5, "Finishing");
+      control(plat::SERVICE_CONTROL_STOP, plat::WM_DESTROY, 0);
+      break;
+  }
+}
+
+void CServiceWindow::DispatchIconMessages(plat::LPARAM mouse) {
+  LogMessage(5, "CServiceWindow::DispatchIconMessages 0x%08X", static_cast<unsigned>(mouse));
+  if (mouse == WM_LBUTTONDBLCLK)
+    TOOLFUNC_service::OpenControlPanelApplet(m_hWnd, TOOLFUNC_service::AppletWindowTag, "VELCORA.CPL");
+  else if (mouse == WM_RBUTTONUP)
+    TOOLFUNC_window::TrackPopupMenuAtCursor(m_hWnd, m_hPopupMenu);
+}
+
+plat::DWORD CServiceWindow::IconThread(plat::LPVOID) {
+  uint16_t passes = 0;
+  while (m_dwIconThreadId != 0) {
+    // A notification area that was recreated has lost the icon; adding it again brings it back.
+    if (++passes % 250 == 0) plat::Shell_NotifyIconA(plat::NIM_ADD, &m_NotifyIconData);
+    plat::Sleep(10);
+  }
+  TOOLFUNC_process::CloseHandleAndExitThread(&m_hIconThread);
+  return 0;
+}

@@ -1,0 +1,136 @@
+// The entry of the service program: command line, settings file, logging, and the choice of mode.
+#include "plat/winmain.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "ToolFunktion.h"
+#include "plat/file.h"
+#include "plat/handle.h"
+#include "plat/path.h"
+#include "plat/process.h"
+#include "plat/thread.h"
+#include "plat/time.h"
+#include "service_window.h"
+#include "winmain.h"
+
+using TOOLFUNC_debug::LogMessage;
+
+char g_szIniFile[260] = "VELCORA.INI";
+
+char** SplitCommandLine(const char* text, int* count) {
+  size_t length = std::strlen(text);
+  size_t pointerCount = (length + 2) / 2 + 1;
+  // One block, never freed: the vector lives as long as the process.
+  char** vector = static_cast<char**>(std::malloc(pointerCount * sizeof(char*) + length + 2));
+  char* out = reinterpret_cast<char*>(vector + pointerCount);
+  int arguments = 0;
+  bool inQuotes = false;
+  bool inArgument = false;
+  for (const char* p = text; *p != '\0'; ++p) {
+    char c = *p;
+    if (inQuotes) {
+      if (c == '"')
+        inQuotes = false;
+      else
+        *out++ = c;
+      continue;
+    }
+    if (c == '\t' || c == '\n' || c == '\r' || c == ' ') {
+      if (inArgument) *out++ = '\0';
+      inArgument = false;
+      continue;
+    }
+    if (!inArgument) {
+      vector[arguments++] = out;
+      inArgument = true;
+    }
+    if (c == '"')
+      inQuotes = true;
+    else
+      *out++ = c;
+  }
+  *out = '\0';
+  vector[arguments] = nullptr;
+  *count = arguments;
+  return vector;
+}
+
+namespace {
+
+// Whole arguments, compared without regard to case: -d acts like -D, -cwdx matches nothing.
+bool IsSwitch(const char* argument, const char* name) {
+  return plat::EqualsIgnoringAsciiCase(argument, name);
+}
+
+// The -u switch: stop and delete the service, then end after a pause, whatever else the line holds.
+int RemoveServiceAndEnd() {
+  if (TOOLFUNC_service::EnsureServiceStopped()) TOOLFUNC_service::RemoveService("Velcora");
+  plat::Sleep(5000);
+  return -1;
+}
+
+}  // namespace
+
+int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int showState) {
+  LogMessage(5, "WinMain 0x%08X %d %s", static_cast<unsigned>(reinterpret_cast<uintptr_t>(instance)),
+             showState, commandText);
+  g_hInstance = instance;
+  TOOLFUNC_process::SetProcessPriority(plat::REALTIME_PRIORITY_CLASS);
+  int count = 0;
+  char** arguments = SplitCommandLine(commandText, &count);
+
+  char besideProgram[260];
+  TOOLFUNC_string::CopyBounded(besideProgram, TOOLFUNC_file::GetModuleDirectory(), 259);
+  TOOLFUNC_file::AddBackslash(besideProgram);
+  std::strncat(besideProgram, "VELCORA.INI", 259 - std::strlen(besideProgram) - 1);
+  if (plat::GetFileAttributesA(besideProgram) != plat::INVALID_FILE_ATTRIBUTES)
+    TOOLFUNC_string::CopyBounded(g_szIniFile, besideProgram, 259);
+
+  const char* settingsFile = nullptr;
+  const char* logConfigFile = nullptr;
+  const char* workingDirectory = nullptr;
+  for (int i = 0; i < count; ++i) {
+    // A value is looked at as a switch in the next pass too; one standing last is the closing null.
+    const char* value = arguments[i + 1];
+    if (IsSwitch(arguments[i], "-D")) {
+      LogMessage(5, "Start von der Dienstkonsole");
+      showState = plat::SW_SHOWDEFAULT;
+    } else if (IsSwitch(arguments[i], "-u")) {
+      return RemoveServiceAndEnd();
+    } else if (IsSwitch(arguments[i], "-c")) {
+      settingsFile = value;
+    } else if (IsSwitch(arguments[i], "-l")) {
+      logConfigFile = value;
+    } else if (IsSwitch(arguments[i], "-cwd")) {
+      workingDirectory = value;
+    }
+  }
+  if (workingDirectory != nullptr) plat::SetCurrentDirectoryA(workingDirectory);
+  if (settingsFile != nullptr) TOOLFUNC_string::CopyBounded(g_szIniFile, settingsFile, 259);
+  if (logConfigFile != nullptr) TOOLFUNC_string::CopyBounded(g_szLogConfigFile, logConfigFile, 259);
+  TOOLFUNC_debug::ConfigureLogging();
+
+  if (showState == plat::SW_SHOWDEFAULT) {
+    CServiceWindow::m_bService = true;
+    CServiceWindow window;
+    LogMessage(5, "Start from Service Applet");
+    CServiceWindow::m_hServiceThread = plat::CreateThread(nullptr, 0, CServiceWindow::StartCTIService,
+                                                          &CServiceWindow::m_hServiceThread, 0, nullptr);
+    if (CServiceWindow::m_hServiceThread == nullptr) {
+      LogMessage(5, "The service start thread could not be created");
+      return -1;
+    }
+    return window.Loop();
+  }
+
+  if (!CServiceWindow::TryEnterInstance()) {
+    LogMessage(5, "Instance 0x%08X stopped because of multiple creations",
+               static_cast<unsigned>(reinterpret_cast<uintptr_t>(instance)));
+    return -1;
+  }
+  LogMessage(5, "start as applicatiion");
+  CServiceWindow window;
+  return window.Loop();
+}
