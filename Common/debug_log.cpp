@@ -9,6 +9,7 @@
 #include <log4cxx/ndc.h>
 #include <log4cxx/xml/domconfigurator.h>
 
+#include "plat/path.h"
 #include "tool_debug.h"
 
 bool g_bLoggingConfigured = false;
@@ -60,7 +61,8 @@ std::once_flag g_localeOnce;
 int ConfigureLogging() {
   // A configurator that throws leaves logging off rather than ending the program.
   try {
-    log4cxx::xml::DOMConfigurator::configure(std::string(g_szLogConfigFile));
+    // log4cxx opens the file itself, past the layer that maps the programs' Windows-form paths.
+    log4cxx::xml::DOMConfigurator::configure(plat::ToHostPath(g_szLogConfigFile));
   } catch (const std::exception&) {
     return 0;
   }

@@ -78,8 +78,9 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
              showState, commandText);
   g_hInstance = instance;
   TOOLFUNC_process::SetProcessPriority(plat::REALTIME_PRIORITY_CLASS);
-  int count = 0;
-  char** arguments = SplitCommandLine(commandText, &count);
+  // The vector stays for the life of the process, reachable from here.
+  static int count = 0;
+  static char** arguments = SplitCommandLine(commandText, &count);
 
   char besideProgram[260];
   TOOLFUNC_string::CopyBounded(besideProgram, TOOLFUNC_file::GetModuleDirectory(), 259);

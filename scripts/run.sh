@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the service program.
+# Installs what is missing, builds, and starts the service program with the simulated provider as an
+# ordinary program (its log on the console). Arguments are handed on to VELCORA.EXE.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 dir=$(scripts/build.sh normal)
-if [ ! -x "$dir/bin/VELCORA.EXE" ]; then
-  echo "Built so far (the service program is not part of this build yet):"
-  ls -1 "$dir/bin" "$dir/tests"
-  exit 0
-fi
-exec "$dir/bin/VELCORA.EXE" "$@"
+# The settings file is written back at shutdown; the bundled one stays as it is.
+settings="$dir/VELCORA.INI"
+[ -f "$settings" ] || cp conf/VELCORA.INI "$settings"
+export VELCORA_SHOW_STATE="${VELCORA_SHOW_STATE:-1}"
+exec "$dir/bin/VELCORA.EXE" -c "$PWD/$settings" -l "$PWD/conf/log4cxx.xml" "$@"

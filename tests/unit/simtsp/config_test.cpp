@@ -44,9 +44,10 @@ TEST(ParseConfig, ReadsLinesInTheirOrder) {
 TEST(ParseConfig, SetsTheNamedDelaysAndKeepsTheOthers) {
   simtsp::Config config;
   std::string error;
-  ASSERT_TRUE(simtsp::ParseConfig("delay completion 0\ndelay dialtone 5\ndelay dialing 6\n"
-                                  "delay proceeding 7\ndelay ringback 8\ndelay connected 3600000\n",
-                                  config, error))
+  ASSERT_TRUE(
+      simtsp::ParseConfig("delay completion 0\ndelay dialtone 5\ndelay dialing 6\n"
+                          "delay proceeding 7\ndelay ringback 8\ndelay connected 3600000\n",
+                          config, error))
       << error;
   EXPECT_EQ(0, config.delays.completion.count());
   EXPECT_EQ(5, config.delays.dialtone.count());

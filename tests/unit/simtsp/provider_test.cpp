@@ -1,4 +1,4 @@
-// Tests of what the provider reports on its own: from its worker, callable back from inside, never after shutdown.
+// Tests of what the provider reports on its own: from its worker, reentrant, never after shutdown.
 #include "provider.h"
 
 #include <gtest/gtest.h>
@@ -59,15 +59,16 @@ class HostJournal {
 };
 
 // Numbers the announced line at once, as a host that calls the provider from inside its callback.
-void LineCreateNumberingAtOnce(HTAPILINE, HTAPICALL, DWORD msg, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR) {
+void LineCreateNumberingAtOnce(HTAPILINE, HTAPICALL, DWORD msg, DWORD_PTR param1, DWORD_PTR param2,
+                               DWORD_PTR) {
   HostJournal& journal = HostJournal::Instance();
   LONG result = journal.provider()->CreateLineDevice(param2, 4);
   journal.Add({msg, param1, param2, result, std::this_thread::get_id()});
 }
 
 void CompletionRecording(DRV_REQUESTID requestId, LONG result) {
-  HostJournal::Instance().Add({LINE_REPLY, requestId, static_cast<DWORD_PTR>(result), 0,
-                               std::this_thread::get_id()});
+  HostJournal::Instance().Add(
+      {LINE_REPLY, requestId, static_cast<DWORD_PTR>(result), 0, std::this_thread::get_id()});
 }
 
 // Tries to shut the provider down from inside the completion callback.
@@ -112,15 +113,14 @@ TEST_F(ProviderReports, ANewLineIsAnnouncedFromTheWorkerAndNumberedFromInsideThe
   auto* caps = reinterpret_cast<LINEDEVCAPS*>(buffer.data());
   caps->dwTotalSize = 4096;
   ASSERT_EQ(0, m_provider.GetDevCaps(4, 0x00030000, 0, caps));
-  EXPECT_EQ(u"Lobby", std::u16string(reinterpret_cast<const char16_t*>(
-                                          reinterpret_cast<const char*>(caps) + caps->dwLineNameOffset)));
+  EXPECT_EQ(u"Lobby", std::u16string(reinterpret_cast<const char16_t*>(reinterpret_cast<const char*>(caps) +
+                                                                       caps->dwLineNameOffset)));
   auto* addressCaps = reinterpret_cast<LINEADDRESSCAPS*>(buffer.data());
   addressCaps->dwTotalSize = 4096;
   ASSERT_EQ(0, m_provider.GetAddressCaps(4, 0, 0x00030000, 0, addressCaps));
   EXPECT_EQ(4u, addressCaps->dwLineDeviceID);
   EXPECT_EQ(u"250", std::u16string(reinterpret_cast<const char16_t*>(
-                                        reinterpret_cast<const char*>(addressCaps) +
-                                        addressCaps->dwAddressOffset)));
+                        reinterpret_cast<const char*>(addressCaps) + addressCaps->dwAddressOffset)));
   EXPECT_EQ(static_cast<LONG>(0x80000002), m_provider.CreateLineDevice(report.param2, 5));
 }
 

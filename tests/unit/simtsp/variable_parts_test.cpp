@@ -20,8 +20,8 @@ TEST(ToUtf16, ConvertsUtf8AndReplacesWhatIsNoText) {
       {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
       {"a\x80z", u"a\uFFFDz"},
       {"\xC3", u"\uFFFD"},
-      {"\xC0\xAF", u"\uFFFD\uFFFD"},          // overlong "/"
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // a surrogate half
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},                      // overlong "/"
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // a surrogate half
       {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
   };
   for (const Case& c : cases) EXPECT_EQ(c.utf16, simtsp::ToUtf16(c.utf8)) << c.utf8;

@@ -1,0 +1,240 @@
+// End to end: the real VELCORA.EXE with the simulated provider, as a program and as a service.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "plat/error.h"
+#include "plat/handle.h"
+#include "plat/path.h"
+#include "plat/process.h"
+#include "plat/service.h"
+#include "plat/time.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kProgram = VELCORA_EXE;
+const std::string kBin = std::filesystem::path(VELCORA_EXE).parent_path().string();
+
+class ServiceProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The started programs run their pauses shortened; this process's own waits stay real.
+    setenv("VELCORA_TIME_SCALE", "0.01", 1);
+    plat::SetTimeScaleForTesting(1);
+    unsetenv("VELCORA_SHOW_STATE");
+    testsupport::WriteFile(m_dir / "log4cxx.xml",
+                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                           "<log4j:configuration xmlns:log4j=\"http://jakarta.apache.org/log4j/\">\n"
+                           "  <appender name=\"file\" class=\"org.apache.log4j.FileAppender\">\n"
+                           "    <param name=\"File\" value=\"" +
+                               LogFile() +
+                               "\"/>\n"
+                               "    <layout class=\"org.apache.log4j.PatternLayout\">\n"
+                               "      <param name=\"ConversionPattern\" value=\"%p %x%m%n\"/>\n"
+                               "    </layout>\n"
+                               "  </appender>\n"
+                               "  <root><priority value=\"all\"/><appender-ref ref=\"file\"/></root>\n"
+                               "</log4j:configuration>\n");
+    WriteSettings("SIMTSP.TSP");
+  }
+
+  void TearDown() override {
+    if (HasFailure()) std::printf("---- service log ----\n%s---- end ----\n", Log().c_str());
+    for (plat::PROCESS_INFORMATION& started : m_started) {
+      if (ExitCodeWithin(started, 0ms) == 0xDEAD)
+        std::system(("kill -9 " + std::to_string(started.dwProcessId)).c_str());
+      ExitCodeWithin(started, 10s);
+      plat::CloseHandle(started.hProcess);
+      plat::CloseHandle(started.hThread);
+    }
+  }
+
+  std::string LogFile() const { return m_dir / "velcora.log"; }
+  std::string Log() const { return testsupport::ReadFile(LogFile()); }
+  std::string SettingsFile() const { return m_dir / "VELCORA.INI"; }
+
+  void WriteSettings(const std::string& driver) {
+    testsupport::WriteFile(SettingsFile(), "[General]\r\nloginPort=0\r\nDriver=" + plat::ToWindowsPath(kBin) +
+                                               "\\" + driver + "\r\nDebugLine=42\r\n");
+  }
+
+  std::string Arguments() const {
+    return " -c \"" + plat::ToWindowsPath(SettingsFile()) + "\" -l \"" +
+           plat::ToWindowsPath(m_dir / "log4cxx.xml") + "\"";
+  }
+
+  // Starts the program with the show state of an ordinary start.
+  plat::PROCESS_INFORMATION StartApplication() {
+    std::string commandLine = "\"" + plat::ToWindowsPath(kProgram) + "\"" + Arguments();
+    plat::STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = plat::STARTF_USESHOWWINDOW;
+    startup.wShowWindow = 1;
+    plat::PROCESS_INFORMATION started = {};
+    EXPECT_TRUE(plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr,
+                                     nullptr, &startup, &started));
+    m_started.push_back(started);
+    return started;
+  }
+
+  // The exit code, or 0xDEAD while the process still runs after `timeout` of real time (the layer's own
+  // waits are scaled by this process's time scale).
+  static plat::DWORD ExitCodeWithin(const plat::PROCESS_INFORMATION& started, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    plat::DWORD code = plat::STILL_ACTIVE;
+    while (plat::GetExitCodeProcess(started.hProcess, &code) && code == plat::STILL_ACTIVE &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(5ms);
+    return code == plat::STILL_ACTIVE ? 0xDEAD : code;
+  }
+
+  bool LogShowsWithin(const std::string& text, std::chrono::milliseconds timeout = 20s) const {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (Log().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
+
+  testsupport::ScopedMachine m_machine;
+  testsupport::TempDir m_dir;
+  std::vector<plat::PROCESS_INFORMATION> m_started;
+};
+
+TEST_F(ServiceProgramTest, AnOrdinaryStartBindsTheProviderAndItsLines) {
+  plat::PROCESS_INFORMATION first = StartApplication();
+  ASSERT_TRUE(LogShowsWithin("INFO Velcora: Service started"));
+  std::string log = Log();
+  for (const char* line :
+       {"DEBUG Velcora: start as applicatiion", "DEBUG Velcora: LineName Line 1",
+        "DEBUG Velcora:  Address 201", "DEBUG Velcora: LineName Line 4", "DEBUG Velcora:  Address 204",
+        "DEBUG Velcora: g_dwNumLines 4", "DEBUG Velcora:  Number of Objects: 5"})
+    EXPECT_NE(std::string::npos, log.find(line)) << line;
+
+  plat::PROCESS_INFORMATION second = StartApplication();
+  EXPECT_EQ(static_cast<plat::DWORD>(255), ExitCodeWithin(second, 20s) & 0xFF)
+      << "a second instance ends with -1";
+  EXPECT_TRUE(LogShowsWithin("stopped because of multiple creations"));
+  EXPECT_EQ(0xDEADu, ExitCodeWithin(first, 0ms)) << "the first one runs on";
+}
+
+TEST_F(ServiceProgramTest, AProviderThatCannotBePreparedEndsTheStartWithExitCodeOne) {
+  struct Case {
+    const char* driver;
+    const char* logged;
+  } cases[] = {
+      {"NOSUCH.TSP", "ERROR Velcora: Cannot Load TAPI Driver: "},
+      {"SIMTSP_NOSHUTDOWN.TSP", "ERROR Velcora: No F_TSPI_providerShutdown present"},
+  };
+  for (const Case& c : cases) {
+    WriteSettings(c.driver);
+    std::filesystem::remove(LogFile());
+    plat::PROCESS_INFORMATION started = StartApplication();
+    EXPECT_EQ(1u, ExitCodeWithin(started, 20s)) << c.driver;
+    std::string log = Log();
+    EXPECT_NE(std::string::npos, log.find(c.logged)) << c.driver;
+    EXPECT_NE(std::string::npos, log.find("ERROR Velcora: LoadTapiLibrary Error")) << c.driver;
+    EXPECT_EQ(std::string::npos, log.find("Service started")) << c.driver;
+  }
+}
+
+TEST_F(ServiceProgramTest, TheStartWaitsTwoAndAHalfSecondsAfterLoadingAtRealTime) {
+  setenv("VELCORA_TIME_SCALE", "1", 1);
+  WriteSettings("NOSUCH.TSP");
+  auto start = std::chrono::steady_clock::now();
+  plat::PROCESS_INFORMATION started = StartApplication();
+  EXPECT_EQ(1u, ExitCodeWithin(started, 20s));
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, 2400ms) << "50 pauses of 50 ms between loading and negotiation";
+  EXPECT_LT(elapsed, 10s);
+}
+
+// ---- as a service of the layer's service manager
+
+class ServiceModeTest : public ServiceProgramTest {
+ protected:
+  void Install() {
+    plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_ALL_ACCESS);
+    ASSERT_NE(nullptr, manager);
+    std::string imagePath = "\"" + plat::ToWindowsPath(kProgram) + "\"" + Arguments();
+    m_service = plat::CreateServiceA(manager, "Velcora", "Wendrath Velcora", plat::SERVICE_ALL_ACCESS, 0x110,
+                                     plat::SERVICE_DEMAND_START, plat::SERVICE_ERROR_NORMAL,
+                                     imagePath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+    plat::CloseServiceHandle(manager);
+    ASSERT_NE(nullptr, m_service);
+  }
+  void TearDown() override {
+    plat::SERVICE_STATUS status = {};
+    if (m_service != nullptr && plat::QueryServiceStatus(m_service, &status) && status.dwCurrentState != 1)
+      plat::ControlService(m_service, plat::SERVICE_CONTROL_STOP, &status);
+    WaitForState(plat::SERVICE_STOPPED);
+    if (m_service != nullptr) plat::CloseServiceHandle(m_service);
+    ServiceProgramTest::TearDown();
+  }
+  plat::DWORD State() {
+    plat::SERVICE_STATUS status = {};
+    return plat::QueryServiceStatus(m_service, &status) ? status.dwCurrentState : 0;
+  }
+  bool WaitForState(plat::DWORD state) {
+    auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (State() == state) return true;
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
+  std::vector<plat::DWORD> States() {
+    std::vector<plat::DWORD> states;
+    for (const plat::ServiceHistoryEntry& entry : plat::ReadServiceHistory("Velcora"))
+      states.push_back(entry.state);
+    return states;
+  }
+  plat::SC_HANDLE m_service = nullptr;
+};
+
+TEST_F(ServiceModeTest, StartPauseContinueAndStopReportTheStatesInOrder) {
+  Install();
+  ASSERT_TRUE(plat::StartServiceA(m_service, 0, nullptr)) << plat::GetLastError();
+  ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
+  plat::SERVICE_STATUS status = {};
+  ASSERT_TRUE(plat::ControlService(m_service, plat::SERVICE_CONTROL_PAUSE, &status));
+  ASSERT_TRUE(WaitForState(plat::SERVICE_PAUSED));
+  ASSERT_TRUE(plat::ControlService(m_service, plat::SERVICE_CONTROL_CONTINUE, &status));
+  ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
+  ASSERT_TRUE(plat::ControlService(m_service, plat::SERVICE_CONTROL_STOP, &status));
+  ASSERT_TRUE(WaitForState(plat::SERVICE_STOPPED));
+  EXPECT_TRUE(LogShowsWithin("INFO Velcora: Service end")) << "the process shuts down after the stop";
+
+  std::vector<plat::DWORD> states = States();
+  std::vector<plat::DWORD> changes;
+  for (plat::DWORD state : states)
+    if (changes.empty() || changes.back() != state) changes.push_back(state);
+  EXPECT_EQ((std::vector<plat::DWORD>{2, 4, 6, 7, 5, 4, 3, 1}), changes);
+  std::string log = Log();
+  for (const char* line : {"DEBUG Velcora: Start from Service Applet", "INFO Velcora: ServiceMain Finished",
+                           "INFO Velcora: Shutdown TAPI"})
+    EXPECT_NE(std::string::npos, log.find(line)) << line;
+  EXPECT_NE(std::string::npos, testsupport::ReadFile(SettingsFile()).find("DebugLine=42"));
+}
+
+TEST_F(ServiceModeTest, AFaultInTheProvidersShutdownIsCaughtAndTheShutdownGoesOn) {
+  WriteSettings("SIMTSP_FAULTSHUTDOWN.TSP");
+  Install();
+  ASSERT_TRUE(plat::StartServiceA(m_service, 0, nullptr));
+  ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
+  plat::SERVICE_STATUS status = {};
+  ASSERT_TRUE(plat::ControlService(m_service, plat::SERVICE_CONTROL_STOP, &status));
+  EXPECT_TRUE(LogShowsWithin("INFO Velcora: Service end"));
+  EXPECT_NE(std::string::npos,
+            Log().find("ERROR Velcora: >>> TSPI_providerShutdown Exception Code 0xC0000005"));
+}
+
+}  // namespace
