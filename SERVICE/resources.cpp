@@ -17,7 +17,6 @@ plat::HMENU BuildIconMenu() {
   return menu;
 }
 
-// Registered before the program's main function runs, as a resource is there from the start.
-const bool g_menuRegistered = (plat::RegisterMenuResource(IDR_ICON_MENU, BuildIconMenu), true);
-
 }  // namespace
+
+void CServiceWindow::RegisterResources() { plat::RegisterMenuResource(IDR_ICON_MENU, BuildIconMenu); }

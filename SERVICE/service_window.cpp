@@ -160,6 +160,7 @@ void CServiceWindow::PrepareWindow() {
       plat::LoadImageA(g_hInstance, plat::MAKEINTRESOURCEA(IDI_SERVICE_PAUSED), plat::IMAGE_ICON, 16, 16, 0));
   m_NotifyIconData.hIcon = m_hIconPaused;
 
+  RegisterResources();
   m_hMainMenu = plat::LoadMenuA(g_hInstance, plat::MAKEINTRESOURCEA(IDR_ICON_MENU));
   m_hPopupMenu = plat::GetSubMenu(m_hMainMenu, 0);
   plat::EnableMenuItem(m_hPopupMenu, ID_MENU_CONTINUE, plat::MF_BYCOMMAND | plat::MF_GRAYED);

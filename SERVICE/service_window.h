@@ -48,6 +48,8 @@ class CServiceWindow {
   int Loop();
   void InitializeVariable();
   void PrepareWindow();
+  // Hands the program's resources (the icon menu) to the layer, which has no resource section to read.
+  static void RegisterResources();
   // Binds the provider and starts the listener; ends the process when the provider cannot be prepared.
   void StartSystem();
   // (value / 100) sleeps of value / 100 milliseconds.

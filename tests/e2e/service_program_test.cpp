@@ -86,7 +86,8 @@ class ServiceProgramTest : public ::testing::Test {
 
   // The exit code, or 0xDEAD while the process still runs after `timeout` of real time (the layer's own
   // waits are scaled by this process's time scale).
-  static plat::DWORD ExitCodeWithin(const plat::PROCESS_INFORMATION& started, std::chrono::milliseconds timeout) {
+  static plat::DWORD ExitCodeWithin(const plat::PROCESS_INFORMATION& started,
+                                    std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     plat::DWORD code = plat::STILL_ACTIVE;
     while (plat::GetExitCodeProcess(started.hProcess, &code) && code == plat::STILL_ACTIVE &&
@@ -124,6 +125,15 @@ TEST_F(ServiceProgramTest, AnOrdinaryStartBindsTheProviderAndItsLines) {
       << "a second instance ends with -1";
   EXPECT_TRUE(LogShowsWithin("stopped because of multiple creations"));
   EXPECT_EQ(0xDEADu, ExitCodeWithin(first, 0ms)) << "the first one runs on";
+}
+
+TEST_F(ServiceProgramTest, AProviderWithOnlyTheRequiredEntryPointsStarts) {
+  WriteSettings("SIMTSP_REQUIRED.TSP");
+  StartApplication();
+  ASSERT_TRUE(LogShowsWithin("INFO Velcora: Service started"));
+  std::string log = Log();
+  EXPECT_NE(std::string::npos, log.find("DEBUG Velcora:  dwExtVersion 0x00000000"));
+  EXPECT_NE(std::string::npos, log.find("DEBUG Velcora:  Address 201"));
 }
 
 TEST_F(ServiceProgramTest, AProviderThatCannotBePreparedEndsTheStartWithExitCodeOne) {
@@ -223,6 +233,24 @@ TEST_F(ServiceModeTest, StartPauseContinueAndStopReportTheStatesInOrder) {
                            "INFO Velcora: Shutdown TAPI"})
     EXPECT_NE(std::string::npos, log.find(line)) << line;
   EXPECT_NE(std::string::npos, testsupport::ReadFile(SettingsFile()).find("DebugLine=42"));
+}
+
+TEST_F(ServiceModeTest, TheRemoveSwitchStopsAndDeletesTheService) {
+  Install();
+  ASSERT_TRUE(plat::StartServiceA(m_service, 0, nullptr));
+  ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
+  std::string commandLine = "\"" + plat::ToWindowsPath(kProgram) + "\" -c x.ini -U -l y.xml";
+  plat::STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  plat::PROCESS_INFORMATION remover = {};
+  ASSERT_TRUE(plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr,
+                                   nullptr, &startup, &remover));
+  m_started.push_back(remover);
+  EXPECT_EQ(255u, ExitCodeWithin(remover, 30s));
+  plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_CONNECT);
+  EXPECT_EQ(nullptr, plat::OpenServiceA(manager, "Velcora", plat::SERVICE_QUERY_STATUS)) << "deleted";
+  EXPECT_EQ(1060u, plat::GetLastError());
+  plat::CloseServiceHandle(manager);
 }
 
 TEST_F(ServiceModeTest, AFaultInTheProvidersShutdownIsCaughtAndTheShutdownGoesOn) {
