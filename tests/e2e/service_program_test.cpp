@@ -207,6 +207,22 @@ class ServiceModeTest : public ServiceProgramTest {
       states.push_back(entry.state);
     return states;
   }
+  plat::DWORD ProcessId() {
+    plat::SERVICE_STATUS_PROCESS status = {};
+    plat::DWORD needed = 0;
+    plat::QueryServiceStatusEx(m_service, plat::SC_STATUS_PROCESS_INFO,
+                               reinterpret_cast<plat::BYTE*>(&status), sizeof(status), &needed);
+    return status.dwProcessId;
+  }
+  // Whether the process `pid` ends within `timeout`.
+  static bool EndsWithin(plat::DWORD pid, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (!std::filesystem::exists("/proc/" + std::to_string(pid))) return true;
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
   plat::SC_HANDLE m_service = nullptr;
 };
 
@@ -219,9 +235,13 @@ TEST_F(ServiceModeTest, StartPauseContinueAndStopReportTheStatesInOrder) {
   ASSERT_TRUE(WaitForState(plat::SERVICE_PAUSED));
   ASSERT_TRUE(plat::ControlService(m_service, plat::SERVICE_CONTROL_CONTINUE, &status));
   ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
+  plat::DWORD pid = ProcessId();
+  ASSERT_TRUE(plat::ControlService(m_service, plat::SERVICE_CONTROL_INTERROGATE, &status));
+  EXPECT_EQ(plat::SERVICE_RUNNING, status.dwCurrentState);
   ASSERT_TRUE(plat::ControlService(m_service, plat::SERVICE_CONTROL_STOP, &status));
   ASSERT_TRUE(WaitForState(plat::SERVICE_STOPPED));
   EXPECT_TRUE(LogShowsWithin("INFO Velcora: Service end")) << "the process shuts down after the stop";
+  EXPECT_TRUE(EndsWithin(pid, 20s)) << "and ends by itself";
 
   std::vector<plat::DWORD> states = States();
   std::vector<plat::DWORD> changes;
@@ -233,6 +253,21 @@ TEST_F(ServiceModeTest, StartPauseContinueAndStopReportTheStatesInOrder) {
                            "INFO Velcora: Shutdown TAPI"})
     EXPECT_NE(std::string::npos, log.find(line)) << line;
   EXPECT_NE(std::string::npos, testsupport::ReadFile(SettingsFile()).find("DebugLine=42"));
+}
+
+TEST_F(ServiceModeTest, ASystemShutdownReportsStoppedAtOnceAndEndsWithoutTheServiceMainsEnd) {
+  Install();
+  ASSERT_TRUE(plat::StartServiceA(m_service, 0, nullptr));
+  ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
+  plat::DWORD pid = ProcessId();
+  plat::SERVICE_STATUS status = {};
+  ASSERT_TRUE(plat::ControlService(m_service, plat::SERVICE_CONTROL_SHUTDOWN, &status));
+  EXPECT_EQ(plat::SERVICE_STOPPED, status.dwCurrentState);
+  EXPECT_TRUE(EndsWithin(pid, 20s));
+  std::string log = Log();
+  EXPECT_NE(std::string::npos, log.find("INFO Velcora: Service end"));
+  EXPECT_NE(std::string::npos, log.find("DEBUG Velcora: SERVICE_CONTROL_SHUTDOWN"));
+  EXPECT_EQ(std::string::npos, log.find("ServiceMain Finished"));
 }
 
 TEST_F(ServiceModeTest, TheRemoveSwitchStopsAndDeletesTheService) {
