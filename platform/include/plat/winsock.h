@@ -2,7 +2,6 @@
 #pragma once
 
 #include "plat/types.h"
-#include "plat/window.h"
 
 namespace plat {
 
@@ -147,8 +146,8 @@ void WSASetLastError(int error);
 // ---- Sockets ----
 
 // A new blocking TCP socket. INVALID_SOCKET with WSAEAFNOSUPPORT for a family other than AF_INET,
-// WSAEPROTOTYPE for a type other than SOCK_STREAM, WSAEPROTONOSUPPORT for a protocol other than 0 or
-// IPPROTO_TCP, WSAEMFILE or WSAENOBUFS when the system has no more.
+// WSAESOCKTNOSUPPORT (10044) for a type other than SOCK_STREAM, WSAEPROTONOSUPPORT for a protocol
+// other than 0 or IPPROTO_TCP, WSAEMFILE or WSAENOBUFS when the system has no more.
 SOCKET socket(int family, int type, int protocol);
 // Closes the socket; a call blocked on it on another thread returns with an error. Nothing is posted
 // for it once this returns (messages already posted stay queued). WSAENOTSOCK for an unknown or
@@ -186,8 +185,8 @@ int send(SOCKET socket, const char* buffer, int length, int flags);
 // Waits until a socket of the sets is ready (read: data, a connection to accept, or the peer's close;
 // write: room to send or a failed connection; except: out-of-band data) or the timeout (real time,
 // null: none) passed. Leaves only the ready sockets in the sets and returns their count, 0 after the
-// timeout. The first argument is ignored. WSAEINVAL when all sets are null or empty, WSAENOTSOCK when
-// a set holds a value that is no socket, WSAEFAULT for a negative timeout.
+// timeout. The first argument is ignored. WSAEINVAL when all sets are null or empty or the timeout is
+// negative, WSAENOTSOCK when a set holds a value that is no socket.
 int select(int ignored, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const timeval* timeout);
 
 // The local (getsockname) or peer (getpeername) address; *length must be at least 16 (WSAEFAULT) and

@@ -1,0 +1,914 @@
+// Windows Sockets over BSD sockets: the socket table, the calls, and the poller thread that turns
+// readiness into window messages under the Windows re-enabling rules.
+#include "plat/winsock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "plat/error.h"
+#include "plat/window.h"
+
+namespace plat {
+namespace {
+
+// The Windows numbers, taken before the system headers below define macros of the same names.
+constexpr int kWinAfInet = AF_INET;
+constexpr int kWinSockStream = SOCK_STREAM;
+constexpr int kWinIpprotoTcp = IPPROTO_TCP;
+constexpr int kWinSolSocket = SOL_SOCKET;
+constexpr int kWinSoReuseAddr = SO_REUSEADDR;
+constexpr int kWinSoLinger = SO_LINGER;
+constexpr int kWinSoSndBuf = SO_SNDBUF;
+constexpr int kWinSoRcvBuf = SO_RCVBUF;
+constexpr int kWinTcpNoDelay = TCP_NODELAY;
+constexpr LONG kWinFionbio = FIONBIO;
+constexpr int kWinMsgOob = MSG_OOB;
+constexpr int kWinMsgPeek = MSG_PEEK;
+
+}  // namespace
+}  // namespace plat
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace plat {
+namespace {
+
+DWORD WsaCodeOf(int error) {
+  switch (error) {
+    case EINTR:
+      return WSAEINTR;
+    case EBADF:
+      return WSAEBADF;
+    case EACCES:
+    case EPERM:
+      return WSAEACCES;
+    case EFAULT:
+      return WSAEFAULT;
+    case EINVAL:
+      return WSAEINVAL;
+    case EMFILE:
+    case ENFILE:
+      return WSAEMFILE;
+    case EAGAIN:
+    case EINPROGRESS:
+      return WSAEWOULDBLOCK;
+    case EALREADY:
+      return WSAEALREADY;
+    case ENOTSOCK:
+      return WSAENOTSOCK;
+    case EDESTADDRREQ:
+      return WSAEDESTADDRREQ;
+    case EMSGSIZE:
+      return WSAEMSGSIZE;
+    case EPROTOTYPE:
+      return WSAEPROTOTYPE;
+    case ENOPROTOOPT:
+      return WSAENOPROTOOPT;
+    case EPROTONOSUPPORT:
+      return WSAEPROTONOSUPPORT;
+    case EOPNOTSUPP:
+      return WSAEOPNOTSUPP;
+    case EAFNOSUPPORT:
+      return WSAEAFNOSUPPORT;
+    case EADDRINUSE:
+      return WSAEADDRINUSE;
+    case EADDRNOTAVAIL:
+      return WSAEADDRNOTAVAIL;
+    case ENETDOWN:
+      return WSAENETDOWN;
+    case ENETUNREACH:
+      return WSAENETUNREACH;
+    case ENETRESET:
+      return WSAENETRESET;
+    case ECONNABORTED:
+      return WSAECONNABORTED;
+    case ECONNRESET:
+    case EPIPE:
+      return WSAECONNRESET;
+    case ENOBUFS:
+    case ENOMEM:
+      return WSAENOBUFS;
+    case EISCONN:
+      return WSAEISCONN;
+    case ENOTCONN:
+      return WSAENOTCONN;
+    case ESHUTDOWN:
+      return WSAESHUTDOWN;
+    case ETIMEDOUT:
+      return WSAETIMEDOUT;
+    case ECONNREFUSED:
+      return WSAECONNREFUSED;
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+      return WSAEHOSTUNREACH;
+  }
+  return WSAEINVAL;
+}
+
+int Fail(DWORD code) {
+  SetLastError(code);
+  return SOCKET_ERROR;
+}
+
+SOCKET FailSocket(DWORD code) {
+  SetLastError(code);
+  return INVALID_SOCKET;
+}
+
+enum class State { Fresh, Listening, Connecting, Connected };
+
+// One socket of the table. The descriptor closes with the last user, so a call still running on
+// another thread never meets a number the system has handed out again.
+struct Socket {
+  Socket(SOCKET socketValue, int descriptor) : value(socketValue), fd(descriptor) {}
+  ~Socket() { ::close(fd); }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+
+  const SOCKET value;
+  const int fd;
+  // Calls that may block on the descriptor; closesocket wakes them.
+  std::atomic<int> callsUnderWay{0};
+
+  std::mutex mutex;  // guards everything below
+  bool closed = false;
+  State state = State::Fresh;
+  bool bound = false;
+  bool nonBlocking = false;
+  bool sendShut = false;
+  bool receiveShut = false;
+  // The reset or abort the system reported once; later calls keep reporting it, as on Windows.
+  DWORD lostConnection = 0;
+
+  HWND window = nullptr;
+  UINT message = 0;
+  LONG events = 0;
+  bool acceptEnabled = false;
+  bool readEnabled = false;
+  bool oobEnabled = false;
+  bool writeEnabled = false;
+  bool closePosted = false;
+  bool peerClosed = false;  // nothing more will arrive and nothing is left to read
+  uint32_t watched = 0;     // what the poller waits for
+  bool registered = false;
+};
+
+// Counts a call that may block, for closesocket to know it must wake it.
+class CallUnderWay {
+ public:
+  explicit CallUnderWay(Socket& socket) : m_socket(socket) { ++m_socket.callsUnderWay; }
+  ~CallUnderWay() { --m_socket.callsUnderWay; }
+  CallUnderWay(const CallUnderWay&) = delete;
+  CallUnderWay& operator=(const CallUnderWay&) = delete;
+
+ private:
+  Socket& m_socket;
+};
+
+struct SocketTable {
+  std::mutex mutex;
+  std::unordered_map<SOCKET, std::shared_ptr<Socket>> sockets;
+  SOCKET nextValue = 0x100;
+  int starts = 0;
+  DWORD startupFailure = 0;
+  DWORD asyncSelectFailure = 0;
+};
+
+// Never destroyed: the poller may still look sockets up while the process ends.
+SocketTable& Table() {
+  static SocketTable* table = new SocketTable;
+  return *table;
+}
+
+bool Started() {
+  SocketTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  return table.starts > 0;
+}
+
+std::shared_ptr<Socket> Find(SOCKET value) {
+  SocketTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto found = table.sockets.find(value);
+  return found == table.sockets.end() ? nullptr : found->second;
+}
+
+// The socket of `value` for a call; null with WSANOTINITIALISED or WSAENOTSOCK set.
+std::shared_ptr<Socket> Open(SOCKET value) {
+  SocketTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  if (table.starts == 0) {
+    SetLastError(WSANOTINITIALISED);
+    return nullptr;
+  }
+  auto found = table.sockets.find(value);
+  if (found == table.sockets.end()) {
+    SetLastError(WSAENOTSOCK);
+    return nullptr;
+  }
+  return found->second;
+}
+
+std::shared_ptr<Socket> AddSocket(int fd) {
+  SocketTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto socket = std::make_shared<Socket>(table.nextValue, fd);
+  table.nextValue += 4;
+  table.sockets.emplace(socket->value, socket);
+  return socket;
+}
+
+void SetNonBlocking(int fd, bool nonBlocking) {
+  int flags = ::fcntl(fd, F_GETFL);
+  ::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
+}
+
+// ---- The poller ----
+
+constexpr uint64_t kWakeKey = 0;  // no socket has this value
+
+// One thread waits on every socket that has notifications enabled; its stop is the only wake-up it
+// needs, because interest changes reach a running epoll_wait by themselves.
+class Poller {
+ public:
+  Poller() {
+    m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
+    m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.u64 = kWakeKey;
+    ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &wake);
+    m_thread = std::thread([this] { Run(); });
+  }
+
+  // Ends the thread; nothing is posted afterwards.
+  void Stop() {
+    if (!m_thread.joinable()) return;
+    m_stopping = true;
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t written = ::write(m_wake, &one, sizeof one);
+    m_thread.join();
+  }
+
+  // Waits for `events` of the socket (0: not at all). Under the socket's lock.
+  void Watch(Socket& socket, uint32_t events) {
+    epoll_event interest{};
+    interest.events = events;
+    interest.data.u64 = socket.value;
+    if (events == 0) {
+      if (socket.registered) ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, socket.fd, nullptr);
+      socket.registered = false;
+    } else {
+      ::epoll_ctl(m_epoll, socket.registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, socket.fd, &interest);
+      socket.registered = true;
+    }
+    socket.watched = events;
+  }
+
+ private:
+  void Run();
+
+  int m_epoll = -1;
+  int m_wake = -1;
+  std::atomic<bool> m_stopping{false};
+  std::thread m_thread;
+};
+
+Poller& ThePoller() {
+  static Poller* poller = [] {
+    auto* made = new Poller;
+    std::atexit([] { ThePoller().Stop(); });
+    return made;
+  }();
+  return *poller;
+}
+
+void Post(const Socket& socket, LONG event, DWORD error) {
+  // A window that is gone drops the message; the socket stays registered until it is closed.
+  PostMessageA(socket.window, socket.message, socket.value,
+               WSAMAKESELECTREPLY(static_cast<WORD>(event), static_cast<WORD>(error)));
+}
+
+// What the poller must wait for, from the events asked for and the ones still enabled.
+uint32_t WantedEvents(const Socket& socket) {
+  if (socket.closed || socket.events == 0) return 0;
+  switch (socket.state) {
+    case State::Fresh:
+      return 0;
+    case State::Listening:
+      return (socket.events & FD_ACCEPT) && socket.acceptEnabled ? uint32_t{EPOLLIN} : 0;
+    case State::Connecting:
+      return uint32_t{EPOLLOUT};
+    case State::Connected:
+      break;
+  }
+  uint32_t wanted = 0;
+  if (!socket.peerClosed && !socket.receiveShut) {
+    // The close is seen through the same readiness as data, so while an announced FD_READ waits for
+    // its recv, FD_CLOSE waits as well.
+    if (socket.events & FD_READ) {
+      if (socket.readEnabled) wanted |= EPOLLIN | EPOLLRDHUP;
+    } else if ((socket.events & FD_CLOSE) && !socket.closePosted) {
+      wanted |= EPOLLRDHUP;
+    }
+  }
+  if ((socket.events & FD_OOB) && socket.oobEnabled) wanted |= EPOLLPRI;
+  if ((socket.events & FD_WRITE) && socket.writeEnabled) wanted |= EPOLLOUT;
+  return wanted;
+}
+
+// Brings the poller's interest up to date after a change. Under the socket's lock.
+void UpdateWatch(Socket& socket) {
+  uint32_t wanted = WantedEvents(socket);
+  if (wanted == socket.watched && (wanted != 0) == socket.registered) return;
+  ThePoller().Watch(socket, wanted);
+}
+
+void PostClose(Socket& socket, DWORD error) {
+  if (!(socket.events & FD_CLOSE) || socket.closePosted) return;
+  socket.closePosted = true;
+  Post(socket, FD_CLOSE, error);
+}
+
+void NoticeReadable(Socket& socket, uint32_t ready) {
+  char byte;
+  ssize_t waiting = ::recv(socket.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (waiting > 0) {
+    if (socket.events & FD_READ) {
+      socket.readEnabled = false;
+      Post(socket, FD_READ, 0);
+    } else if (ready & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) {
+      PostClose(socket, 0);  // the program reads without FD_READ: it hears of the close at once
+    }
+    return;
+  }
+  if (waiting < 0 && (errno == EAGAIN || errno == EINTR)) return;
+  if (waiting < 0) socket.lostConnection = errno == ECONNRESET ? WSAECONNRESET : WSAECONNABORTED;
+  socket.peerClosed = true;
+  PostClose(socket, socket.lostConnection);
+}
+
+void FinishConnect(Socket& socket) {
+  int error = 0;
+  socklen_t length = sizeof error;
+  ::getsockopt(socket.fd, SOL_SOCKET, SO_ERROR, &error, &length);
+  socket.state = error == 0 ? State::Connected : State::Fresh;
+  socket.writeEnabled = error == 0;
+  if (socket.events & FD_CONNECT) Post(socket, FD_CONNECT, error == 0 ? 0 : WsaCodeOf(error));
+}
+
+// Posts what `ready` means for the socket under the re-enabling rules. Under the socket's lock.
+void Evaluate(Socket& socket, uint32_t ready) {
+  if (socket.closed || socket.events == 0) return;
+  constexpr uint32_t kBroken = EPOLLERR | EPOLLHUP;
+  switch (socket.state) {
+    case State::Fresh:
+      break;
+    case State::Listening:
+      if ((ready & (EPOLLIN | kBroken)) && (socket.watched & EPOLLIN)) {
+        socket.acceptEnabled = false;
+        Post(socket, FD_ACCEPT, 0);
+      }
+      break;
+    case State::Connecting:
+      if (ready & (EPOLLOUT | kBroken)) FinishConnect(socket);
+      break;
+    case State::Connected:
+      if ((ready & (EPOLLIN | EPOLLRDHUP | kBroken)) && (socket.watched & (EPOLLIN | EPOLLRDHUP))) {
+        NoticeReadable(socket, ready);
+      }
+      if ((ready & EPOLLPRI) && (socket.watched & EPOLLPRI)) {
+        socket.oobEnabled = false;
+        Post(socket, FD_OOB, 0);
+      }
+      if ((ready & (EPOLLOUT | kBroken)) && (socket.watched & EPOLLOUT)) {
+        socket.writeEnabled = false;
+        Post(socket, FD_WRITE, 0);
+      }
+      break;
+  }
+  UpdateWatch(socket);
+}
+
+void Poller::Run() {
+  epoll_event ready[64];
+  while (!m_stopping) {
+    int count = ::epoll_wait(m_epoll, ready, static_cast<int>(std::size(ready)), -1);
+    if (count < 0 && errno != EINTR) return;
+    for (int i = 0; i < count && !m_stopping; ++i) {
+      if (ready[i].data.u64 == kWakeKey) continue;
+      std::shared_ptr<Socket> socket = Find(static_cast<SOCKET>(ready[i].data.u64));
+      if (socket == nullptr) continue;
+      std::lock_guard<std::mutex> lock(socket->mutex);
+      Evaluate(*socket, ready[i].events);
+    }
+  }
+}
+
+// Marks the socket closed (nothing is posted for it afterwards) and wakes calls blocked on it.
+void CloseSocket(Socket& socket) {
+  std::lock_guard<std::mutex> lock(socket.mutex);
+  socket.closed = true;
+  UpdateWatch(socket);
+  if (socket.callsUnderWay > 0) ::shutdown(socket.fd, SHUT_RDWR);
+}
+
+// ---- Addresses ----
+
+DWORD ToPosix(const sockaddr* address, int length, ::sockaddr_in* posix) {
+  if (address == nullptr || length < static_cast<int>(sizeof(sockaddr_in))) return WSAEFAULT;
+  const auto* windows = reinterpret_cast<const sockaddr_in*>(address);
+  if (windows->sin_family != kWinAfInet) return WSAEAFNOSUPPORT;
+  *posix = {};
+  posix->sin_family = AF_INET;
+  posix->sin_port = windows->sin_port;
+  posix->sin_addr.s_addr = windows->sin_addr.s_addr;
+  return 0;
+}
+
+void FromPosix(const ::sockaddr_in& posix, sockaddr* address, int* length) {
+  sockaddr_in windows{};
+  windows.sin_family = static_cast<short>(kWinAfInet);
+  windows.sin_port = posix.sin_port;
+  windows.sin_addr.s_addr = posix.sin_addr.s_addr;
+  std::memcpy(address, &windows, sizeof windows);
+  *length = sizeof windows;
+}
+
+bool LengthTooShort(const int* length) {
+  return length == nullptr || *length < static_cast<int>(sizeof(sockaddr_in));
+}
+
+// getsockname and getpeername alike.
+int QueryAddress(SOCKET value, sockaddr* address, int* length, bool peer) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  if (address == nullptr || LengthTooShort(length)) return Fail(WSAEFAULT);
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  if (!peer && !socket->bound) return Fail(WSAEINVAL);
+  ::sockaddr_in posix{};
+  socklen_t posixLength = sizeof posix;
+  auto* target = reinterpret_cast<::sockaddr*>(&posix);
+  int result = peer ? ::getpeername(socket->fd, target, &posixLength)
+                    : ::getsockname(socket->fd, target, &posixLength);
+  if (result != 0) return Fail(WsaCodeOf(errno));
+  FromPosix(posix, address, length);
+  return 0;
+}
+
+DWORD FailureFor(WinsockCall call) {
+  SocketTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  return call == WinsockCall::Startup ? table.startupFailure : table.asyncSelectFailure;
+}
+
+}  // namespace
+
+// ---- Sets and conversions ----
+
+void FdZero(fd_set* set) { set->fd_count = 0; }
+
+void FdSet(SOCKET socket, fd_set* set) {
+  if (FdIsSet(socket, set) || set->fd_count >= std::size(set->fd_array)) return;
+  set->fd_array[set->fd_count++] = socket;
+}
+
+void FdClr(SOCKET socket, fd_set* set) {
+  SOCKET* end = set->fd_array + set->fd_count;
+  SOCKET* kept = std::remove(set->fd_array, end, socket);
+  set->fd_count = static_cast<UINT>(kept - set->fd_array);
+}
+
+bool FdIsSet(SOCKET socket, const fd_set* set) {
+  const SOCKET* end = set->fd_array + set->fd_count;
+  return std::find(set->fd_array, end, socket) != end;
+}
+
+ULONG inet_addr(const char* text) {
+  ::in_addr address{};
+  if (text == nullptr || ::inet_aton(text, &address) == 0) return INADDR_NONE;
+  return address.s_addr;
+}
+
+char* inet_ntoa(in_addr address) {
+  thread_local char text[16];
+  const auto& bytes = address.S_un.S_un_b;
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", bytes.s_b1, bytes.s_b2, bytes.s_b3, bytes.s_b4);
+  return text;
+}
+
+// ---- Start and end ----
+
+int WSAStartup(WORD versionRequested, WSADATA* data) {
+  if (DWORD failure = FailureFor(WinsockCall::Startup); failure != 0) return static_cast<int>(failure);
+  if (data == nullptr) return static_cast<int>(WSAEFAULT);
+  const BYTE major = static_cast<BYTE>(versionRequested & 0xFF);
+  const BYTE minor = static_cast<BYTE>(versionRequested >> 8);
+  if (major != 2) return static_cast<int>(WSAVERNOTSUPPORTED);
+  *data = {};
+  data->wVersion = MAKEWORD(2, std::min<BYTE>(minor, 2));
+  data->wHighVersion = MAKEWORD(2, 2);
+  std::snprintf(data->szDescription, sizeof data->szDescription, "Windows Sockets 2.2 over BSD sockets");
+  std::snprintf(data->szSystemStatus, sizeof data->szSystemStatus, "Running");
+  SocketTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  ++table.starts;
+  return 0;
+}
+
+int WSACleanup() {
+  std::vector<std::shared_ptr<Socket>> left;
+  {
+    SocketTable& table = Table();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    if (table.starts == 0) return Fail(WSANOTINITIALISED);
+    if (--table.starts == 0) {
+      for (auto& entry : table.sockets) left.push_back(entry.second);
+      table.sockets.clear();
+    }
+  }
+  for (auto& socket : left) CloseSocket(*socket);
+  return 0;
+}
+
+int WSAGetLastError() { return static_cast<int>(GetLastError()); }
+
+void WSASetLastError(int error) { SetLastError(static_cast<DWORD>(error)); }
+
+// ---- Sockets ----
+
+SOCKET socket(int family, int type, int protocol) {
+  if (!Started()) return FailSocket(WSANOTINITIALISED);
+  if (family != kWinAfInet) return FailSocket(WSAEAFNOSUPPORT);
+  if (type != kWinSockStream) return FailSocket(WSAESOCKTNOSUPPORT);
+  if (protocol != 0 && protocol != kWinIpprotoTcp) return FailSocket(WSAEPROTONOSUPPORT);
+  int fd = ::socket(AF_INET, ::SOCK_STREAM | SOCK_CLOEXEC, ::IPPROTO_TCP);
+  if (fd < 0) return FailSocket(WsaCodeOf(errno));
+  // Windows binds at once to a port whose old connections only wait to time out.
+  int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  return AddSocket(fd)->value;
+}
+
+int closesocket(SOCKET value) {
+  std::shared_ptr<Socket> socket;
+  {
+    SocketTable& table = Table();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    if (table.starts == 0) return Fail(WSANOTINITIALISED);
+    auto found = table.sockets.find(value);
+    if (found == table.sockets.end()) return Fail(WSAENOTSOCK);
+    socket = found->second;
+    table.sockets.erase(found);
+  }
+  CloseSocket(*socket);
+  return 0;
+}
+
+int bind(SOCKET value, const sockaddr* address, int length) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  ::sockaddr_in posix;
+  if (DWORD error = ToPosix(address, length, &posix); error != 0) return Fail(error);
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  if (socket->bound) return Fail(WSAEINVAL);
+  if (::bind(socket->fd, reinterpret_cast<::sockaddr*>(&posix), sizeof posix) != 0) {
+    return Fail(WsaCodeOf(errno));
+  }
+  socket->bound = true;
+  return 0;
+}
+
+int listen(SOCKET value, int backlog) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  if (socket->state == State::Connected || socket->state == State::Connecting) return Fail(WSAEISCONN);
+  if (!socket->bound) return Fail(WSAEINVAL);
+  if (::listen(socket->fd, backlog) != 0) return Fail(WsaCodeOf(errno));
+  socket->state = State::Listening;
+  UpdateWatch(*socket);
+  return 0;
+}
+
+SOCKET accept(SOCKET value, sockaddr* address, int* length) {
+  std::shared_ptr<Socket> listener = Open(value);
+  if (listener == nullptr) return INVALID_SOCKET;
+  if (address != nullptr && LengthTooShort(length)) return FailSocket(WSAEFAULT);
+  bool nonBlocking;
+  {
+    std::lock_guard<std::mutex> lock(listener->mutex);
+    if (listener->state != State::Listening) return FailSocket(WSAEINVAL);
+    nonBlocking = listener->nonBlocking;
+  }
+  ::sockaddr_in peer{};
+  socklen_t peerLength = sizeof peer;
+  int fd;
+  int error;
+  {
+    CallUnderWay call(*listener);
+    fd = ::accept4(listener->fd, reinterpret_cast<::sockaddr*>(&peer), &peerLength,
+                   SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0));
+    error = errno;
+  }
+  std::shared_ptr<Socket> accepted;
+  {
+    std::lock_guard<std::mutex> lock(listener->mutex);
+    listener->acceptEnabled = true;
+    UpdateWatch(*listener);
+    if (listener->closed) {
+      if (fd >= 0) ::close(fd);
+      return FailSocket(WSAEINTR);
+    }
+    if (fd < 0) return FailSocket(WsaCodeOf(error));
+    accepted = AddSocket(fd);
+    std::lock_guard<std::mutex> acceptedLock(accepted->mutex);
+    accepted->state = State::Connected;
+    accepted->bound = true;
+    accepted->nonBlocking = nonBlocking;
+    accepted->window = listener->window;
+    accepted->message = listener->message;
+    accepted->events = listener->events;
+    accepted->readEnabled = accepted->oobEnabled = accepted->writeEnabled = true;
+    UpdateWatch(*accepted);
+  }
+  if (address != nullptr) FromPosix(peer, address, length);
+  return accepted->value;
+}
+
+int connect(SOCKET value, const sockaddr* address, int length) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  ::sockaddr_in posix;
+  if (DWORD error = ToPosix(address, length, &posix); error != 0) return Fail(error);
+  {
+    std::lock_guard<std::mutex> lock(socket->mutex);
+    if (socket->state == State::Connected) return Fail(WSAEISCONN);
+    if (socket->state == State::Connecting) return Fail(WSAEALREADY);
+    if (socket->state == State::Listening) return Fail(WSAEINVAL);
+  }
+  int result;
+  int error;
+  {
+    CallUnderWay call(*socket);
+    result = ::connect(socket->fd, reinterpret_cast<::sockaddr*>(&posix), sizeof posix);
+    error = errno;
+  }
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  if (socket->closed) return Fail(WSAEINTR);
+  if (result == 0) {
+    socket->state = State::Connected;
+    socket->bound = true;
+    socket->writeEnabled = true;
+    if (socket->events & FD_CONNECT) Post(*socket, FD_CONNECT, 0);
+    UpdateWatch(*socket);
+    return 0;
+  }
+  if (error == EINPROGRESS) {
+    socket->state = State::Connecting;
+    socket->bound = true;
+    UpdateWatch(*socket);
+  }
+  return Fail(WsaCodeOf(error));
+}
+
+int recv(SOCKET value, char* buffer, int length, int flags) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  if (length < 0 || (buffer == nullptr && length > 0)) return Fail(WSAEFAULT);
+  if (flags & ~(kWinMsgOob | kWinMsgPeek)) return Fail(WSAEOPNOTSUPP);
+  const int posixFlags = ((flags & kWinMsgOob) ? ::MSG_OOB : 0) | ((flags & kWinMsgPeek) ? ::MSG_PEEK : 0);
+  {
+    std::lock_guard<std::mutex> lock(socket->mutex);
+    if (socket->receiveShut) return Fail(WSAESHUTDOWN);
+    if (socket->state != State::Connected && socket->state != State::Connecting) return Fail(WSAENOTCONN);
+  }
+  ssize_t received;
+  int error;
+  {
+    CallUnderWay call(*socket);
+    received = ::recv(socket->fd, buffer, static_cast<size_t>(length), posixFlags);
+    error = errno;
+  }
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  // Whatever the outcome, the call re-enables the notifications of data.
+  socket->readEnabled = socket->oobEnabled = true;
+  if (received >= 0 && socket->state == State::Connecting) socket->state = State::Connected;
+  UpdateWatch(*socket);
+  if (socket->closed) return Fail(WSAEINTR);
+  if (received > 0) return static_cast<int>(received);
+  if (received == 0) return socket->lostConnection != 0 ? Fail(socket->lostConnection) : 0;
+  if (error == ECONNRESET) socket->lostConnection = WSAECONNRESET;
+  return Fail(WsaCodeOf(error));
+}
+
+int send(SOCKET value, const char* buffer, int length, int flags) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  if (length < 0 || (buffer == nullptr && length > 0)) return Fail(WSAEFAULT);
+  if (flags & ~kWinMsgOob) return Fail(WSAEOPNOTSUPP);
+  {
+    std::lock_guard<std::mutex> lock(socket->mutex);
+    if (socket->sendShut) return Fail(WSAESHUTDOWN);
+    if (socket->state != State::Connected && socket->state != State::Connecting) return Fail(WSAENOTCONN);
+  }
+  ssize_t sent;
+  int error;
+  {
+    CallUnderWay call(*socket);
+    sent = ::send(socket->fd, buffer, static_cast<size_t>(length),
+                  MSG_NOSIGNAL | ((flags & kWinMsgOob) ? ::MSG_OOB : 0));
+    error = errno;
+  }
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  if (sent >= 0 && socket->state == State::Connecting) socket->state = State::Connected;
+  if (sent < 0 && error == EAGAIN) socket->writeEnabled = true;
+  UpdateWatch(*socket);
+  if (socket->closed) return Fail(WSAEINTR);
+  if (sent >= 0) return static_cast<int>(sent);
+  if (error == EPIPE && socket->lostConnection != 0) return Fail(socket->lostConnection);
+  return Fail(WsaCodeOf(error));
+}
+
+int select(int, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const timeval* timeout) {
+  if (!Started()) return Fail(WSANOTINITIALISED);
+  struct Entry {
+    fd_set* set;
+    short events;
+    short readyWhen;
+  };
+  const Entry kinds[] = {
+      {readSet, POLLIN | POLLRDHUP, POLLIN | POLLRDHUP | POLLHUP | POLLERR},
+      {writeSet, POLLOUT, POLLOUT | POLLHUP | POLLERR},
+      {exceptSet, POLLPRI, POLLPRI},
+  };
+  std::vector<std::shared_ptr<Socket>> sockets;
+  std::vector<pollfd> polled;
+  for (const Entry& kind : kinds) {
+    if (kind.set == nullptr) continue;
+    for (UINT i = 0; i < kind.set->fd_count; ++i) {
+      std::shared_ptr<Socket> socket = Find(kind.set->fd_array[i]);
+      if (socket == nullptr) return Fail(WSAENOTSOCK);
+      polled.push_back(pollfd{socket->fd, kind.events, 0});
+      sockets.push_back(std::move(socket));
+    }
+  }
+  if (polled.empty()) return Fail(WSAEINVAL);
+  if (timeout != nullptr && (timeout->tv_sec < 0 || timeout->tv_usec < 0)) return Fail(WSAEINVAL);
+
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = timeout == nullptr ? Clock::time_point::max()
+                                           : Clock::now() + std::chrono::seconds(timeout->tv_sec) +
+                                                 std::chrono::microseconds(timeout->tv_usec);
+  for (auto& socket : sockets) ++socket->callsUnderWay;
+  int result;
+  for (;;) {
+    int milliseconds = -1;
+    if (timeout != nullptr) {
+      auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+      milliseconds = static_cast<int>(std::max<int64_t>(0, (left + 999) / 1000));
+    }
+    result = ::poll(polled.data(), polled.size(), milliseconds);
+    if (result >= 0 || errno != EINTR) break;
+  }
+  const int error = errno;
+  for (auto& socket : sockets) --socket->callsUnderWay;
+  if (result < 0) return Fail(WsaCodeOf(error));
+
+  int ready = 0;
+  size_t next = 0;
+  for (const Entry& kind : kinds) {
+    if (kind.set == nullptr) continue;
+    UINT kept = 0;
+    for (UINT i = 0; i < kind.set->fd_count; ++i, ++next) {
+      if (polled[next].revents & kind.readyWhen) kind.set->fd_array[kept++] = kind.set->fd_array[i];
+    }
+    kind.set->fd_count = kept;
+    ready += static_cast<int>(kept);
+  }
+  return ready;
+}
+
+int getsockname(SOCKET value, sockaddr* address, int* length) {
+  return QueryAddress(value, address, length, false);
+}
+
+int getpeername(SOCKET value, sockaddr* address, int* length) {
+  return QueryAddress(value, address, length, true);
+}
+
+int setsockopt(SOCKET value, int level, int option, const char* optionValue, int length) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  if (optionValue == nullptr) return Fail(WSAEFAULT);
+  int posixLevel;
+  int posixOption;
+  if (level == kWinSolSocket) {
+    posixLevel = SOL_SOCKET;
+    if (option == kWinSoReuseAddr) {
+      posixOption = SO_REUSEADDR;
+    } else if (option == kWinSoSndBuf) {
+      posixOption = SO_SNDBUF;
+    } else if (option == kWinSoRcvBuf) {
+      posixOption = SO_RCVBUF;
+    } else if (option == kWinSoLinger) {
+      if (length < static_cast<int>(sizeof(linger))) return Fail(WSAEFAULT);
+      linger windows;
+      std::memcpy(&windows, optionValue, sizeof windows);
+      ::linger posix{windows.l_onoff, windows.l_linger};
+      if (::setsockopt(socket->fd, SOL_SOCKET, SO_LINGER, &posix, sizeof posix) != 0) {
+        return Fail(WsaCodeOf(errno));
+      }
+      return 0;
+    } else {
+      return Fail(WSAENOPROTOOPT);
+    }
+  } else if (level == kWinIpprotoTcp) {
+    posixLevel = ::IPPROTO_TCP;
+    if (option != kWinTcpNoDelay) return Fail(WSAENOPROTOOPT);
+    posixOption = TCP_NODELAY;
+  } else {
+    return Fail(WSAEINVAL);
+  }
+  if (length < static_cast<int>(sizeof(int))) return Fail(WSAEFAULT);
+  int number;
+  std::memcpy(&number, optionValue, sizeof number);
+  if (::setsockopt(socket->fd, posixLevel, posixOption, &number, sizeof number) != 0) {
+    return Fail(WsaCodeOf(errno));
+  }
+  return 0;
+}
+
+int ioctlsocket(SOCKET value, LONG command, ULONG* argument) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  if (command != kWinFionbio) return Fail(WSAEINVAL);
+  if (argument == nullptr) return Fail(WSAEFAULT);
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  const bool nonBlocking = *argument != 0;
+  if (!nonBlocking && socket->events != 0) return Fail(WSAEINVAL);
+  SetNonBlocking(socket->fd, nonBlocking);
+  socket->nonBlocking = nonBlocking;
+  return 0;
+}
+
+int shutdown(SOCKET value, int how) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  if (how != SD_RECEIVE && how != SD_SEND && how != SD_BOTH) return Fail(WSAEINVAL);
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  if (socket->state != State::Connected) return Fail(WSAENOTCONN);
+  const int posixHow = how == SD_RECEIVE ? SHUT_RD : how == SD_SEND ? SHUT_WR : SHUT_RDWR;
+  if (::shutdown(socket->fd, posixHow) != 0) return Fail(WsaCodeOf(errno));
+  socket->receiveShut = socket->receiveShut || how != SD_SEND;
+  socket->sendShut = socket->sendShut || how != SD_RECEIVE;
+  UpdateWatch(*socket);
+  return 0;
+}
+
+int WSAAsyncSelect(SOCKET value, HWND window, UINT message, LONG events) {
+  std::shared_ptr<Socket> socket = Open(value);
+  if (socket == nullptr) return SOCKET_ERROR;
+  if (DWORD failure = FailureFor(WinsockCall::AsyncSelect); failure != 0) return Fail(failure);
+  if (events != 0 && !IsWindow(window)) return Fail(WSAEINVAL);
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  SetNonBlocking(socket->fd, true);
+  socket->nonBlocking = true;
+  socket->window = window;
+  socket->message = message;
+  socket->events = events;
+  // A new request reports what already holds, except a close that was reported before.
+  socket->acceptEnabled = socket->readEnabled = socket->oobEnabled = true;
+  socket->writeEnabled = socket->state == State::Connected;
+  if (socket->peerClosed) PostClose(*socket, socket->lostConnection);
+  UpdateWatch(*socket);
+  return 0;
+}
+
+void FailWinsockCallForTesting(WinsockCall call, int error) {
+  SocketTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  (call == WinsockCall::Startup ? table.startupFailure : table.asyncSelectFailure) =
+      static_cast<DWORD>(error);
+}
+
+}  // namespace plat
