@@ -1,12 +1,19 @@
 // The Linux main(): builds the command text and show state and calls the program's WinMain.
+#include "plat/winmain.h"
+
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "plat/winmain.h"
 
 int main(int argc, char** argv) {
   std::string text = plat::CommandTextFromStart(argc, argv);
   std::vector<char> writable(text.begin(), text.end());
   writable.push_back('\0');
-  return WinMain(plat::ProgramInstance(), nullptr, writable.data(), plat::ShowStateFromEnvironment());
+  int result = WinMain(plat::ProgramInstance(), nullptr, writable.data(), plat::ShowStateFromEnvironment());
+  // Threads of the program may still run when WinMain returns (a service dispatcher still reporting, a
+  // provider's workers), as the process ends under them on Windows: static objects are not destroyed
+  // beneath them. Buffered output is written first.
+  std::fflush(nullptr);
+  std::_Exit(result);
 }
