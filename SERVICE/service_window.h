@@ -10,6 +10,7 @@
 #include "plat/sync.h"
 #include "plat/types.h"
 #include "plat/window.h"
+#include "plat/winsock.h"
 #include "tapi.h"
 
 // The program's own window messages.
@@ -60,6 +61,8 @@ class CServiceWindow {
   static plat::LRESULT WindowProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
                                   plat::LPARAM lParam);
   void DispatchServiceMessages(plat::DWORD state);
+  // A socket notification: the event in the low 16 bits of lParam, its error in the high 16 bits.
+  plat::LRESULT DispatchSocketMessage(plat::SOCKET socket, plat::LPARAM lParam);
   void CompleteStartStatus(bool running);
   void DispatchMenuMessages(plat::WPARAM command);
   void DispatchIconMessages(plat::LPARAM mouse);
@@ -77,9 +80,38 @@ class CServiceWindow {
   // A stop request of the service manager lets one more application-mode start in.
   static void ResetInstanceCount();
 
-  // ---- the listener (the transport) ----------------------------------------------------------------
+  // ---- the listener and the one client ---------------------------------------------------------
   plat::BOOL StartTcpIp();
+  int WinsockInitialize();
+  int SocketInitialize();
+  int SourceInitialize();
+  void NewConnection();
+  void ReceiveData();
   void StopTcpIp();
+  // One protocol line, formatted, ended with CR LF and sent whole to the client; from any thread.
+  static void SendBack(const char* format, ...) __attribute__((format(printf, 1, 2)));
+  // Sets or closes the client socket under the send lock, so no sender uses a socket closed meanwhile.
+  static void ReplaceClientSocket(plat::SOCKET socket);
+  static void CloseClientSocket();
+
+  static plat::SOCKET m_Sock;
+  static plat::SOCKET m_ClientSock;
+  static plat::sockaddr_in m_SockAddr;
+  static plat::BOOL m_bWinsockStarted;
+  static char m_szReceiveBuffer[1024];
+  static char m_szLine[1024];
+  static char* m_pLineEnd;
+  // The line being received grew past the buffer: the rest up to its end is dropped.
+  static bool m_bLineCut;
+  static char m_szSendBuffer[2048];
+
+  // ---- command dispatch --------------------------------------------------------------------------
+  void DispatchData(const char* line);
+  // Reads `count` blank-separated fields of at most widths[i] characters; quotes go from all but the
+  // first. A first token of 255 characters or more leaves every field empty.
+  static void ReadFields(const char* line, char (*fields)[256], const size_t* widths, int count);
+  // A signed decimal number, clamped to 32 bits; no leading digits give 0.
+  static plat::LONG ReadNumber(const char* field);
 
   // ---- provider binding --------------------------------------------------------------------------
   void LoadTapiLibrary();

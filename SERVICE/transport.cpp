@@ -1,12 +1,268 @@
-// The TCP listener of the Telvane protocol.
+// The TCP listener of the Telvane protocol, the one client, the cutting into lines, and SendBack.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
 #include "ToolFunktion.h"
+#include "plat/error.h"
+#include "plat/time.h"
 #include "service_window.h"
 
 using TOOLFUNC_debug::LogMessage;
 
+plat::SOCKET CServiceWindow::m_Sock = plat::INVALID_SOCKET;
+plat::SOCKET CServiceWindow::m_ClientSock = plat::INVALID_SOCKET;
+plat::sockaddr_in CServiceWindow::m_SockAddr = {};
+plat::BOOL CServiceWindow::m_bWinsockStarted = 1;
+char CServiceWindow::m_szReceiveBuffer[1024];
+char CServiceWindow::m_szLine[1024];
+char* CServiceWindow::m_pLineEnd = CServiceWindow::m_szLine;
+bool CServiceWindow::m_bLineCut = false;
+char CServiceWindow::m_szSendBuffer[2048];
+
+namespace {
+
+constexpr long kSocketEvents = plat::FD_READ | plat::FD_ACCEPT | plat::FD_CLOSE;
+constexpr long kClientEvents = plat::FD_READ | plat::FD_CONNECT | plat::FD_CLOSE;
+// A client that takes no data for this long is given up, so no sender waits on it for ever.
+constexpr long kSendWaitSeconds = 10;
+
+plat::sockaddr* AsAddress(plat::sockaddr_in* address) { return reinterpret_cast<plat::sockaddr*>(address); }
+
+unsigned SocketNumber(plat::SOCKET socket) { return static_cast<unsigned>(socket); }
+
+}  // namespace
+
 plat::BOOL CServiceWindow::StartTcpIp() {
   LogMessage(5, "CServiceWindow::StartTcpIp %d", m_dwPortNumber);
-  return plat::FALSE;
+  m_SockAddr.sin_family = plat::AF_INET;
+  m_SockAddr.sin_port = plat::htons(static_cast<plat::WORD>(m_dwPortNumber & 0xFFFF));
+  WinsockInitialize();
+  if (SocketInitialize() != 0 || SourceInitialize() != 0) {
+    LogMessage(1, "Error initializing Socket");
+    return plat::FALSE;
+  }
+  bool bound = false;
+  for (int attempt = 0; attempt < 5 && !bound; ++attempt) {
+    plat::Sleep(static_cast<plat::DWORD>(attempt) * 1000);
+    plat::WSASetLastError(0);
+    bound = plat::bind(m_Sock, AsAddress(&m_SockAddr), sizeof(m_SockAddr)) == 0;
+    if (!bound) LogMessage(1, "Bind Error (try %d): %d", attempt, plat::WSAGetLastError());
+  }
+  if (!bound) return plat::FALSE;
+  plat::WSASetLastError(0);
+  if (plat::listen(m_Sock, 5) != 0) {
+    LogMessage(1, "Listen Error %d", plat::WSAGetLastError());
+    return plat::FALSE;
+  }
+  // Port 0 lets the system choose: the port actually listened on is what a client needs to know.
+  plat::sockaddr_in bound_address = {};
+  int length = sizeof(bound_address);
+  if (plat::getsockname(m_Sock, AsAddress(&bound_address), &length) == 0)
+    LogMessage(3, "Listening on port %d", plat::ntohs(bound_address.sin_port));
+  return plat::TRUE;
 }
 
-void CServiceWindow::StopTcpIp() { LogMessage(5, "CServiceWindow::StopTcpIp"); }
+int CServiceWindow::WinsockInitialize() {
+  LogMessage(5, "CServiceWindow::WinsockInitialize");
+  if (!m_bWinsockStarted) return 0;
+  plat::WSADATA data;
+  int error = plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
+  if (error != 0) {
+    LogMessage(1, "WSAStartup-Error %d", error);
+    m_bWinsockStarted = 0;
+  }
+  return error;
+}
+
+int CServiceWindow::SocketInitialize() {
+  LogMessage(4, "CServiceWindow::SocketInitialize");
+  plat::WSASetLastError(0);
+  m_Sock = plat::socket(plat::AF_INET, plat::SOCK_STREAM, plat::IPPROTO_TCP);
+  LogMessage(4, "Create m_Sock 0x%08X", SocketNumber(m_Sock));
+  if (m_Sock != plat::INVALID_SOCKET) return 0;
+  int error = plat::WSAGetLastError();
+  LogMessage(1, "Client Socket Fehler %d", error);
+  if (m_bWinsockStarted) plat::WSACleanup();
+  return error;
+}
+
+int CServiceWindow::SourceInitialize() {
+  LogMessage(3, "CServiceWindow::SourceInitialize");
+  plat::WSASetLastError(0);
+  if (plat::WSAAsyncSelect(m_Sock, m_hWnd, WM_MESSAGE_SOCKET, kSocketEvents) == 0) return 0;
+  int error = plat::WSAGetLastError();
+  LogMessage(1, "WSAAsyncSelect-Fehler %d", error);
+  plat::closesocket(m_Sock);
+  if (m_bWinsockStarted) plat::WSACleanup();
+  return error;
+}
+
+void CServiceWindow::NewConnection() {
+  LogMessage(5, "CServiceWindow::NewConnection");
+  int length = sizeof(m_SockAddr);
+  plat::SOCKET client = plat::accept(m_Sock, AsAddress(&m_SockAddr), &length);
+  ReplaceClientSocket(client);
+  // A new client starts with an empty line, whatever the last one left unfinished.
+  std::memset(m_szLine, 0, sizeof(m_szLine));
+  m_pLineEnd = m_szLine;
+  m_bLineCut = false;
+  char peer[64];
+  std::snprintf(peer, sizeof(peer), "%s", plat::inet_ntoa(m_SockAddr.sin_addr));
+  LogMessage(3, "accept %d from %s", static_cast<int>(client), peer);
+  if (client != plat::INVALID_SOCKET) plat::WSAAsyncSelect(client, m_hWnd, WM_MESSAGE_SOCKET, kClientEvents);
+}
+
+void CServiceWindow::ReceiveData() {
+  int waiting = plat::recv(m_ClientSock, m_szReceiveBuffer, sizeof(m_szReceiveBuffer), plat::MSG_PEEK);
+  int count = waiting < 1023 ? waiting : 1023;
+  if (count <= 0) return;
+  int read = plat::recv(m_ClientSock, m_szReceiveBuffer, count, 0);
+  if (read <= 0) return;
+  m_szReceiveBuffer[read] = '\0';
+  char* const lineLimit = m_szLine + sizeof(m_szLine) - 1;
+  for (int i = 0; i < read; ++i) {
+    char c = m_szReceiveBuffer[i];
+    if (c == '\0' || c == '\n' || c == '\r') {
+      *m_pLineEnd = '\0';
+      if (!m_bLineCut && m_szLine[0] != '\0') DispatchData(m_szLine);
+      std::memset(m_szLine, 0, sizeof(m_szLine));
+      m_pLineEnd = m_szLine;
+      m_bLineCut = false;
+    } else if (m_bLineCut) {
+      continue;
+    } else if (m_pLineEnd < lineLimit) {
+      *m_pLineEnd++ = c;
+    } else {
+      // A line longer than 1023 characters goes on as its first 1023, once; the rest up to its end is
+      // dropped rather than run past the buffer.
+      m_bLineCut = true;
+      *m_pLineEnd = '\0';
+      DispatchData(m_szLine);
+    }
+  }
+}
+
+void CServiceWindow::ReplaceClientSocket(plat::SOCKET socket) {
+  // Under the send lock: a provider thread in SendBack never sends on a socket closed or reused here.
+  plat::EnterCriticalSection(&m_csSend);
+  m_ClientSock = socket;
+  plat::LeaveCriticalSection(&m_csSend);
+}
+
+void CServiceWindow::CloseClientSocket() {
+  plat::EnterCriticalSection(&m_csSend);
+  if (m_ClientSock != plat::INVALID_SOCKET) plat::closesocket(m_ClientSock);
+  m_ClientSock = plat::INVALID_SOCKET;
+  plat::LeaveCriticalSection(&m_csSend);
+}
+
+void CServiceWindow::StopTcpIp() {
+  LogMessage(3, "CServiceWindow::StopTcpIp");
+  if (m_ClientSock != plat::INVALID_SOCKET) {
+    LogMessage(3, "closesocket: %d", static_cast<int>(m_ClientSock));
+    CloseClientSocket();
+  }
+  if (m_Sock != 0) {
+    LogMessage(3, "closesocket: %d", static_cast<int>(m_Sock));
+    plat::closesocket(m_Sock);
+    m_Sock = 0;
+  }
+  if (m_bWinsockStarted) plat::WSACleanup();
+}
+
+void CServiceWindow::SendBack(const char* format, ...) {
+  LogMessage(5, "CServiceWindow::SendBack");
+  plat::EnterCriticalSection(&m_csSend);
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(m_szSendBuffer, sizeof(m_szSendBuffer), format, arguments);
+  va_end(arguments);
+  size_t length = std::strlen(m_szSendBuffer);
+  std::snprintf(m_szSendBuffer + length, 2047 - length, "\r\n");
+  const int size = static_cast<int>(std::strlen(m_szSendBuffer));
+  int sent = 0;
+  while (sent < size) {
+    if (sent > 0)
+      LogMessage(
+          1,
+          "CServiceWindow::SendBack: Error: could not send the whole message right away: sent: %d dwSize %d "
+          "sendbuffer: %s",
+          sent, size, m_szSendBuffer + sent);
+    int result = plat::send(m_ClientSock, m_szSendBuffer + sent, size - sent, 0);
+    if (result == size - sent) {
+      LogMessage(3, "-> %s", m_szSendBuffer);
+      break;
+    }
+    LogMessage(1,
+               "CServiceWindow::SendBack: Error: while sending the message of size (%d) send returned with "
+               "Value: %d",
+               size, result);
+    if (result == plat::SOCKET_ERROR) {
+      int error = plat::WSAGetLastError();
+      switch (error) {
+        case 0:
+        case plat::WSAEWOULDBLOCK:
+          LogMessage(
+              1,
+              "CServiceWindow::SendBack: Socket error during send: for %s ErrorCode=WSAEWOULDBLOCK going to "
+              "select!",
+              m_szSendBuffer);
+          result = 0;
+          break;
+        case plat::WSAEINTR:
+        case plat::WSAEACCES:
+        case plat::WSAEFAULT:
+        case plat::WSAEINVAL:
+        case plat::WSAENOTSOCK:
+        case plat::WSAEMSGSIZE:
+        case plat::WSAEOPNOTSUPP:
+        case plat::WSAENETDOWN:
+        case plat::WSAENETRESET:
+        case plat::WSAECONNABORTED:
+        case plat::WSAECONNRESET:
+        case plat::WSAENOBUFS:
+        case plat::WSAENOTCONN:
+        case plat::WSAESHUTDOWN:
+        case plat::WSAETIMEDOUT:
+        case plat::WSAEHOSTUNREACH:
+        case plat::WSANOTINITIALISED:
+          LogMessage(
+              1, "CServiceWindow::SendBack: Socket error during send: for %s ErrorCode=%d closing socket!",
+              m_szSendBuffer, error);
+          CloseClientSocket();
+          break;
+        default:
+          LogMessage(
+              1, "CServiceWindow::SendBack: Unknown error during send: for %s ErrorCode=%d closing socket!",
+              m_szSendBuffer, error);
+          CloseClientSocket();
+          break;
+      }
+    }
+    if (m_ClientSock == plat::INVALID_SOCKET) {
+      LogMessage(1, "CServiceWindow::SendBack: m_ClientSock==SOCKET_ERROR leaving while");
+      break;
+    }
+    sent += result;
+    if (sent < size) {
+      LogMessage(1,
+                 "CServiceWindow::SendBack: could not send the whole message right away: sent: %d dwSize %d",
+                 sent, size);
+      plat::fd_set writable;
+      plat::FdZero(&writable);
+      plat::FdSet(m_ClientSock, &writable);
+      // Bounded: a client that stops reading must not hold every sender, the main thread included.
+      plat::timeval limit = {kSendWaitSeconds, 0};
+      int ready = plat::select(0, nullptr, &writable, nullptr, &limit);
+      if (ready <= 0) {
+        LogMessage(1,
+                   "CServiceWindow::SendBack: select failed during send: for %s ErrorCode=%d closing socket!",
+                   m_szSendBuffer, ready == 0 ? plat::WSAETIMEDOUT : plat::WSAGetLastError());
+        CloseClientSocket();
+        break;
+      }
+    }
+  }
+  plat::LeaveCriticalSection(&m_csSend);
+}

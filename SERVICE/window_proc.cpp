@@ -1,4 +1,6 @@
 // The window procedure of the hidden window, the notification icon, its menu and the icon thread.
+#include <cstdio>
+
 #include "ToolFunktion.h"
 #include "plat/thread.h"
 #include "plat/time.h"
@@ -37,12 +39,44 @@ plat::LRESULT CServiceWindow::WindowProc(plat::HWND window, plat::UINT message, 
       LogMessage(5, "WM_MESSAGE_SHELL_ICON");
       m_pThis->DispatchIconMessages(lParam);
       return 0;
+    case WM_MESSAGE_SOCKET:
+      return m_pThis->DispatchSocketMessage(static_cast<plat::SOCKET>(wParam), lParam);
     case WM_MESSAGE_SERVICE:
       LogMessage(5, "WM_MESSAGE_SERVICE");
       m_pThis->DispatchServiceMessages(static_cast<plat::DWORD>(wParam));
       return 0;
   }
   return plat::DefWindowProcA(window, message, wParam, lParam);
+}
+
+plat::LRESULT CServiceWindow::DispatchSocketMessage(plat::SOCKET socket, plat::LPARAM lParam) {
+  const plat::WORD event = plat::WSAGETSELECTEVENT(lParam);
+  const plat::WORD error = plat::WSAGETSELECTERROR(lParam);
+  switch (event) {
+    case plat::FD_READ:
+      if (error == 0) ReceiveData();
+      return 1;
+    case plat::FD_ACCEPT:
+      LogMessage(3, "FD_ACCEPT");
+      if (error != 0) return 0;
+      if (m_ClientSock == plat::INVALID_SOCKET) {
+        NewConnection();
+      } else {
+        int length = sizeof(m_SockAddr);
+        plat::SOCKET refused = plat::accept(m_Sock, reinterpret_cast<plat::sockaddr*>(&m_SockAddr), &length);
+        char peer[64];
+        std::snprintf(peer, sizeof(peer), "%s", plat::inet_ntoa(m_SockAddr.sin_addr));
+        LogMessage(1, "Illegal connection from %s refused.", peer);
+        if (refused != plat::INVALID_SOCKET) plat::closesocket(refused);
+      }
+      return 0;
+    case plat::FD_CLOSE:
+      LogMessage(3, "FD_CLOSE 0x%08X", static_cast<unsigned>(socket));
+      if (socket == m_ClientSock) CloseClientSocket();
+      CloseAllLines();
+      return 1;
+  }
+  return 0;
 }
 
 void CServiceWindow::DispatchServiceMessages(plat::DWORD state) {

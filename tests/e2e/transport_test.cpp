@@ -1,0 +1,181 @@
+// End to end: a Telvane client on TCP against the real VELCORA.EXE with the simulated provider.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "plat/handle.h"
+#include "plat/path.h"
+#include "plat/process.h"
+#include "plat/time.h"
+#include "plat/winsock.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kProgram = VELCORA_EXE;
+const std::string kBin = std::filesystem::path(VELCORA_EXE).parent_path().string();
+
+// A client connection with bounded reads.
+class Client {
+ public:
+  explicit Client(int port) {
+    m_socket = plat::socket(plat::AF_INET, plat::SOCK_STREAM, plat::IPPROTO_TCP);
+    plat::sockaddr_in address = {};
+    address.sin_family = plat::AF_INET;
+    address.sin_port = plat::htons(static_cast<plat::WORD>(port));
+    address.sin_addr.s_addr = plat::inet_addr("127.0.0.1");
+    m_connected = plat::connect(m_socket, reinterpret_cast<plat::sockaddr*>(&address), sizeof(address)) == 0;
+  }
+  ~Client() { plat::closesocket(m_socket); }
+  bool connected() const { return m_connected; }
+  void Send(const std::string& text) { plat::send(m_socket, text.data(), static_cast<int>(text.size()), 0); }
+  // What arrives within `timeout`, up to and including `count` CR LF line ends; "<closed>" appended when
+  // the service closed the connection.
+  std::string Receive(int count = 1, std::chrono::milliseconds timeout = 10s) {
+    std::string received;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    int lines = 0;
+    while (lines < count && std::chrono::steady_clock::now() < deadline) {
+      plat::fd_set readable;
+      plat::FdZero(&readable);
+      plat::FdSet(m_socket, &readable);
+      plat::timeval wait = {0, 20000};
+      if (plat::select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
+      char c;
+      if (plat::recv(m_socket, &c, 1, 0) <= 0) return received + "<closed>";
+      received += c;
+      if (c == '\n') ++lines;
+    }
+    return received;
+  }
+
+ private:
+  plat::SOCKET m_socket;
+  bool m_connected = false;
+};
+
+class TransportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::WSADATA data;
+    plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
+    setenv("VELCORA_TIME_SCALE", "0.01", 1);
+    plat::SetTimeScaleForTesting(1);
+    testsupport::WriteFile(m_dir / "log4cxx.xml",
+                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                           "<log4j:configuration xmlns:log4j=\"http://jakarta.apache.org/log4j/\">\n"
+                           "  <appender name=\"file\" class=\"org.apache.log4j.FileAppender\">\n"
+                           "    <param name=\"File\" value=\"" +
+                               LogFile() +
+                               "\"/>\n"
+                               "    <layout class=\"org.apache.log4j.PatternLayout\">\n"
+                               "      <param name=\"ConversionPattern\" value=\"%p %x%m%n\"/>\n"
+                               "    </layout>\n"
+                               "  </appender>\n"
+                               "  <root><priority value=\"all\"/><appender-ref ref=\"file\"/></root>\n"
+                               "</log4j:configuration>\n");
+    testsupport::WriteFile(m_dir / "VELCORA.INI", "[General]\r\nloginPort=0\r\nDriver=" +
+                                                      plat::ToWindowsPath(kBin) + "\\SIMTSP.TSP\r\n");
+    std::string commandLine = "\"" + plat::ToWindowsPath(kProgram) + "\" -c \"" +
+                              plat::ToWindowsPath(m_dir / "VELCORA.INI") + "\" -l \"" +
+                              plat::ToWindowsPath(m_dir / "log4cxx.xml") + "\"";
+    plat::STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = plat::STARTF_USESHOWWINDOW;
+    startup.wShowWindow = 1;
+    ASSERT_TRUE(plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr,
+                                     nullptr, &startup, &m_started));
+    std::smatch match;
+    auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::string log = Log();
+      if (log.find("INFO Velcora: Service started") != std::string::npos &&
+          std::regex_search(log, match, std::regex("Listening on port (\\d+)"))) {
+        m_port = std::stoi(match[1]);
+        return;
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    FAIL() << "the service did not start listening";
+  }
+
+  void TearDown() override {
+    if (HasFailure()) std::printf("---- service log ----\n%s---- end ----\n", Log().c_str());
+    std::system(("kill -9 " + std::to_string(m_started.dwProcessId) + " 2>/dev/null").c_str());
+    plat::CloseHandle(m_started.hProcess);
+    plat::CloseHandle(m_started.hThread);
+  }
+
+  std::string LogFile() const { return m_dir / "velcora.log"; }
+  std::string Log() const { return testsupport::ReadFile(LogFile()); }
+  bool LogShowsWithin(const std::string& text) const {
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (Log().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
+
+  testsupport::ScopedMachine m_machine;
+  testsupport::TempDir m_dir;
+  plat::PROCESS_INFORMATION m_started = {};
+  int m_port = 0;
+};
+
+TEST_F(TransportTest, GreetingUnknownCommandsAndLineFraming) {
+  Client client(m_port);
+  ASSERT_TRUE(client.connected());
+  client.Send("Telvane;version=2\r\n");
+  EXPECT_EQ("LOGIN_REPLY 0 0\r\n", client.Receive());
+  // Two commands in one segment, the second finished by a later one; CR, LF and NUL all end a line.
+  client.Send(std::string("FOO 17 x\nBAR \"18\"", 17));
+  EXPECT_EQ("LINE_REPLY 17 0\r\n", client.Receive());
+  client.Send(std::string("\0QUUX -1\r", 10));
+  EXPECT_EQ("LINE_REPLY 18 0\r\nLINE_REPLY 4294967295 0\r\n", client.Receive(2));
+  client.Send("X 99999999999\r\n");
+  EXPECT_EQ("LINE_REPLY 2147483647 0\r\n", client.Receive());
+  EXPECT_TRUE(LogShowsWithin("INFO Velcora: <- FOO 17 x"));
+}
+
+TEST_F(TransportTest, ALongLineIsCutOnceAndTheRestDropped) {
+  Client client(m_port);
+  ASSERT_TRUE(client.connected());
+  client.Send("Z 5" + std::string(1500, 'x') + "\r\nNEXT 6\r\n");
+  EXPECT_EQ("LINE_REPLY 5 0\r\nLINE_REPLY 6 0\r\n", client.Receive(2));
+  EXPECT_EQ("", client.Receive(1, 300ms)) << "the rest of the long line is no command";
+}
+
+TEST_F(TransportTest, OneClientAtATimeAndTheEndsOfAConnection) {
+  auto first = std::make_unique<Client>(m_port);
+  ASSERT_TRUE(first->connected());
+  first->Send("Telvane;version=2\r\n");
+  ASSERT_EQ("LOGIN_REPLY 0 0\r\n", first->Receive());
+  {
+    Client second(m_port);
+    EXPECT_EQ("<closed>", second.Receive(1, 5s)) << "refused: accepted and closed at once";
+  }
+  EXPECT_TRUE(LogShowsWithin("ERROR Velcora: Illegal connection from 127.0.0.1 refused."));
+  first->Send("A 1\r\n");
+  EXPECT_EQ("LINE_REPLY 1 0\r\n", first->Receive()) << "the first client is not touched";
+  first->Send("BYE\r\n");
+  EXPECT_EQ("<closed>", first->Receive(1, 5s));
+
+  Client next(m_port);
+  ASSERT_TRUE(next.connected());
+  next.Send("Telvane;version=3\r\n");
+  EXPECT_EQ("<closed>", next.Receive(1, 5s)) << "another version is refused";
+  EXPECT_TRUE(LogShowsWithin("ERROR Velcora: Client not supported"));
+
+  Client last(m_port);
+  last.Send("B 2\r\n");
+  EXPECT_EQ("LINE_REPLY 2 0\r\n", last.Receive());
+}
+
+}  // namespace
