@@ -13,6 +13,7 @@
 #include "plat/process.h"
 #include "plat/service.h"
 #include "plat/time.h"
+#include "support/service_log.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -29,19 +30,7 @@ class ServiceProgramTest : public ::testing::Test {
     setenv("VELCORA_TIME_SCALE", "0.01", 1);
     plat::SetTimeScaleForTesting(1);
     unsetenv("VELCORA_SHOW_STATE");
-    testsupport::WriteFile(m_dir / "log4cxx.xml",
-                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                           "<log4j:configuration xmlns:log4j=\"http://jakarta.apache.org/log4j/\">\n"
-                           "  <appender name=\"file\" class=\"org.apache.log4j.FileAppender\">\n"
-                           "    <param name=\"File\" value=\"" +
-                               LogFile() +
-                               "\"/>\n"
-                               "    <layout class=\"org.apache.log4j.PatternLayout\">\n"
-                               "      <param name=\"ConversionPattern\" value=\"%p %x%m%n\"/>\n"
-                               "    </layout>\n"
-                               "  </appender>\n"
-                               "  <root><priority value=\"all\"/><appender-ref ref=\"file\"/></root>\n"
-                               "</log4j:configuration>\n");
+    testsupport::WriteLogConfiguration(m_dir / "log4cxx.xml", LogFile());
     WriteSettings("SIMTSP.TSP");
   }
 
@@ -96,14 +85,7 @@ class ServiceProgramTest : public ::testing::Test {
     return code == plat::STILL_ACTIVE ? 0xDEAD : code;
   }
 
-  bool LogShowsWithin(const std::string& text, std::chrono::milliseconds timeout = 20s) const {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (Log().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(10ms);
-    }
-    return false;
-  }
+  bool LogShowsWithin(const std::string& text) const { return testsupport::FileShowsWithin(LogFile(), text); }
 
   testsupport::ScopedMachine m_machine;
   testsupport::TempDir m_dir;

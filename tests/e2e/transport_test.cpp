@@ -12,6 +12,7 @@
 #include "plat/process.h"
 #include "plat/time.h"
 #include "plat/winsock.h"
+#include "support/service_log.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -67,19 +68,7 @@ class TransportTest : public ::testing::Test {
     plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
     setenv("VELCORA_TIME_SCALE", "0.01", 1);
     plat::SetTimeScaleForTesting(1);
-    testsupport::WriteFile(m_dir / "log4cxx.xml",
-                           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                           "<log4j:configuration xmlns:log4j=\"http://jakarta.apache.org/log4j/\">\n"
-                           "  <appender name=\"file\" class=\"org.apache.log4j.FileAppender\">\n"
-                           "    <param name=\"File\" value=\"" +
-                               LogFile() +
-                               "\"/>\n"
-                               "    <layout class=\"org.apache.log4j.PatternLayout\">\n"
-                               "      <param name=\"ConversionPattern\" value=\"%p %x%m%n\"/>\n"
-                               "    </layout>\n"
-                               "  </appender>\n"
-                               "  <root><priority value=\"all\"/><appender-ref ref=\"file\"/></root>\n"
-                               "</log4j:configuration>\n");
+    testsupport::WriteLogConfiguration(m_dir / "log4cxx.xml", LogFile());
     testsupport::WriteFile(m_dir / "VELCORA.INI", "[General]\r\nloginPort=0\r\nDriver=" +
                                                       plat::ToWindowsPath(kBin) + "\\SIMTSP.TSP\r\n");
     std::string commandLine = "\"" + plat::ToWindowsPath(kProgram) + "\" -c \"" +
@@ -114,14 +103,7 @@ class TransportTest : public ::testing::Test {
 
   std::string LogFile() const { return m_dir / "velcora.log"; }
   std::string Log() const { return testsupport::ReadFile(LogFile()); }
-  bool LogShowsWithin(const std::string& text) const {
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (Log().find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(10ms);
-    }
-    return false;
-  }
+  bool LogShowsWithin(const std::string& text) const { return testsupport::FileShowsWithin(LogFile(), text); }
 
   testsupport::ScopedMachine m_machine;
   testsupport::TempDir m_dir;

@@ -13,7 +13,8 @@ void WriteRecordingProgram(const std::string& path, const std::string& recordFil
             "#!/bin/sh\n"
             "line=\"$(pwd)|${VELCORA_SHOW_STATE:-}\"\n"
             "for argument in \"$@\"; do line=\"$line|$argument\"; done\n"
-            "printf '%s\\n' \"$line\" >> '" + recordFile + "'\n");
+            "printf '%s\\n' \"$line\" >> '" +
+                recordFile + "'\n");
   std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
 
