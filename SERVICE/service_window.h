@@ -105,6 +105,15 @@ class CServiceWindow {
   static bool m_bLineCut;
   static char m_szSendBuffer[2048];
 
+  // ---- reply and structure lines ----------------------------------------------------------------
+  static void SendLineReply(plat::DWORD request, plat::LONG result);
+  static void SendLineReplyText(const char* request, plat::LONG result);
+  static plat::LONG SendDevCaps(CLineObject* line, const char* request);
+  static plat::LONG SendAddressCaps(CLineObject* line, const char* request);
+  static plat::LONG SendAddressStatus(CLineObject* line, plat::DWORD addressId, plat::DWORD states, bool sendEvent);
+  static void SendLineDevStatus(CLineObject* line, plat::DWORD states, plat::DWORD_PTR param2,
+                                plat::DWORD_PTR param3, bool sendEvent);
+
   // ---- command dispatch --------------------------------------------------------------------------
   void DispatchData(const char* line);
   // Reads `count` blank-separated fields of at most widths[i] characters; quotes go from all but the
