@@ -1,8 +1,9 @@
-// The Telvane command dispatcher: the greeting, the end of a connection and the unknown command.
+// The Telvane command dispatcher: the command table, the field and number rules, the greeting and BYE.
 #include <climits>
 #include <cstring>
 
 #include "ToolFunktion.h"
+#include "commands.h"
 #include "service_window.h"
 
 using TOOLFUNC_debug::LogMessage;
@@ -17,9 +18,52 @@ bool StartsWith(const char* line, const char* word) {
   return std::strncmp(line, word, std::strlen(word)) == 0;
 }
 
+constexpr int kMostFields = 12;
+
+// One command of the protocol: its word, the fields it reads (the word and the request included), and
+// whether its fields take 62 characters with the overflow rule of the call it makes.
+struct Command {
+  const char* word;
+  int fields;
+  bool wide;
+  void (*handle)(CommandFields);
+};
+
+// In the order of testing: the first word the line begins with decides, so "TSPI_lineCloseCall" stands
+// before "TSPI_lineClose".
+const Command kCommands[] = {
+    {"TSPI_lineGetDevCaps", 3, false, commands::GetDevCaps},
+    {"TSPI_lineGetAddressCaps", 3, false, commands::GetAddressCaps},
+    {"TSPI_lineGetAddressStatus", 4, false, commands::GetAddressStatus},
+    {"TSPI_lineOpen", 7, false, commands::Open},
+    {"TSPI_lineCloseCall", 3, false, commands::CloseCall},
+    {"TSPI_lineClose", 3, false, commands::Close},
+    {"TSPI_lineMakeCall", 6, true, commands::CallCommand},
+    {"TSPI_lineDrop", 3, false, commands::CallCommand},
+    {"TSPI_linePickup", 8, false, commands::CallCommand},
+    {"TSPI_linePrepareAddToConference", 5, false, commands::CallCommand},
+    {"TSPI_lineAnswer", 3, false, commands::CallCommand},
+    {"TSPI_lineSetupTransfer", 5, false, commands::CallCommand},
+    {"TSPI_lineSetupConference", 9, false, commands::CallCommand},
+    {"TSPI_lineAddToConference", 4, false, commands::CallCommand},
+    {"TSPI_lineDial", 4, false, commands::CallCommand},
+    {"TSPI_lineRedirect", 4, false, commands::CallCommand},
+    {"TSPI_lineRemoveFromConference", 3, false, commands::CallCommand},
+    {"TSPI_lineBlindTransfer", 4, false, commands::CallCommand},
+    {"TSPI_lineSwapHold", 4, false, commands::CallCommand},
+    {"TSPI_lineHold", 3, false, commands::CallCommand},
+    {"TSPI_lineUnhold", 3, false, commands::CallCommand},
+    {"TSPI_lineCompleteCall", 6, false, commands::CallCommand},
+    {"TSPI_lineAccept", 3, false, commands::CallCommand},
+    {"TSPI_lineCompleteTransfer", 7, false, commands::CallCommand},
+    {"TSPI_lineForward", 12, false, commands::Forward},
+    {"TSPI_lineGenerateDigits", 7, false, commands::CallCommand},
+};
+
 }  // namespace
 
-void CServiceWindow::ReadFields(const char* line, char (*fields)[256], const size_t* widths, int count) {
+void CServiceWindow::ReadFields(const char* line, CommandFields fields, const size_t* widths, int count,
+                                bool overflowEmpties) {
   for (int i = 0; i < count; ++i) fields[i][0] = '\0';
   const char* p = line;
   while (IsFieldSeparator(*p)) ++p;
@@ -29,9 +73,12 @@ void CServiceWindow::ReadFields(const char* line, char (*fields)[256], const siz
   for (int field = 0; field < count; ++field) {
     while (IsFieldSeparator(*p)) ++p;
     if (*p == '\0') break;
-    // A token longer than its field is cut there; the rest of the token becomes the next field.
-    size_t length = 0;
-    while (p[length] != '\0' && !IsFieldSeparator(p[length]) && length < widths[field]) ++length;
+    size_t token = 0;
+    while (p[token] != '\0' && !IsFieldSeparator(p[token])) ++token;
+    // Where a token too long for its field empties it and every later one.
+    if (overflowEmpties && token > widths[field]) return;
+    // Elsewhere it is cut at its width; the rest of the token becomes the next field.
+    size_t length = token < widths[field] ? token : widths[field];
     std::memcpy(fields[field], p, length);
     fields[field][length] = '\0';
     p += length;
@@ -75,11 +122,19 @@ void CServiceWindow::DispatchData(const char* line) {
     CloseAllLines();
     return;
   }
-  // The line commands and call commands are not dispatched yet.
-  if (StartsWith(line, "TSPI_line")) return;
+  for (const Command& command : kCommands) {
+    if (!StartsWith(line, command.word)) continue;
+    char fields[kMostFields][256];
+    size_t widths[kMostFields];
+    widths[0] = 254;
+    for (int i = 1; i < kMostFields; ++i) widths[i] = command.wide ? 62 : 31;
+    ReadFields(line, fields, widths, command.fields, command.wide);
+    command.handle(fields);
+    return;
+  }
   char fields[2][256];
   const size_t widths[2] = {254, 31};
-  ReadFields(line, fields, widths, 2);
+  ReadFields(line, fields, widths, 2, false);
   SendBack("LINE_REPLY %u %u", static_cast<unsigned>(ReadNumber(fields[1])), 0u);
   LogMessage(5, "Unknown command: %s", fields[0]);
 }

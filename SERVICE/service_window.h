@@ -110,7 +110,8 @@ class CServiceWindow {
   static void SendLineReplyText(const char* request, plat::LONG result);
   static plat::LONG SendDevCaps(CLineObject* line, const char* request);
   static plat::LONG SendAddressCaps(CLineObject* line, const char* request);
-  static plat::LONG SendAddressStatus(CLineObject* line, plat::DWORD addressId, plat::DWORD states, bool sendEvent);
+  static plat::LONG SendAddressStatus(CLineObject* line, plat::DWORD addressId, plat::DWORD states,
+                                      bool sendEvent);
   static void SendLineDevStatus(CLineObject* line, plat::DWORD states, plat::DWORD_PTR param2,
                                 plat::DWORD_PTR param3, bool sendEvent);
 
@@ -118,7 +119,9 @@ class CServiceWindow {
   void DispatchData(const char* line);
   // Reads `count` blank-separated fields of at most widths[i] characters; quotes go from all but the
   // first. A first token of 255 characters or more leaves every field empty.
-  static void ReadFields(const char* line, char (*fields)[256], const size_t* widths, int count);
+  // With `overflowEmpties` a token longer than its field empties it and all later fields instead.
+  static void ReadFields(const char* line, char (*fields)[256], const size_t* widths, int count,
+                         bool overflowEmpties);
   // A signed decimal number, clamped to 32 bits; no leading digits give 0.
   static plat::LONG ReadNumber(const char* field);
 

@@ -1,11 +1,13 @@
 // End to end: a Telvane client on TCP against the real VELCORA.EXE with the simulated provider.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "plat/handle.h"
 #include "plat/path.h"
@@ -158,6 +160,52 @@ TEST_F(TransportTest, OneClientAtATimeAndTheEndsOfAConnection) {
   Client last(m_port);
   last.Send("B 2\r\n");
   EXPECT_EQ("LINE_REPLY 2 0\r\n", last.Receive());
+}
+
+// The lines received up to and including the one that begins with `last`.
+std::vector<std::string> LinesUntil(Client& client, const std::string& last) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 20; ++i) {
+    std::string line = client.Receive(1, 5s);
+    if (line.empty() || line.find("<closed>") != std::string::npos) break;
+    lines.push_back(line.substr(0, line.size() - 2));
+    if (lines.back().rfind(last, 0) == 0) break;
+  }
+  return lines;
+}
+
+TEST_F(TransportTest, LineCommandsOpenAndCloseALine) {
+  Client client(m_port);
+  ASSERT_TRUE(client.connected());
+  client.Send("TSPI_lineGetDevCaps 1 201\r\n");
+  std::vector<std::string> caps = LinesUntil(client, "LINE_REPLY");
+  ASSERT_EQ(2u, caps.size());
+  EXPECT_EQ(0u, caps[0].rfind("SetLINEDEVCAPS 1 ", 0)) << caps[0];
+  EXPECT_EQ("LINE_REPLY 1 0", caps[1]);
+
+  client.Send("TSPI_lineGetDevCaps 2 999\r\n");
+  EXPECT_EQ("LINE_REPLY 2 2147483698\r\n", client.Receive()) << "no line of that address";
+
+  client.Send("TSPI_lineOpen 3 x x 7 x 201\r\n");
+  std::vector<std::string> opened = LinesUntil(client, "LINE_ADDRESSSTATE 7 0 0 64 0");
+  ASSERT_EQ(8u, opened.size());
+  EXPECT_EQ("LINE_REPLY 3 0", opened[0]);
+  EXPECT_EQ(0u, opened[1].rfind("SetLINEADDRESSCAPS 0 201 ", 0)) << opened[1];
+  // The status lines name the line by the client's number 7; 65 = OTHER | INSERVICE.
+  EXPECT_EQ(0u, opened[2].rfind("SetLINEDEVSTATUS 7 65 ", 0)) << opened[2];
+  EXPECT_EQ("LINE_LINEDEVSTATE 7 65 0 0", opened[3]);
+  EXPECT_EQ(0u, opened[4].rfind("SetLINEADDRESSSTATUS 7 1 ", 0)) << opened[4];
+  EXPECT_EQ("LINE_ADDRESSSTATE 7 0 0 1 0", opened[5]);
+  EXPECT_EQ(0u, opened[6].rfind("SetLINEADDRESSSTATUS 7 64 ", 0)) << opened[6];
+
+  // The prefix rule: a word that goes on after "TSPI_lineCloseCall" is that command.
+  client.Send("TSPI_lineCloseCallX 6 1\r\n");
+  EXPECT_EQ("LINE_REPLY 6 0\r\n", client.Receive());
+  client.Send("TSPI_lineMakeCall 7 7 0 12 200\r\n");
+  EXPECT_EQ("LINE_REPLY 7 2147483721\r\n", client.Receive()) << "the provider has no lineMakeCall";
+  client.Send("TSPI_lineClose 4 7\r\nTSPI_lineClose 5 7\r\n");
+  EXPECT_EQ("LINE_REPLY 4 0\r\nLINE_REPLY 5 2147483698\r\n", client.Receive(2))
+      << "after the close, number 7 names no line";
 }
 
 }  // namespace

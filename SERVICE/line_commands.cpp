@@ -1,0 +1,172 @@
+// The line commands: capabilities and address status, open, close, close of a call, forwarding.
+#include <cstring>
+
+#include "ToolFunktion.h"
+#include "commands.h"
+#include "provider.h"
+#include "service_window.h"
+
+using TOOLFUNC_debug::LogMessage;
+
+plat::BOOL g_bInProviderCall = 0;
+
+namespace {
+
+plat::DWORD g_dwNextHtLine = 4;
+HDRVCALL g_hdConsultationCall = 0;
+
+unsigned Pointer32(const void* pointer) {
+  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer));
+}
+
+// The line a client's address name stands for; the list's root is no line, and an empty name no name.
+CLineObject* LineByAddress(const char* address) {
+  CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromAddress(address);
+  return line == CServiceWindow::m_pLineRoot ? nullptr : line;
+}
+
+// The open line the client numbered so; number 0 and lines not open name nothing.
+CLineObject* LineByClientNumber(plat::DWORD number) {
+  CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromClientLine(number);
+  return line == CServiceWindow::m_pLineRoot || line == nullptr || line->GetHtLine() == 0 ? nullptr : line;
+}
+
+void InvalidParam(const char* request) {
+  CServiceWindow::SendLineReplyText(request, static_cast<plat::LONG>(LINEERR_INVALPARAM));
+  LogMessage(2, "Invalid Param");
+}
+
+void Unavailable(const char* request) {
+  CServiceWindow::SendLineReply(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(request)),
+                                static_cast<plat::LONG>(LINEERR_OPERATIONUNAVAIL));
+}
+
+// The low 32 bits of a signed 64-bit decimal number.
+plat::DWORD ReadNumber64(const char* field) {
+  const char* p = field;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  uint64_t value = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) value = value * 10 + static_cast<uint64_t>(*p - '0');
+  return static_cast<plat::DWORD>(negative ? 0 - value : value);
+}
+
+void ClearLine(CLineObject* line) {
+  line->SetHtLine(0);
+  line->SetClientLine(0);
+  line->SetHdLine(0);
+  CServiceWindow::ClearCallsOfLine(line);
+}
+
+}  // namespace
+
+namespace commands {
+
+void GetDevCaps(CommandFields f) {
+  CLineObject* line = LineByAddress(f[2]);
+  LogMessage(5, "pObject 0x%08X", Pointer32(line));
+  if (line == nullptr) return InvalidParam(f[1]);
+  CServiceWindow::SendLineReplyText(f[1], CServiceWindow::SendDevCaps(line, f[1]));
+}
+
+void GetAddressCaps(CommandFields f) {
+  CLineObject* line = LineByAddress(f[2]);
+  if (line == nullptr) return InvalidParam(f[1]);
+  CServiceWindow::SendLineReplyText(f[1], CServiceWindow::SendAddressCaps(line, f[1]));
+}
+
+void GetAddressStatus(CommandFields f) {
+  CLineObject* line = LineByAddress(f[2]);
+  if (line == nullptr) return InvalidParam(f[1]);
+  // Only an open line has a provider handle to ask with.
+  if (line->GetHdLine() == 0)
+    return CServiceWindow::SendLineReplyText(f[1], static_cast<plat::LONG>(LINEERR_INVALLINEHANDLE));
+  plat::DWORD address = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[3]));
+  CServiceWindow::SendLineReplyText(f[1], CServiceWindow::SendAddressStatus(line, address, 0x60, false));
+}
+
+void Open(CommandFields f) {
+  CLineObject* line = LineByAddress(f[6]);
+  LogMessage(5, "pObject: 0x%08X", Pointer32(line));
+  if (line == nullptr) return InvalidParam(f[1]);
+  if (g_TspiEntryPoints.TSPI_lineOpen == nullptr) return Unavailable(f[1]);
+  plat::LONG result = 0;
+  if (line->GetHtLine() == 0) {
+    line->SetHtLine(g_dwNextHtLine);
+    g_dwNextHtLine += 4;
+    line->SetClientLine(ReadNumber64(f[4]));
+    g_bInProviderCall = 1;
+    result = g_TspiEntryPoints.TSPI_lineOpen(line->GetDeviceID(), line->GetHtLine(), line->GetHdLinePtr(),
+                                             line->GetAPIVersion(), CServiceWindow::LineEventFunction);
+    g_bInProviderCall = 0;
+    LogMessage(3, "F_TSPI_lineOpen 0x%08X", static_cast<unsigned>(result));
+    // A refused open leaves the line closed, so the next open really asks the provider again.
+    if (result != 0) ClearLine(line);
+  }
+  CServiceWindow::SendLineReplyText(f[1], result);
+  CServiceWindow::SendAddressCaps(line, "0");
+  if (result != 0) return;
+  if (g_TspiEntryPoints.TSPI_lineSetStatusMessages != nullptr)
+    g_TspiEntryPoints.TSPI_lineSetStatusMessages(line->GetHdLine(), 0x01FFFFFF, 0x000001FF);
+  CServiceWindow::SendLineDevStatus(line, 0x41, 0, 0, true);
+  CServiceWindow::SendAddressStatus(line, 0, 0x1, true);
+  CServiceWindow::SendAddressStatus(line, 0, 0x40, true);
+  if (g_TspiEntryPoints.TSPI_lineSetDefaultMediaDetection != nullptr) {
+    plat::LONG detection = g_TspiEntryPoints.TSPI_lineSetDefaultMediaDetection(line->GetHdLine(), 4);
+    LogMessage(3, "F_TSPI_lineSetDefaultMediaDetection 0x%08X", static_cast<unsigned>(detection));
+  }
+}
+
+void CloseCall(CommandFields f) { CServiceWindow::SendLineReplyText(f[1], 0); }
+
+void Close(CommandFields f) {
+  CLineObject* line = LineByClientNumber(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[2])));
+  if (line == nullptr) return InvalidParam(f[1]);
+  if (g_TspiEntryPoints.TSPI_lineClose == nullptr) return Unavailable(f[1]);
+  g_bInProviderCall = 1;
+  plat::LONG result = g_TspiEntryPoints.TSPI_lineClose(line->GetHdLine());
+  g_bInProviderCall = 0;
+  ClearLine(line);
+  CServiceWindow::SendLineReplyText(f[1], result);
+}
+
+void Forward(CommandFields f) {
+  if (g_TspiEntryPoints.TSPI_lineForward == nullptr) return Unavailable(f[1]);
+  plat::DWORD number = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[2]));
+  plat::DWORD entries = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[3]));
+  if (entries > 4) entries = 4;
+  CLineObject* line = LineByClientNumber(number);
+  if (line == nullptr)
+    return CServiceWindow::SendLineReply(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[1])),
+                                         static_cast<plat::LONG>(LINEERR_OPERATIONFAILED));
+  alignas(4) unsigned char list[392] = {};
+  const bool newLayout = g_dwTSPIVersion >= 0x00030001;
+  const plat::DWORD entrySize = newLayout ? 32 : 24;
+  plat::DWORD header[2] = {392, entries};
+  std::memcpy(list, header, sizeof(header));
+  for (plat::DWORD n = 0; n < entries; ++n) {
+    char destination[256];
+    TOOLFUNC_string::CopyBounded(destination, f[5 + 2 * n], sizeof(destination) - 1);
+    TOOLFUNC_string::KeepDialCharacters(destination);
+    const plat::DWORD slot = 136 + 64 * n;
+    plat::DWORD fields[8] = {
+        static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[4 + 2 * n])), 0, 0, 0, 0, 0, 1, 1};
+    if (destination[0] != '\0') {
+      plat::WCHAR wide[32] = {};
+      TOOLFUNC_string::AnsiToWide(wide, destination, 31);
+      size_t characters = std::char_traits<char16_t>::length(wide);
+      std::memcpy(list + slot, wide, (characters + 1) * sizeof(plat::WCHAR));
+      fields[4] = static_cast<plat::DWORD>((characters + 1) * 2);
+      fields[5] = slot;
+    }
+    std::memcpy(list + 8 + entrySize * n, fields, entrySize);
+  }
+  plat::LONG result = g_TspiEntryPoints.TSPI_lineForward(
+      static_cast<DRV_REQUESTID>(CServiceWindow::ReadNumber(f[1])), line->GetHdLine(), 1, 0,
+      reinterpret_cast<LINEFORWARDLIST*>(list), 0, 0, &g_hdConsultationCall, nullptr);
+  if (result < 0) CServiceWindow::SendLineReplyText(f[1], result);
+}
+
+void CallCommand(CommandFields f) { Unavailable(f[1]); }
+
+}  // namespace commands
