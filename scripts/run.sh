@@ -10,4 +10,6 @@ dir=$(scripts/build.sh normal)
 settings="$dir/VELCORA.INI"
 [ -f "$settings" ] || cp conf/VELCORA.INI "$settings"
 export VELCORA_SHOW_STATE="${VELCORA_SHOW_STATE:-1}"
-exec "$dir/bin/VELCORA.EXE" -c "$PWD/$settings" -l "$PWD/conf/log4cxx.xml" "$@"
+# The rolling log file goes to the working directory.
+cd "$dir"
+exec bin/VELCORA.EXE -c "$OLDPWD/$settings" -l "$OLDPWD/conf/log4cxx.xml" "$@"

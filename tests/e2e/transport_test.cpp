@@ -208,4 +208,41 @@ TEST_F(TransportTest, LineCommandsOpenAndCloseALine) {
       << "after the close, number 7 names no line";
 }
 
+TEST_F(TransportTest, MalformedLinesGetTheirAnswersAndTheServiceServesOn) {
+  Client client(m_port);
+  ASSERT_TRUE(client.connected());
+  struct Case {
+    std::string sent;
+    std::string answer;
+  } cases[] = {
+      {"TSPI_lineOpen\r\n", "LINE_REPLY  2147483698\r\n"},  // no fields: no request text, no line
+      {"TSPI_lineGetDevCaps 3\r\n", "LINE_REPLY 3 2147483698\r\n"},
+      {"TSPI_lineClose 4 -5\r\n", "LINE_REPLY 4 2147483698\r\n"},
+      {"TSPI_lineClose 5 0\r\n", "LINE_REPLY 5 2147483698\r\n"},          // 0 names no open line
+      {"TSPI_lineGetDevCaps 6 \"\"\r\n", "LINE_REPLY 6 2147483698\r\n"},  // the empty name is no line
+      {"BYE now\r\n", "LINE_REPLY 0 0\r\n"},
+      {" TSPI_lineOpen 8\r\n", "LINE_REPLY 8 0\r\n"},  // not at the start: an unknown command
+      {"Q " + std::string(5000, '9') + "\r\n", "LINE_REPLY 2147483647 0\r\n"},
+  };
+  for (const Case& c : cases) {
+    client.Send(c.sent);
+    EXPECT_EQ(c.answer, client.Receive()) << c.sent.substr(0, 40);
+  }
+  client.Send(std::string("A 1\0\0B 2\0", 11));
+  EXPECT_EQ("LINE_REPLY 1 0\r\nLINE_REPLY 2 0\r\n", client.Receive(2));
+}
+
+TEST_F(TransportTest, AnUnfinishedLineOfAClientThatLeftIsNotJoinedToTheNextOne) {
+  {
+    Client leaving(m_port);
+    ASSERT_TRUE(leaving.connected());
+    leaving.Send("HALF 99");
+  }
+  EXPECT_TRUE(LogShowsWithin("FD_CLOSE"));
+  Client next(m_port);
+  ASSERT_TRUE(next.connected());
+  next.Send("Z 3\r\n");
+  EXPECT_EQ("LINE_REPLY 3 0\r\n", next.Receive());
+}
+
 }  // namespace
