@@ -228,7 +228,7 @@ TEST_F(TransportTest, MalformedLinesGetTheirAnswersAndTheServiceServesOn) {
     client.Send(c.sent);
     EXPECT_EQ(c.answer, client.Receive()) << c.sent.substr(0, 40);
   }
-  client.Send(std::string("A 1\0\0B 2\0", 11));
+  client.Send(std::string("A 1\0\0B 2\0", 9));
   EXPECT_EQ("LINE_REPLY 1 0\r\nLINE_REPLY 2 0\r\n", client.Receive(2));
 }
 
