@@ -1,0 +1,147 @@
+// Tests of the line commands against fake provider entry points: open and close rules, forward list.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "plat/sync.h"
+#include "provider.h"
+#include "service_window.h"
+
+namespace {
+
+int g_opens = 0;
+LONG g_openResult = 0;
+int g_statusQueries = 0;
+std::vector<unsigned char> g_forwardList;
+
+LONG FakeOpen(DWORD, HTAPILINE, LPHDRVLINE hdLine, DWORD, LINEEVENT) {
+  ++g_opens;
+  *hdLine = g_openResult == 0 ? 0x51 : 0;
+  return g_openResult;
+}
+LONG FakeClose(HDRVLINE) { return 0; }
+// Required of every provider: the open sends the address capabilities after its reply.
+LONG FakeAddressCaps(DWORD, DWORD, DWORD, DWORD, LPLINEADDRESSCAPS) {
+  return static_cast<LONG>(LINEERR_OPERATIONFAILED);
+}
+LONG FakeAddressStatus(HDRVLINE, DWORD, LPLINEADDRESSSTATUS) { return ++g_statusQueries, 0; }
+LONG FakeForward(DRV_REQUESTID, HDRVLINE, DWORD, DWORD, LPLINEFORWARDLIST list, DWORD, HTAPICALL, LPHDRVCALL,
+                 LPLINECALLPARAMS) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(list);
+  g_forwardList.assign(bytes, bytes + 392);
+  return 1;
+}
+
+plat::DWORD Dword(const std::vector<unsigned char>& bytes, size_t offset) {
+  plat::DWORD value = 0;
+  std::memcpy(&value, bytes.data() + offset, 4);
+  return value;
+}
+
+class LineCommandsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    plat::InitializeCriticalSection(&CServiceWindow::m_csSend);
+    plat::InitializeCriticalSection(&CServiceWindow::m_csTapiCall);
+  }
+  void SetUp() override {
+    g_TspiEntryPoints = {};
+    g_TspiEntryPoints.TSPI_lineOpen = FakeOpen;
+    g_TspiEntryPoints.TSPI_lineClose = FakeClose;
+    g_TspiEntryPoints.TSPI_lineGetAddressCaps = FakeAddressCaps;
+    g_TspiEntryPoints.TSPI_lineGetAddressStatus = FakeAddressStatus;
+    g_TspiEntryPoints.TSPI_lineForward = FakeForward;
+    g_opens = 0;
+    g_openResult = 0;
+    g_statusQueries = 0;
+    m_root = new CLineObject(0xFFFFFFFF);
+    m_line = new CLineObject(0);
+    std::strcpy(m_line->GetAddress(), "201");
+    m_root->AddObject(m_line);
+    CServiceWindow::m_pLineRoot = m_root;
+  }
+  void TearDown() override {
+    delete m_root;
+    CServiceWindow::m_pLineRoot = nullptr;
+  }
+  // Runs a command handler on a line split into its fields.
+  static void Run(void (*handler)(CommandFields), const std::vector<std::string>& words) {
+    char fields[12][256] = {};
+    for (size_t i = 0; i < words.size(); ++i) std::strcpy(fields[i], words[i].c_str());
+    handler(fields);
+  }
+  CLineObject* m_root = nullptr;
+  CLineObject* m_line = nullptr;
+};
+
+TEST_F(LineCommandsTest, ARefusedOpenLeavesTheLineClosedSoTheNextOpenAsksAgain) {
+  g_openResult = static_cast<LONG>(LINEERR_RESOURCEUNAVAIL);
+  Run(commands::Open, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});
+  EXPECT_EQ(1, g_opens);
+  EXPECT_EQ(0u, m_line->GetHtLine() | m_line->GetClientLine() | m_line->GetHdLine());
+  g_openResult = 0;
+  Run(commands::Open, {"TSPI_lineOpen", "2", "x", "x", "7", "x", "201"});
+  EXPECT_EQ(2, g_opens);
+  EXPECT_EQ(7u, m_line->GetClientLine());
+  EXPECT_EQ(0x51u, m_line->GetHdLine());
+  EXPECT_NE(0u, m_line->GetHtLine());
+  Run(commands::Open, {"TSPI_lineOpen", "3", "x", "x", "9", "x", "201"});
+  EXPECT_EQ(2, g_opens) << "an open line is not opened again";
+  EXPECT_EQ(7u, m_line->GetClientLine());
+}
+
+TEST_F(LineCommandsTest, MissingOpenOrCloseEntryPointsChangeNothing) {
+  g_TspiEntryPoints.TSPI_lineOpen = nullptr;
+  Run(commands::Open, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});
+  EXPECT_EQ(0u, m_line->GetHtLine());
+  g_TspiEntryPoints.TSPI_lineOpen = FakeOpen;
+  Run(commands::Open, {"TSPI_lineOpen", "2", "x", "x", "7", "x", "201"});
+  ASSERT_EQ(0x51u, m_line->GetHdLine());
+  g_TspiEntryPoints.TSPI_lineClose = nullptr;
+  Run(commands::Close, {"TSPI_lineClose", "3", "7"});
+  EXPECT_EQ(0x51u, m_line->GetHdLine()) << "the line stays open";
+  g_TspiEntryPoints.TSPI_lineClose = FakeClose;
+  Run(commands::Close, {"TSPI_lineClose", "4", "7"});
+  EXPECT_EQ(0u, m_line->GetHdLine() | m_line->GetClientLine() | m_line->GetHtLine());
+}
+
+TEST_F(LineCommandsTest, AddressStatusOfALineThatIsNotOpenDoesNotAskTheProvider) {
+  Run(commands::GetAddressStatus, {"TSPI_lineGetAddressStatus", "1", "201", "0"});
+  EXPECT_EQ(0, g_statusQueries);
+  Run(commands::GetAddressStatus, {"TSPI_lineGetAddressStatus", "1", "", "0"});
+  EXPECT_EQ(0, g_statusQueries) << "the empty name is the list's root, no line";
+}
+
+TEST_F(LineCommandsTest, TheForwardListCarriesTheFilteredDestinations) {
+  Run(commands::Open, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});
+  g_dwTSPIVersion = 0x00030001;
+  Run(commands::Forward, {"TSPI_lineForward", "5", "7", "9", "1", "+1 (2) 34-5", "16", "abc"});
+  ASSERT_EQ(392u, g_forwardList.size());
+  EXPECT_EQ(392u, Dword(g_forwardList, 0));
+  EXPECT_EQ(4u, Dword(g_forwardList, 4)) << "more than 4 entries are taken as 4";
+  // Entry 1 at 8: mode 1, destination "+1234-5" (7 characters) in UTF-16 at 136.
+  EXPECT_EQ(1u, Dword(g_forwardList, 8));
+  EXPECT_EQ(16u, Dword(g_forwardList, 8 + 16));
+  EXPECT_EQ(136u, Dword(g_forwardList, 8 + 20));
+  EXPECT_EQ(1u, Dword(g_forwardList, 8 + 24));
+  EXPECT_EQ(1u, Dword(g_forwardList, 8 + 28));
+  EXPECT_EQ(std::u16string(u"+1234-5"),
+            std::u16string(reinterpret_cast<const char16_t*>(&g_forwardList[136]), 7));
+  // Entry 2 at 40: mode 16, nothing to dial, so no destination.
+  EXPECT_EQ(16u, Dword(g_forwardList, 40));
+  EXPECT_EQ(0u, Dword(g_forwardList, 40 + 16) | Dword(g_forwardList, 40 + 20));
+  EXPECT_EQ(1u, Dword(g_forwardList, 40 + 24));
+
+  g_dwTSPIVersion = 0x00020000;
+  Run(commands::Forward, {"TSPI_lineForward", "6", "7", "2", "1", "201", "2", "202"});
+  EXPECT_EQ(2u, Dword(g_forwardList, 4));
+  EXPECT_EQ(136u, Dword(g_forwardList, 8 + 20));
+  EXPECT_EQ(2u, Dword(g_forwardList, 32)) << "the older layout: 24 bytes an entry";
+  EXPECT_EQ(200u, Dword(g_forwardList, 32 + 20));
+  EXPECT_EQ(0u, Dword(g_forwardList, 56)) << "entries past the count stay 0";
+}
+
+}  // namespace
