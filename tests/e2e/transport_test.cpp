@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "plat/error.h"
 #include "plat/handle.h"
 #include "plat/path.h"
 #include "plat/process.h"
@@ -36,6 +37,7 @@ class Client {
     m_connected = plat::connect(m_socket, reinterpret_cast<plat::sockaddr*>(&address), sizeof(address)) == 0;
   }
   ~Client() { plat::closesocket(m_socket); }
+  plat::SOCKET socket() const { return m_socket; }
   bool connected() const { return m_connected; }
   void Send(const std::string& text) { plat::send(m_socket, text.data(), static_cast<int>(text.size()), 0); }
   // What arrives within `timeout`, up to and including `count` CR LF line ends; "<closed>" appended when
@@ -243,6 +245,44 @@ TEST_F(TransportTest, AnUnfinishedLineOfAClientThatLeftIsNotJoinedToTheNextOne) 
   ASSERT_TRUE(next.connected());
   next.Send("Z 3\r\n");
   EXPECT_EQ("LINE_REPLY 3 0\r\n", next.Receive());
+}
+
+TEST_F(TransportTest, AClientThatStopsReadingIsGivenUpAfterTenSeconds) {
+  Client slow(m_port);
+  ASSERT_TRUE(slow.connected());
+  int small = 4096;
+  plat::setsockopt(slow.socket(), plat::SOL_SOCKET, plat::SO_RCVBUF, reinterpret_cast<const char*>(&small),
+                   sizeof(small));
+  plat::ULONG nonBlocking = 1;
+  plat::ioctlsocket(slow.socket(), plat::FIONBIO, &nonBlocking);
+  // Requests whose answers fill every buffer on the way back, since this client never reads them.
+  std::string requests;
+  for (int i = 0; i < 50000; ++i) requests += "TSPI_lineGetAddressCaps " + std::to_string(i) + " 201\r\n";
+  auto start = std::chrono::steady_clock::now();
+  size_t sent = 0;
+  while (sent < requests.size() && std::chrono::steady_clock::now() - start < 60s) {
+    int result =
+        plat::send(slow.socket(), requests.data() + sent, static_cast<int>(requests.size() - sent), 0);
+    if (result > 0)
+      sent += static_cast<size_t>(result);
+    else if (plat::WSAGetLastError() == plat::WSAEWOULDBLOCK)
+      std::this_thread::sleep_for(5ms);
+    else
+      break;
+    if (Log().find("ErrorCode=10060 closing socket!") != std::string::npos) break;
+  }
+  ASSERT_TRUE(testsupport::FileShowsWithin(LogFile(), "ErrorCode=10060 closing socket!", 60s));
+
+  // The service serves the next client.
+  auto deadline = std::chrono::steady_clock::now() + 20s;
+  std::string answer;
+  while (answer.empty() && std::chrono::steady_clock::now() < deadline) {
+    Client next(m_port);
+    next.Send("NEXT 1\r\n");
+    answer = next.Receive(1, 2s);
+    if (answer.find("<closed>") != std::string::npos) answer.clear();
+  }
+  EXPECT_EQ("LINE_REPLY 1 0\r\n", answer);
 }
 
 }  // namespace
