@@ -171,6 +171,13 @@ HWND InvalidWindow() {
   return nullptr;
 }
 
+// The window, or null with ERROR_INVALID_WINDOW_HANDLE set.
+Window* FindOrFail(WindowSystem& system, HWND window) {
+  Window* found = system.tree.Find(window);
+  if (found == nullptr) InvalidWindow();
+  return found;
+}
+
 HWND ThreadMessagesOnly() { return reinterpret_cast<HWND>(static_cast<intptr_t>(-1)); }
 
 bool IsAtom(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) <= 0xFFFF; }
@@ -558,22 +565,16 @@ LONG SetWindowLongA(HWND window, int index, LONG value) {
 int GetWindowTextA(HWND window, LPSTR buffer, int size) {
   WindowSystem& system = System();
   std::lock_guard<std::mutex> lock(system.mutex);
-  Window* found = system.tree.Find(window);
-  if (found == nullptr) {
-    InvalidWindow();
-    return 0;
-  }
+  Window* found = FindOrFail(system, window);
+  if (found == nullptr) return 0;
   return CopyText(found->title, buffer, size);
 }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
   WindowSystem& system = System();
   std::lock_guard<std::mutex> lock(system.mutex);
-  Window* found = system.tree.Find(window);
-  if (found == nullptr) {
-    InvalidWindow();
-    return FALSE;
-  }
+  Window* found = FindOrFail(system, window);
+  if (found == nullptr) return FALSE;
   found->title = text != nullptr ? text : "";
   return TRUE;
 }
@@ -581,11 +582,8 @@ BOOL SetWindowTextA(HWND window, LPCSTR text) {
 int GetClassNameA(HWND window, LPSTR buffer, int size) {
   WindowSystem& system = System();
   std::lock_guard<std::mutex> lock(system.mutex);
-  Window* found = system.tree.Find(window);
-  if (found == nullptr) {
-    InvalidWindow();
-    return 0;
-  }
+  Window* found = FindOrFail(system, window);
+  if (found == nullptr) return 0;
   auto windowClass =
       std::find_if(system.classes.begin(), system.classes.end(),
                    [found](const WindowClass& entry) { return entry.atom == found->classAtom; });
@@ -595,11 +593,8 @@ int GetClassNameA(HWND window, LPSTR buffer, int size) {
 BOOL GetWindowRect(HWND window, RECT* rect) {
   WindowSystem& system = System();
   std::lock_guard<std::mutex> lock(system.mutex);
-  Window* found = system.tree.Find(window);
-  if (found == nullptr) {
-    InvalidWindow();
-    return FALSE;
-  }
+  Window* found = FindOrFail(system, window);
+  if (found == nullptr) return FALSE;
   if (rect == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -632,11 +627,8 @@ BOOL IsWindowVisible(HWND window) {
 BOOL ShowWindow(HWND window, int showCommand) {
   WindowSystem& system = System();
   std::lock_guard<std::mutex> lock(system.mutex);
-  Window* found = system.tree.Find(window);
-  if (found == nullptr) {
-    InvalidWindow();
-    return FALSE;
-  }
+  Window* found = FindOrFail(system, window);
+  if (found == nullptr) return FALSE;
   BOOL wasVisible = found->visible;
   switch (showCommand) {
     case SW_HIDE:
