@@ -150,8 +150,12 @@ TEST_F(TransportTest, OneClientAtATimeAndTheEndsOfAConnection) {
   EXPECT_TRUE(LogShowsWithin("ERROR Velcora: Illegal connection from 127.0.0.1 refused."));
   first->Send("A 1\r\n");
   EXPECT_EQ("LINE_REPLY 1 0\r\n", first->Receive()) << "the first client is not touched";
-  first->Send("BYE\r\n");
+  first->Send("BYE\r\nAFTER 9\r\n");
   EXPECT_EQ("<closed>", first->Receive(1, 5s));
+  // What follows BYE in the same read is still handled; its answer has no client to go to.
+  EXPECT_TRUE(LogShowsWithin(
+      "ERROR Velcora: CServiceWindow::SendBack: Socket error during send: for LINE_REPLY 9 0"));
+  EXPECT_TRUE(LogShowsWithin("ErrorCode=10038 closing socket!"));
 
   Client next(m_port);
   ASSERT_TRUE(next.connected());
