@@ -17,7 +17,19 @@ void Open(CommandFields f);
 void CloseCall(CommandFields f);
 void Close(CommandFields f);
 void Forward(CommandFields f);
-// A call command, until the call commands have bodies: the common failures only.
+void Drop(CommandFields f);
+void Accept(CommandFields f);
+void Answer(CommandFields f);
+void Hold(CommandFields f);
+void Unhold(CommandFields f);
+void RemoveFromConference(CommandFields f);
+void Dial(CommandFields f);
+void Redirect(CommandFields f);
+void BlindTransfer(CommandFields f);
+void AddToConference(CommandFields f);
+void SwapHold(CommandFields f);
+void MakeCall(CommandFields f);
+// A call command that is not built yet: answered as a provider without its entry point.
 void CallCommand(CommandFields f);
 
 }  // namespace commands
