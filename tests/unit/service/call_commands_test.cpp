@@ -5,10 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "plat/sync.h"
-#include "provider.h"
-#include "service_window.h"
+#include "command_fixture.h"
 
 namespace {
 
@@ -41,14 +38,10 @@ LONG FakeMakeCall(DRV_REQUESTID request, HDRVLINE line, HTAPICALL, LPHDRVCALL ne
   return g_result;
 }
 
-class CallCommandsTest : public ::testing::Test {
+class CallCommandsTest : public CommandTest {
  protected:
-  static void SetUpTestSuite() {
-    plat::InitializeCriticalSection(&CServiceWindow::m_csSend);
-    plat::InitializeCriticalSection(&CServiceWindow::m_csTapiCall);
-  }
   void SetUp() override {
-    g_TspiEntryPoints = {};
+    CommandTest::SetUp();
     g_TspiEntryPoints.TSPI_lineDrop = FakeDrop;
     g_TspiEntryPoints.TSPI_lineSwapHold = FakeSwapHold;
     g_TspiEntryPoints.TSPI_lineDial = FakeDial;
@@ -56,29 +49,13 @@ class CallCommandsTest : public ::testing::Test {
     g_seen = {};
     g_result = 1;
     g_bFeatureOrigin = 1;
-    std::memset(CServiceWindow::CallTable, 0, sizeof(CServiceWindow::CallTable));
     CServiceWindow::m_dwNextTapiCall = 4;
-    m_root = new CLineObject(0xFFFFFFFF);
-    m_line = new CLineObject(0);
     m_line->SetHtLine(4);
     m_line->SetClientLine(7);
     m_line->SetHdLine(0x51);
-    m_root->AddObject(m_line);
-    CServiceWindow::m_pLineRoot = m_root;
     CServiceWindow::InsertCall(m_line, 0x100, 12, 8, 8, 1);
     CServiceWindow::InsertCall(m_line, 0x200, 13, 12, 12, 1);
   }
-  void TearDown() override {
-    delete m_root;
-    CServiceWindow::m_pLineRoot = nullptr;
-  }
-  static void Run(void (*handler)(CommandFields), const std::vector<std::string>& words) {
-    char fields[12][256] = {};
-    for (size_t i = 0; i < words.size(); ++i) std::strcpy(fields[i], words[i].c_str());
-    handler(fields);
-  }
-  CLineObject* m_root = nullptr;
-  CLineObject* m_line = nullptr;
 };
 
 TEST_F(CallCommandsTest, ACommandOnACallReachesTheProviderWithTheCallsHandle) {

@@ -5,10 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "plat/sync.h"
-#include "provider.h"
-#include "service_window.h"
+#include "command_fixture.h"
 
 namespace {
 
@@ -41,14 +38,10 @@ plat::DWORD Dword(const std::vector<unsigned char>& bytes, size_t offset) {
   return value;
 }
 
-class LineCommandsTest : public ::testing::Test {
+class LineCommandsTest : public CommandTest {
  protected:
-  static void SetUpTestSuite() {
-    plat::InitializeCriticalSection(&CServiceWindow::m_csSend);
-    plat::InitializeCriticalSection(&CServiceWindow::m_csTapiCall);
-  }
   void SetUp() override {
-    g_TspiEntryPoints = {};
+    CommandTest::SetUp();
     g_TspiEntryPoints.TSPI_lineOpen = FakeOpen;
     g_TspiEntryPoints.TSPI_lineClose = FakeClose;
     g_TspiEntryPoints.TSPI_lineGetAddressCaps = FakeAddressCaps;
@@ -57,24 +50,7 @@ class LineCommandsTest : public ::testing::Test {
     g_opens = 0;
     g_openResult = 0;
     g_statusQueries = 0;
-    m_root = new CLineObject(0xFFFFFFFF);
-    m_line = new CLineObject(0);
-    std::strcpy(m_line->GetAddress(), "201");
-    m_root->AddObject(m_line);
-    CServiceWindow::m_pLineRoot = m_root;
   }
-  void TearDown() override {
-    delete m_root;
-    CServiceWindow::m_pLineRoot = nullptr;
-  }
-  // Runs a command handler on a line split into its fields.
-  static void Run(void (*handler)(CommandFields), const std::vector<std::string>& words) {
-    char fields[12][256] = {};
-    for (size_t i = 0; i < words.size(); ++i) std::strcpy(fields[i], words[i].c_str());
-    handler(fields);
-  }
-  CLineObject* m_root = nullptr;
-  CLineObject* m_line = nullptr;
 };
 
 TEST_F(LineCommandsTest, ARefusedOpenLeavesTheLineClosedSoTheNextOpenAsksAgain) {
