@@ -21,3 +21,11 @@ extern plat::DWORD g_dwNumLines;
 extern plat::DWORD g_dwNumPhones;
 extern plat::DWORD g_dwTSPIOptions;
 extern const HPROVIDER g_hProvider;
+
+class CLineObject;
+
+// The line's capabilities in the structure buffer, asked with its versions and, when the provider
+// refuses, once more with extension version 0 (the buffer is not cleared again). The provider's result.
+// `retryLog`, when given, is logged at level 3 before the second attempt.
+LONG QueryDevCaps(const CLineObject& line, LINEDEVCAPS** caps);
+LONG QueryAddressCaps(const CLineObject& line, LINEADDRESSCAPS** caps, const char* retryLog = nullptr);

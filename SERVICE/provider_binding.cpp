@@ -33,6 +33,24 @@ void CopyField(char (&field)[N], const char* text) {
 
 }  // namespace
 
+LONG QueryDevCaps(const CLineObject& line, LINEDEVCAPS** caps) {
+  *caps = static_cast<LINEDEVCAPS*>(CServiceWindow::PrepareStructBuffer());
+  LONG result = g_TspiEntryPoints.TSPI_lineGetDevCaps(line.GetDeviceID(), line.GetAPIVersion(),
+                                                      line.GetExtVersion(), *caps);
+  if (result != 0)
+    result = g_TspiEntryPoints.TSPI_lineGetDevCaps(line.GetDeviceID(), line.GetAPIVersion(), 0, *caps);
+  return result;
+}
+
+LONG QueryAddressCaps(const CLineObject& line, LINEADDRESSCAPS** caps, const char* retryLog) {
+  *caps = static_cast<LINEADDRESSCAPS*>(CServiceWindow::PrepareStructBuffer());
+  LONG result = g_TspiEntryPoints.TSPI_lineGetAddressCaps(line.GetDeviceID(), 0, line.GetAPIVersion(),
+                                                          line.GetExtVersion(), *caps);
+  if (result == 0) return 0;
+  if (retryLog != nullptr) LogMessage(3, "%s", retryLog);
+  return g_TspiEntryPoints.TSPI_lineGetAddressCaps(line.GetDeviceID(), 0, line.GetAPIVersion(), 0, *caps);
+}
+
 void CServiceWindow::LoadTapiLibrary() {
   LogMessage(5, "CServiceWindow::LoadTapiLibrary");
   g_hTspiLibrary = plat::LoadLibraryA(m_szDriver);
@@ -112,9 +130,8 @@ CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
     g_TspiEntryPoints.TSPI_lineNegotiateExtVersion(dwDeviceID, apiVersion, 0, 0xFFFFFFFF, &extVersion);
   line->SetExtVersion(extVersion);
 
-  auto* devCaps = static_cast<LINEDEVCAPS*>(PrepareStructBuffer());
-  LONG result = g_TspiEntryPoints.TSPI_lineGetDevCaps(dwDeviceID, apiVersion, extVersion, devCaps);
-  if (result != 0) result = g_TspiEntryPoints.TSPI_lineGetDevCaps(dwDeviceID, apiVersion, 0, devCaps);
+  LINEDEVCAPS* devCaps = nullptr;
+  LONG result = QueryDevCaps(*line, &devCaps);
   if (result == 0) {
     line->SetNumAddresses(devCaps->dwNumAddresses);
     line->SetLineFeatures(devCaps->dwLineFeatures);
@@ -127,14 +144,11 @@ CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
         static_cast<int>(result), dwDeviceID);
   }
 
-  auto* addressCaps = static_cast<LINEADDRESSCAPS*>(PrepareStructBuffer());
-  result = g_TspiEntryPoints.TSPI_lineGetAddressCaps(dwDeviceID, 0, apiVersion, extVersion, addressCaps);
-  if (result != 0) {
-    LogMessage(3,
-               "CServiceWindow::CreateInsertLineObject first attempt of lineGetAddressCaps failed, retrying "
-               "with 0 version");
-    result = g_TspiEntryPoints.TSPI_lineGetAddressCaps(dwDeviceID, 0, apiVersion, 0, addressCaps);
-  }
+  LINEADDRESSCAPS* addressCaps = nullptr;
+  result =
+      QueryAddressCaps(*line, &addressCaps,
+                       "CServiceWindow::CreateInsertLineObject first attempt of lineGetAddressCaps failed, "
+                       "retrying with 0 version");
   if (result == 0) {
     CopyField(line->Address,
               GetStructText(addressCaps, addressCaps->dwAddressOffset, addressCaps->dwAddressSize));

@@ -73,12 +73,8 @@ void CServiceWindow::SendLineReplyText(const char* request, plat::LONG result) {
 
 plat::LONG CServiceWindow::SendDevCaps(CLineObject* line, const char* request) {
   LogMessage(5, "CServiceWindow::SendDevCaps");
-  auto* caps = static_cast<LINEDEVCAPS*>(PrepareStructBuffer());
-  plat::LONG result = g_TspiEntryPoints.TSPI_lineGetDevCaps(line->GetDeviceID(), line->GetAPIVersion(),
-                                                            line->GetExtVersion(), caps);
-  if (result != 0)
-    result = g_TspiEntryPoints.TSPI_lineGetDevCaps(line->GetDeviceID(), line->GetAPIVersion(), 0, caps);
-  if (result != 0) return result;
+  LINEDEVCAPS* caps = nullptr;
+  if (plat::LONG result = QueryDevCaps(*line, &caps); result != 0) return result;
   SendBack(
       "SetLINEDEVCAPS %s %s \"CSTA Server\" %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u 0 0 0 %u %u %u %u "
       "%u %u %u "
@@ -97,13 +93,8 @@ plat::LONG CServiceWindow::SendDevCaps(CLineObject* line, const char* request) {
 
 plat::LONG CServiceWindow::SendAddressCaps(CLineObject* line, const char* request) {
   LogMessage(5, "CServiceWindow::SendAddressCaps");
-  auto* caps = static_cast<LINEADDRESSCAPS*>(PrepareStructBuffer());
-  plat::LONG result = g_TspiEntryPoints.TSPI_lineGetAddressCaps(line->GetDeviceID(), 0, line->GetAPIVersion(),
-                                                                line->GetExtVersion(), caps);
-  if (result != 0)
-    result =
-        g_TspiEntryPoints.TSPI_lineGetAddressCaps(line->GetDeviceID(), 0, line->GetAPIVersion(), 0, caps);
-  if (result != 0) return result;
+  LINEADDRESSCAPS* caps = nullptr;
+  if (plat::LONG result = QueryAddressCaps(*line, &caps); result != 0) return result;
   SendBack(
       "SetLINEADDRESSCAPS %s %s %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u "
       "%u %u %u "
