@@ -115,6 +115,16 @@ class CServiceWindow {
   static void SendLineDevStatus(CLineObject* line, plat::DWORD states, plat::DWORD_PTR param2,
                                 plat::DWORD_PTR param3, bool sendEvent);
 
+  // ---- call status and call information lines -----------------------------------------------------
+  // `state` 0 is a refresh: sent only for a call above IDLE, followed by LINE_CALLINFO instead of
+  // LINE_CALLSTATE.
+  static void SendCallStatus(CLineObject* line, int position, plat::DWORD state, plat::DWORD mode,
+                             plat::DWORD third);
+  static plat::DWORD GetClearedCallFeatures(plat::DWORD state, plat::DWORD features);
+  static void RefreshCallStatusWithSameCallId(CLineObject* line, int position, plat::DWORD callId);
+  static void SendCallInfo(CLineObject* line, int position, plat::DWORD requested);
+  static void SendNewCall(CLineObject* line, int position);
+
   // ---- command dispatch --------------------------------------------------------------------------
   void DispatchData(const char* line);
   // Reads `count` blank-separated fields of at most widths[i] characters; quotes go from all but the
@@ -138,6 +148,11 @@ class CServiceWindow {
   static void PhoneEventFunction(HTAPIPHONE htPhone, plat::DWORD dwMsg, plat::DWORD_PTR dwParam1,
                                  plat::DWORD_PTR dwParam2, plat::DWORD_PTR dwParam3);
   static void AsyncCompletion(DRV_REQUESTID dwRequestID, plat::LONG lResult);
+  static plat::LONG UICallback(plat::DWORD_PTR dwObjectID, plat::DWORD dwObjectType, plat::LPVOID lpParams,
+                               plat::DWORD dwSize);
+  // One posted event on the main thread; nested ones (inside a provider call) are posted again.
+  static void LineEventFunction2(plat::DWORD dwSequence, HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg,
+                                 plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2, plat::DWORD_PTR dwParam3);
 
   // ---- process-wide state ------------------------------------------------------------------------
   static CServiceWindow* m_pThis;
@@ -207,6 +222,20 @@ class CServiceWindow {
   static plat::CRITICAL_SECTION m_csSend;
   static CLineObject* m_pLineRoot;
 };
+
+// One provider event on its way from the provider's thread to the main thread.
+struct PIPE_LINE_EVENT {
+  HTAPILINE htLine;
+  HTAPICALL htCall;
+  plat::DWORD dwMsg;
+  plat::DWORD_PTR dwParam1;
+  plat::DWORD_PTR dwParam2;
+  plat::DWORD_PTR dwParam3;
+  plat::DWORD dwSequence;
+};
+
+// Set while SendNewCall waits for the provider's call information; main thread only.
+extern plat::BOOL g_bInSendNewCall;
 
 // The switches of the settings file.
 extern plat::BOOL g_bFeatureOrigin;

@@ -1,0 +1,2 @@
+// Tests of the simulated provider (calls).
+#include <gtest/gtest.h>

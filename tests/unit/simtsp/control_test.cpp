@@ -1,0 +1,2 @@
+// Tests of the simulated provider (control).
+#include <gtest/gtest.h>
