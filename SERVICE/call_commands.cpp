@@ -8,6 +8,9 @@ using TOOLFUNC_debug::LogMessage;
 
 namespace {
 
+constexpr plat::LONG kOperationUnavailable = static_cast<plat::LONG>(LINEERR_OPERATIONUNAVAIL);
+constexpr plat::LONG kInvalidCallHandle = static_cast<plat::LONG>(LINEERR_INVALCALLHANDLE);
+
 plat::DWORD Number(const char* field) { return static_cast<plat::DWORD>(CServiceWindow::ReadNumber(field)); }
 
 void Reply(CommandFields f, plat::LONG result) { CServiceWindow::SendLineReply(Number(f[1]), result); }
@@ -27,9 +30,9 @@ void Pending(CommandFields f, plat::LONG result) {
 // provider is asked with the request and the call's handle.
 template <typename EntryPoint, typename Call>
 void OnCall(CommandFields f, EntryPoint entryPoint, Call call) {
-  if (entryPoint == nullptr) return Reply(f, static_cast<plat::LONG>(LINEERR_OPERATIONUNAVAIL));
+  if (entryPoint == nullptr) return Reply(f, kOperationUnavailable);
   CallRecord* record = CallOf(f[2]);
-  if (record == nullptr) return Reply(f, static_cast<plat::LONG>(LINEERR_INVALCALLHANDLE));
+  if (record == nullptr) return Reply(f, kInvalidCallHandle);
   Pending(f, call(Number(f[1]), record->DrvBaseCall));
 }
 
@@ -38,6 +41,34 @@ struct WideText {
   explicit WideText(const char* text) { TOOLFUNC_string::AnsiToWide(units, text, 31); }
   plat::WCHAR units[32] = {};
 };
+
+// The provider writes the handles of new calls here. Each command has its own, and the main thread
+// runs one command at a time, so each serves one provider call at a time.
+HDRVCALL g_hdMakeCall;
+HDRVCALL g_hdPickupCall;
+HDRVCALL g_hdPrepareConsultCall;
+HDRVCALL g_hdTransferConsultCall;
+HDRVCALL g_hdSetupConfCall;
+HDRVCALL g_hdSetupConsultCall;
+HDRVCALL g_hdCompleteConfCall;
+plat::DWORD g_dwCompletionID;
+
+// The service call handle of a field; 0 asks for a new one.
+plat::DWORD ServiceHandle(const char* field) {
+  plat::DWORD handle = Number(field);
+  return handle != 0 ? handle : CServiceWindow::IncrementTapiCall();
+}
+
+// A request that creates calls: a pending result has entered them, anything else is answered now.
+void Creating(CommandFields f, plat::LONG result) {
+  if (result <= 0) Reply(f, result);
+}
+
+// The new call of a pending request, under the number the client chose for it.
+void Enter(plat::LONG result, CLineObject* line, HDRVCALL handle, plat::DWORD callNumber,
+           plat::DWORD serviceHandle, plat::DWORD origin) {
+  if (result > 0) CServiceWindow::InsertCall(line, handle, callNumber, serviceHandle, serviceHandle, origin);
+}
 
 }  // namespace
 
@@ -57,12 +88,11 @@ void Accept(CommandFields f) {
 
 void Answer(CommandFields f) {
   LogMessage(5, "TSPI_lineAnswer");
-  if (g_TspiEntryPoints.TSPI_lineAnswer == nullptr)
-    return Reply(f, static_cast<plat::LONG>(LINEERR_OPERATIONUNAVAIL));
+  if (g_TspiEntryPoints.TSPI_lineAnswer == nullptr) return Reply(f, kOperationUnavailable);
   int position = CServiceWindow::GetPosFromDrvClientCall(Number(f[2]));
   LogMessage(5, " hdDrvClientCall: 0x%08X", Number(f[2]));
   LogMessage(5, " lCallPos: %d", position);
-  if (position < 0) return Reply(f, static_cast<plat::LONG>(LINEERR_INVALCALLHANDLE));
+  if (position < 0) return Reply(f, kInvalidCallHandle);
   Pending(f, g_TspiEntryPoints.TSPI_lineAnswer(Number(f[1]), CServiceWindow::CallTable[position].DrvBaseCall,
                                                nullptr, 0));
 }
@@ -99,49 +129,145 @@ void BlindTransfer(CommandFields f) {
 }
 
 void AddToConference(CommandFields f) {
-  if (g_TspiEntryPoints.TSPI_lineAddToConference == nullptr)
-    return Reply(f, static_cast<plat::LONG>(LINEERR_OPERATIONUNAVAIL));
+  if (g_TspiEntryPoints.TSPI_lineAddToConference == nullptr) return Reply(f, kOperationUnavailable);
   CallRecord* conference = CallOf(f[2]);
   CallRecord* consultation = CallOf(f[3]);
-  if (conference == nullptr || consultation == nullptr)
-    return Reply(f, static_cast<plat::LONG>(LINEERR_INVALCALLHANDLE));
+  if (conference == nullptr || consultation == nullptr) return Reply(f, kInvalidCallHandle);
   Pending(f, g_TspiEntryPoints.TSPI_lineAddToConference(Number(f[1]), conference->DrvBaseCall,
                                                         consultation->DrvBaseCall));
 }
 
 void SwapHold(CommandFields f) {
-  if (g_TspiEntryPoints.TSPI_lineSwapHold == nullptr)
-    return Reply(f, static_cast<plat::LONG>(LINEERR_OPERATIONUNAVAIL));
+  if (g_TspiEntryPoints.TSPI_lineSwapHold == nullptr) return Reply(f, kOperationUnavailable);
   CallRecord* active = CallOf(f[2]);
   CallRecord* held = CallOf(f[3]);
-  if (active == nullptr || held == nullptr || active == held)
-    return Reply(f, static_cast<plat::LONG>(LINEERR_INVALCALLHANDLE));
+  if (active == nullptr || held == nullptr || active == held) return Reply(f, kInvalidCallHandle);
   Pending(f, g_TspiEntryPoints.TSPI_lineSwapHold(Number(f[1]), active->DrvBaseCall, held->DrvBaseCall));
 }
 
 void MakeCall(CommandFields f) {
   TOOLFUNC_string::CleanPhoneNumber(f[5]);
-  if (g_TspiEntryPoints.TSPI_lineMakeCall == nullptr)
-    return Reply(f, static_cast<plat::LONG>(LINEERR_OPERATIONUNAVAIL));
-  plat::DWORD lineNumber = Number(f[2]);
-  plat::DWORD serviceHandle = Number(f[3]);
-  if (serviceHandle == 0) serviceHandle = CServiceWindow::IncrementTapiCall();
+  if (g_TspiEntryPoints.TSPI_lineMakeCall == nullptr) return Reply(f, kOperationUnavailable);
+  plat::DWORD serviceHandle = ServiceHandle(f[3]);
   plat::DWORD callNumber = Number(f[4]);
-  HDRVCALL newCall = callNumber;
+  g_hdMakeCall = callNumber;
   WideText destination(f[5]);
-  CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromClientLine(lineNumber);
-  if (line == CServiceWindow::m_pLineRoot || line == nullptr || line->GetHtLine() == 0) {
+  CLineObject* line = commands::LineByClientNumber(Number(f[2]));
+  if (line == nullptr) {
     CServiceWindow::SendLineReplyText(f[1], static_cast<plat::LONG>(LINEERR_INVALPARAM));
     LogMessage(2, "Invalid Param");
     return;
   }
   plat::LONG result = g_TspiEntryPoints.TSPI_lineMakeCall(Number(f[1]), line->GetHdLine(), serviceHandle,
-                                                          &newCall, destination.units, 0, nullptr);
-  if (result > 0)
-    CServiceWindow::InsertCall(line, newCall, callNumber, serviceHandle, serviceHandle,
-                               LINECALLORIGIN_OUTBOUND);
-  else
-    Reply(f, result);
+                                                          &g_hdMakeCall, destination.units, 0, nullptr);
+  Enter(result, line, g_hdMakeCall, callNumber, serviceHandle, LINECALLORIGIN_OUTBOUND);
+  Creating(f, result);
+}
+
+void Pickup(CommandFields f) {
+  if (g_TspiEntryPoints.TSPI_linePickup == nullptr) return Reply(f, kOperationUnavailable);
+  plat::DWORD serviceHandle = ServiceHandle(f[4]);
+  plat::DWORD callNumber = Number(f[5]);
+  g_hdPickupCall = callNumber;
+  WideText destination(f[6]);
+  WideText group(f[7]);
+  CLineObject* line = commands::LineByClientNumber(Number(f[2]));
+  if (line == nullptr) {
+    CServiceWindow::SendLineReplyText(f[1], static_cast<plat::LONG>(LINEERR_INVALPARAM));
+    LogMessage(1, "Invalid Param");
+    return;
+  }
+  plat::LONG result =
+      g_TspiEntryPoints.TSPI_linePickup(Number(f[1]), line->GetHdLine(), Number(f[3]), serviceHandle,
+                                        &g_hdPickupCall, destination.units, group.units);
+  Enter(result, line, g_hdPickupCall, callNumber, serviceHandle, LINECALLORIGIN_INBOUND);
+  Creating(f, result);
+}
+
+void PrepareAddToConference(CommandFields f) {
+  if (g_TspiEntryPoints.TSPI_linePrepareAddToConference == nullptr) return Reply(f, kOperationUnavailable);
+  plat::DWORD serviceHandle = ServiceHandle(f[3]);
+  plat::DWORD callNumber = Number(f[4]);
+  g_hdPrepareConsultCall = callNumber;
+  CallRecord* conference = CallOf(f[2]);
+  if (conference == nullptr) return Reply(f, kInvalidCallHandle);
+  plat::LONG result = g_TspiEntryPoints.TSPI_linePrepareAddToConference(
+      Number(f[1]), conference->DrvBaseCall, serviceHandle, &g_hdPrepareConsultCall, nullptr);
+  Enter(result, conference->pLine, g_hdPrepareConsultCall, callNumber, serviceHandle,
+        LINECALLORIGIN_OUTBOUND);
+  Creating(f, result);
+}
+
+void SetupTransfer(CommandFields f) {
+  if (g_TspiEntryPoints.TSPI_lineSetupTransfer == nullptr) return Reply(f, kOperationUnavailable);
+  plat::DWORD serviceHandle = ServiceHandle(f[3]);
+  plat::DWORD callNumber = Number(f[4]);
+  g_hdTransferConsultCall = callNumber;
+  CallRecord* call = CallOf(f[2]);
+  if (call == nullptr) return Reply(f, kInvalidCallHandle);
+  plat::LONG result = g_TspiEntryPoints.TSPI_lineSetupTransfer(Number(f[1]), call->DrvBaseCall, serviceHandle,
+                                                               &g_hdTransferConsultCall, nullptr);
+  Enter(result, call->pLine, g_hdTransferConsultCall, callNumber, serviceHandle, LINECALLORIGIN_OUTBOUND);
+  Creating(f, result);
+}
+
+void SetupConference(CommandFields f) {
+  if (g_TspiEntryPoints.TSPI_lineSetupConference == nullptr) return Reply(f, kOperationUnavailable);
+  HDRVLINE lineHandle = Number(f[3]);
+  plat::DWORD conferenceHandle = ServiceHandle(f[4]);
+  plat::DWORD conferenceNumber = Number(f[5]);
+  g_hdSetupConfCall = conferenceNumber;
+  plat::DWORD consultationHandle = ServiceHandle(f[6]);
+  plat::DWORD consultationNumber = Number(f[7]);
+  plat::DWORD parties = Number(f[8]);
+  g_hdSetupConsultCall = consultationNumber;
+  CallRecord* call = CallOf(f[2]);
+  if (call == nullptr) return Reply(f, kInvalidCallHandle);
+  plat::LONG result = g_TspiEntryPoints.TSPI_lineSetupConference(
+      Number(f[1]), call->DrvBaseCall, lineHandle, conferenceHandle, &g_hdSetupConfCall, consultationHandle,
+      &g_hdSetupConsultCall, parties, nullptr);
+  CLineObject* line = call->pLine;
+  Enter(result, line, g_hdSetupConfCall, conferenceNumber, conferenceHandle, LINECALLORIGIN_CONFERENCE);
+  Enter(result, line, g_hdSetupConsultCall, consultationNumber, consultationHandle, LINECALLORIGIN_OUTBOUND);
+  Creating(f, result);
+}
+
+void CompleteTransfer(CommandFields f) {
+  if (g_TspiEntryPoints.TSPI_lineCompleteTransfer == nullptr) return Reply(f, kOperationUnavailable);
+  CallRecord* call = CallOf(f[2]);
+  CallRecord* consultation = CallOf(f[3]);
+  if (call == nullptr || consultation == nullptr) return Reply(f, kInvalidCallHandle);
+  plat::DWORD serviceHandle = ServiceHandle(f[4]);
+  plat::DWORD conferenceNumber = Number(f[5]);
+  g_hdCompleteConfCall = conferenceNumber;
+  plat::DWORD mode = Number(f[6]);
+  plat::LONG result = g_TspiEntryPoints.TSPI_lineCompleteTransfer(
+      Number(f[1]), call->DrvBaseCall, consultation->DrvBaseCall, serviceHandle, &g_hdCompleteConfCall, mode);
+  if (mode & LINETRANSFERMODE_CONFERENCE)
+    Enter(result, call->pLine, g_hdCompleteConfCall, conferenceNumber, serviceHandle,
+          LINECALLORIGIN_CONFERENCE);
+  Creating(f, result);
+}
+
+void CompleteCall(CommandFields f) {
+  OnCall(f, g_TspiEntryPoints.TSPI_lineCompleteCall, [f](DRV_REQUESTID request, HDRVCALL call) {
+    g_dwCompletionID = Number(f[3]);
+    return g_TspiEntryPoints.TSPI_lineCompleteCall(request, call, &g_dwCompletionID, Number(f[4]),
+                                                   Number(f[5]));
+  });
+}
+
+void GenerateDigits(CommandFields f) {
+  plat::DWORD endToEnd = Number(f[3]);
+  plat::DWORD digitMode = Number(f[4]);
+  plat::DWORD duration = Number(f[6]);
+  WideText digits(f[5]);
+  CallRecord* call = CallOf(f[2]);
+  if (g_TspiEntryPoints.TSPI_lineGenerateDigits == nullptr) return Reply(f, kOperationUnavailable);
+  if (call == nullptr) return Reply(f, static_cast<plat::LONG>(LINEERR_OPERATIONFAILED));
+  CServiceWindow::SendLineReplyText(
+      f[1], g_TspiEntryPoints.TSPI_lineGenerateDigits(call->DrvBaseCall, endToEnd, digitMode, digits.units,
+                                                      duration));
 }
 
 }  // namespace commands

@@ -8,7 +8,12 @@
 // The fields of one command line: field 0 is the command word, field 1 the request identifier.
 using CommandFields = char (*)[256];
 
+class CLineObject;
+
 namespace commands {
+
+// The open line the client numbered so; number 0 and lines not open name nothing.
+CLineObject* LineByClientNumber(plat::DWORD number);
 
 void GetDevCaps(CommandFields f);
 void GetAddressCaps(CommandFields f);
@@ -29,8 +34,13 @@ void BlindTransfer(CommandFields f);
 void AddToConference(CommandFields f);
 void SwapHold(CommandFields f);
 void MakeCall(CommandFields f);
-// A call command that is not built yet: answered as a provider without its entry point.
-void CallCommand(CommandFields f);
+void Pickup(CommandFields f);
+void PrepareAddToConference(CommandFields f);
+void SetupTransfer(CommandFields f);
+void SetupConference(CommandFields f);
+void CompleteTransfer(CommandFields f);
+void CompleteCall(CommandFields f);
+void GenerateDigits(CommandFields f);
 
 }  // namespace commands
 

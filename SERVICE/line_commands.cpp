@@ -25,12 +25,6 @@ CLineObject* LineByAddress(const char* address) {
   return line == CServiceWindow::m_pLineRoot ? nullptr : line;
 }
 
-// The open line the client numbered so; number 0 and lines not open name nothing.
-CLineObject* LineByClientNumber(plat::DWORD number) {
-  CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromClientLine(number);
-  return line == CServiceWindow::m_pLineRoot || line == nullptr || line->GetHtLine() == 0 ? nullptr : line;
-}
-
 void InvalidParam(const char* request) {
   CServiceWindow::SendLineReplyText(request, static_cast<plat::LONG>(LINEERR_INVALPARAM));
   LogMessage(2, "Invalid Param");
@@ -61,6 +55,11 @@ void ClearLine(CLineObject* line) {
 }  // namespace
 
 namespace commands {
+
+CLineObject* LineByClientNumber(plat::DWORD number) {
+  CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromClientLine(number);
+  return line == CServiceWindow::m_pLineRoot || line == nullptr || line->GetHtLine() == 0 ? nullptr : line;
+}
 
 void GetDevCaps(CommandFields f) {
   CLineObject* line = LineByAddress(f[2]);
@@ -166,7 +165,5 @@ void Forward(CommandFields f) {
       reinterpret_cast<LINEFORWARDLIST*>(list), 0, 0, &g_hdConsultationCall, nullptr);
   if (result < 0) CServiceWindow::SendLineReplyText(f[1], result);
 }
-
-void CallCommand(CommandFields f) { Unavailable(f[1]); }
 
 }  // namespace commands

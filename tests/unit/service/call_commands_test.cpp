@@ -38,15 +38,72 @@ LONG FakeMakeCall(DRV_REQUESTID request, HDRVLINE line, HTAPICALL, LPHDRVCALL ne
   return g_result;
 }
 
+// What the creating commands handed the provider beyond the request.
+struct Creation {
+  DWORD calls = 0;
+  std::vector<DWORD> values;  // handles and numbers in argument order
+  std::u16string destination, group;
+  DWORD completionId = 0;
+};
+Creation g_creation;
+
+LONG FakePickup(DRV_REQUESTID, HDRVLINE line, DWORD address, HTAPICALL htCall, LPHDRVCALL newCall,
+                LPCWSTR destination, LPCWSTR group) {
+  g_creation = {g_creation.calls + 1, {line, address, htCall, *newCall}, destination, group, 0};
+  return g_result;
+}
+// Leaves the handle variables as the service set them, as a provider that does not write them would.
+LONG FakeSetupConference(DRV_REQUESTID, HDRVCALL call, HDRVLINE line, HTAPICALL conference,
+                         LPHDRVCALL hdConference, HTAPICALL consultation, LPHDRVCALL hdConsultation,
+                         DWORD parties, LPLINECALLPARAMS) {
+  g_creation = {g_creation.calls + 1,
+                {call, line, conference, *hdConference, consultation, *hdConsultation, parties}};
+  return g_result;
+}
+LONG FakeCompleteTransfer(DRV_REQUESTID, HDRVCALL call, HDRVCALL consultation, HTAPICALL conference,
+                          LPHDRVCALL hdConference, DWORD mode) {
+  g_creation = {g_creation.calls + 1, {call, consultation, conference, mode}};
+  *hdConference = 0x900;
+  return g_result;
+}
+LONG FakeSetupTransfer(DRV_REQUESTID, HDRVCALL call, HTAPICALL consultation, LPHDRVCALL hdConsultation,
+                       LPLINECALLPARAMS) {
+  g_creation = {g_creation.calls + 1, {call, consultation}};
+  *hdConsultation = 0xA00;
+  return g_result;
+}
+LONG FakeCompleteCall(DRV_REQUESTID, HDRVCALL call, LPDWORD completionId, DWORD mode, DWORD message) {
+  g_creation = {g_creation.calls + 1, {call, mode, message}, u"", u"", *completionId};
+  *completionId = 0x5555;
+  return g_result;
+}
+LONG FakeGenerateDigits(HDRVCALL call, DWORD endToEnd, DWORD mode, LPCWSTR digits, DWORD duration) {
+  g_creation = {g_creation.calls + 1, {call, endToEnd, mode, duration}, digits};
+  return 0;
+}
+
 class CallCommandsTest : public CommandTest {
  protected:
+  // The entry of the client's call number; fails the test when there is none.
+  static const CallRecord& Call(DWORD number) {
+    int position = CServiceWindow::GetPosFromDrvClientCall(number);
+    EXPECT_GE(position, 0) << "no call " << number;
+    return CServiceWindow::CallTable[position < 0 ? 0 : position];
+  }
   void SetUp() override {
     CommandTest::SetUp();
     g_TspiEntryPoints.TSPI_lineDrop = FakeDrop;
     g_TspiEntryPoints.TSPI_lineSwapHold = FakeSwapHold;
     g_TspiEntryPoints.TSPI_lineDial = FakeDial;
     g_TspiEntryPoints.TSPI_lineMakeCall = FakeMakeCall;
+    g_TspiEntryPoints.TSPI_linePickup = FakePickup;
+    g_TspiEntryPoints.TSPI_lineSetupConference = FakeSetupConference;
+    g_TspiEntryPoints.TSPI_lineCompleteTransfer = FakeCompleteTransfer;
+    g_TspiEntryPoints.TSPI_lineSetupTransfer = FakeSetupTransfer;
+    g_TspiEntryPoints.TSPI_lineCompleteCall = FakeCompleteCall;
+    g_TspiEntryPoints.TSPI_lineGenerateDigits = FakeGenerateDigits;
     g_seen = {};
+    g_creation = {};
     g_result = 1;
     g_bFeatureOrigin = 1;
     CServiceWindow::m_dwNextTapiCall = 4;
@@ -104,6 +161,84 @@ TEST_F(CallCommandsTest, MakeCallEntersThePendingCall) {
   EXPECT_EQ(-1, CServiceWindow::GetPosFromDrvClientCall(31)) << "a result of 0 enters no call";
   Run(commands::MakeCall, {"TSPI_lineMakeCall", "22", "8", "40", "32", "200"});
   EXPECT_EQ(2, g_seen.calls) << "an unknown line reaches no provider";
+}
+
+TEST_F(CallCommandsTest, PickupEntersAnInboundCallWithUnfilteredTexts) {
+  Run(commands::Pickup, {"TSPI_linePickup", "5", "7", "2", "0", "40", "+1+2-3", "g#1"});
+  ASSERT_EQ(1u, g_creation.calls);
+  EXPECT_EQ((std::vector<DWORD>{0x51, 2, 4, 40}), g_creation.values)
+      << "line handle, address, drawn service handle, the variable holding the new call number";
+  EXPECT_EQ(u"+1+2-3", g_creation.destination) << "no filter";
+  EXPECT_EQ(u"g#1", g_creation.group);
+  EXPECT_EQ(0x80u, Call(40).dwOrigin);
+  EXPECT_EQ(40u, Call(40).DrvBaseCall) << "a provider that writes no handle leaves the call number";
+
+  Run(commands::Pickup, {"TSPI_linePickup", "6", "9", "0", "0", "41", "", ""});
+  EXPECT_EQ(1u, g_creation.calls) << "an unknown line reaches no provider";
+  EXPECT_EQ(12u, CServiceWindow::m_dwNextTapiCall) << "the handle drawn for it is spent";
+  Run(commands::Pickup, {"TSPI_linePickup", "7", "7", "0", "0", "42", "", ""});
+  EXPECT_EQ(u"", g_creation.destination) << "an empty field is an empty string";
+}
+
+TEST_F(CallCommandsTest, SetupConferenceDrawsBothHandlesAndEntersBothCalls) {
+  Run(commands::SetupConference, {"TSPI_lineSetupConference", "8", "12", "0", "0", "50", "0", "51", "3"});
+  ASSERT_EQ(1u, g_creation.calls);
+  EXPECT_EQ((std::vector<DWORD>{0x100, 0, 4, 50, 8, 51, 3}), g_creation.values)
+      << "field 4 as the line handle unchanged; the conference handle drawn first";
+  EXPECT_EQ(0x40u, Call(50).dwOrigin);
+  EXPECT_EQ(4u, Call(50).TapiCall);
+  EXPECT_EQ(1u, Call(51).dwOrigin);
+  EXPECT_EQ(8u, Call(51).ClientTapiCall);
+  EXPECT_EQ(m_line, Call(51).pLine) << "on the line of the call";
+
+  Run(commands::SetupConference, {"TSPI_lineSetupConference", "9", "99", "0", "0", "52", "0", "53", "3"});
+  EXPECT_EQ(1u, g_creation.calls) << "an unknown call reaches no provider";
+}
+
+TEST_F(CallCommandsTest, CompleteTransferEntersAConferenceOnlyInConferenceMode) {
+  struct Case {
+    const char* mode;
+    LONG result;
+    bool entered;
+  } cases[] = {{"1", 1, false}, {"2", 1, true}, {"2", 0, false}, {"2", -5, false}};
+  DWORD number = 60;
+  for (const Case& c : cases) {
+    g_result = c.result;
+    std::string conference = std::to_string(number++);
+    Run(commands::CompleteTransfer, {"TSPI_lineCompleteTransfer", "1", "12", "13", "0", conference, c.mode});
+    EXPECT_EQ(c.entered, CServiceWindow::GetPosFromDrvClientCall(std::stoul(conference)) >= 0)
+        << "mode " << c.mode << " result " << c.result;
+  }
+  EXPECT_EQ((std::vector<DWORD>{0x100, 0x200, 16, 2}), g_creation.values);
+  EXPECT_EQ(0x40u, Call(61).dwOrigin);
+  EXPECT_EQ(0x900u, Call(61).DrvBaseCall);
+
+  DWORD before = CServiceWindow::m_dwNextTapiCall;
+  Run(commands::CompleteTransfer, {"TSPI_lineCompleteTransfer", "1", "12", "99", "0", "70", "2"});
+  EXPECT_EQ(4u, g_creation.calls) << "an unknown consultation call reaches no provider";
+  EXPECT_EQ(before, CServiceWindow::m_dwNextTapiCall) << "and draws no handle";
+}
+
+TEST_F(CallCommandsTest, SetupTransferEntersTheConsultationCallOnTheCallsLine) {
+  Run(commands::SetupTransfer, {"TSPI_lineSetupTransfer", "2", "13", "20", "44"});
+  EXPECT_EQ((std::vector<DWORD>{0x200, 20}), g_creation.values);
+  EXPECT_EQ(0xA00u, Call(44).DrvBaseCall);
+  EXPECT_EQ(20u, Call(44).TapiCall);
+  EXPECT_EQ(1u, Call(44).dwOrigin);
+}
+
+TEST_F(CallCommandsTest, CompleteCallHandsTheCompletionIdOfField4) {
+  Run(commands::CompleteCall, {"TSPI_lineCompleteCall", "3", "12", "77", "2", "9"});
+  EXPECT_EQ(77u, g_creation.completionId);
+  EXPECT_EQ((std::vector<DWORD>{0x100, 2, 9}), g_creation.values);
+}
+
+TEST_F(CallCommandsTest, GenerateDigitsIsSynchronous) {
+  Run(commands::GenerateDigits, {"TSPI_lineGenerateDigits", "4", "13", "6", "2", "12#*", "150"});
+  EXPECT_EQ((std::vector<DWORD>{0x200, 6, 2, 150}), g_creation.values);
+  EXPECT_EQ(u"12#*", g_creation.destination);
+  Run(commands::GenerateDigits, {"TSPI_lineGenerateDigits", "5", "99", "6", "2", "1", "150"});
+  EXPECT_EQ(1u, g_creation.calls);
 }
 
 }  // namespace
