@@ -12,16 +12,6 @@ plat::DWORD CServiceWindow::m_dwNextDrvCall = 0x8004;
 
 namespace {
 
-// Every change of the table happens under m_csTapiCall: calls are entered from the main thread and
-// from the provider's thread that announces a new call.
-class TableLock {
- public:
-  TableLock() { plat::EnterCriticalSection(&CServiceWindow::m_csTapiCall); }
-  ~TableLock() { plat::LeaveCriticalSection(&CServiceWindow::m_csTapiCall); }
-  TableLock(const TableLock&) = delete;
-  TableLock& operator=(const TableLock&) = delete;
-};
-
 // The first used entry that `matches`, -1 when there is none. A free entry is all zero and would
 // otherwise match every key of 0.
 template <typename Matches>
@@ -45,7 +35,7 @@ int CServiceWindow::InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat
              DrvBaseCall, DrvClientCall, TapiCall);
   // Provider handle 0 is what marks a free entry: such a call cannot be told from no call.
   if (DrvBaseCall == 0) return -1;
-  TableLock lock;
+  TapiCallLock lock;
   int position = FindUsed([DrvBaseCall](const CallRecord& call) { return call.DrvBaseCall == DrvBaseCall; });
   if (position >= 0) return position;
   for (position = 0; position < kCallTableSize; ++position) {
@@ -65,43 +55,43 @@ int CServiceWindow::InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat
 
 void CServiceWindow::RemoveDrvBaseCall(plat::DWORD DrvBaseCall) {
   LogMessage(5, "CServiceWindow::RemoveDrvBaseCall");
-  TableLock lock;
+  TapiCallLock lock;
   Clear(FindUsed([DrvBaseCall](const CallRecord& call) { return call.DrvBaseCall == DrvBaseCall; }));
 }
 
 void CServiceWindow::RemoveTapiCall(plat::DWORD TapiCall) {
   LogMessage(5, "CServiceWindow::RemoveTapiCall");
-  TableLock lock;
+  TapiCallLock lock;
   Clear(FindUsed([TapiCall](const CallRecord& call) { return call.TapiCall == TapiCall; }));
 }
 
 int CServiceWindow::GetPosFromTapiCall(plat::DWORD TapiCall) {
   LogMessage(5, "CServiceWindow::GetPosFromTapiCall");
-  TableLock lock;
+  TapiCallLock lock;
   return FindUsed([TapiCall](const CallRecord& call) { return call.TapiCall == TapiCall; });
 }
 
 int CServiceWindow::GetPosFromDrvClientCall(plat::DWORD DrvClientCall) {
   LogMessage(5, "CServiceWindow::GetPosFromDrvClientCall");
-  TableLock lock;
+  TapiCallLock lock;
   return FindUsed([DrvClientCall](const CallRecord& call) { return call.DrvClientCall == DrvClientCall; });
 }
 
 int CServiceWindow::GetPosFromDrvBaseCall(plat::DWORD DrvBaseCall) {
   LogMessage(5, "CServiceWindow::GetPosFromDrvBaseCall");
-  TableLock lock;
+  TapiCallLock lock;
   return FindUsed([DrvBaseCall](const CallRecord& call) { return call.DrvBaseCall == DrvBaseCall; });
 }
 
 void CServiceWindow::ClearCallsOfLine(const CLineObject* line) {
-  TableLock lock;
+  TapiCallLock lock;
   for (int position = 0; position < kCallTableSize; ++position)
     if (CallTable[position].DrvBaseCall != 0 && CallTable[position].pLine == line) Clear(position);
 }
 
 plat::DWORD CServiceWindow::IncrementTapiCall() {
   LogMessage(5, "CServiceWindow::IncrementTapiCall");
-  TableLock lock;
+  TapiCallLock lock;
   plat::DWORD handle = m_dwNextTapiCall;
   m_dwNextTapiCall = (m_dwNextTapiCall + 4) & 0x7FFF;
   if (m_dwNextTapiCall == 0) m_dwNextTapiCall = 4;
@@ -110,7 +100,7 @@ plat::DWORD CServiceWindow::IncrementTapiCall() {
 
 plat::DWORD CServiceWindow::IncrementDrvCall() {
   LogMessage(5, "CServiceWindow::IncrementDrvCall");
-  TableLock lock;
+  TapiCallLock lock;
   plat::DWORD number = m_dwNextDrvCall;
   // Past 0xFFFC the numbers start again from 0; 0 means no call, and a number a call still has would
   // make two calls answer to it.

@@ -43,6 +43,3 @@ void CompleteCall(CommandFields f);
 void GenerateDigits(CommandFields f);
 
 }  // namespace commands
-
-// Set while the main thread is inside the provider's lineOpen or lineClose, or handles an event.
-extern plat::BOOL g_bInProviderCall;

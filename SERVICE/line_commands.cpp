@@ -15,10 +15,6 @@ namespace {
 plat::DWORD g_dwNextHtLine = 4;
 HDRVCALL g_hdConsultationCall = 0;
 
-unsigned Pointer32(const void* pointer) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer));
-}
-
 // The line a client's address name stands for; the list's root is no line, and an empty name no name.
 CLineObject* LineByAddress(const char* address) {
   CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromAddress(address);
@@ -43,13 +39,6 @@ plat::DWORD ReadNumber64(const char* field) {
   uint64_t value = 0;
   for (; *p >= '0' && *p <= '9'; ++p) value = value * 10 + static_cast<uint64_t>(*p - '0');
   return static_cast<plat::DWORD>(negative ? 0 - value : value);
-}
-
-void ClearLine(CLineObject* line) {
-  line->SetHtLine(0);
-  line->SetClientLine(0);
-  line->SetHdLine(0);
-  CServiceWindow::ClearCallsOfLine(line);
 }
 
 }  // namespace
@@ -91,7 +80,10 @@ void Open(CommandFields f) {
   if (g_TspiEntryPoints.TSPI_lineOpen == nullptr) return Unavailable(f[1]);
   plat::LONG result = 0;
   if (line->GetHtLine() == 0) {
-    line->SetHtLine(g_dwNextHtLine);
+    {
+      TapiCallLock lock;
+      line->SetHtLine(g_dwNextHtLine);
+    }
     g_dwNextHtLine += 4;
     line->SetClientLine(ReadNumber64(f[4]));
     g_bInProviderCall = 1;
@@ -100,7 +92,7 @@ void Open(CommandFields f) {
     g_bInProviderCall = 0;
     LogMessage(3, "F_TSPI_lineOpen 0x%08X", static_cast<unsigned>(result));
     // A refused open leaves the line closed, so the next open really asks the provider again.
-    if (result != 0) ClearLine(line);
+    if (result != 0) CServiceWindow::ResetLine(line);
   }
   CServiceWindow::SendLineReplyText(f[1], result);
   CServiceWindow::SendAddressCaps(line, "0");
@@ -125,7 +117,7 @@ void Close(CommandFields f) {
   g_bInProviderCall = 1;
   plat::LONG result = g_TspiEntryPoints.TSPI_lineClose(line->GetHdLine());
   g_bInProviderCall = 0;
-  ClearLine(line);
+  CServiceWindow::ResetLine(line);
   CServiceWindow::SendLineReplyText(f[1], result);
 }
 

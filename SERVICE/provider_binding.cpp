@@ -171,7 +171,10 @@ CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
   LogMessage(4, " dwAddressFeatures 0x%08X", line->GetAddressFeatures());
   LogMessage(4, " dwLineFeatures 0x%08X", line->GetLineFeatures());
   LogMessage(4, " dwNumAddresses 0x%08X", line->GetNumAddresses());
-  m_pLineRoot->AddObject(line);
+  {
+    TapiCallLock lock;
+    m_pLineRoot->AddObject(line);
+  }
   LogMessage(5, " Number of Objects: %d", m_pLineRoot->GetNumberOfObjects());
   return line;
 }
@@ -182,9 +185,14 @@ void CServiceWindow::CloseAllLines() {
   for (CLineObject* line = m_pLineRoot; line != nullptr; line = line->GetNext()) {
     if (line->GetHdLine() == 0) continue;
     g_TspiEntryPoints.TSPI_lineClose(line->GetHdLine());
-    line->SetHdLine(0);
-    line->SetClientLine(0);
-    line->SetHtLine(0);
-    ClearCallsOfLine(line);
+    ResetLine(line);
   }
+}
+
+void CServiceWindow::ResetLine(CLineObject* line) {
+  TapiCallLock lock;
+  line->SetHtLine(0);
+  line->SetClientLine(0);
+  line->SetHdLine(0);
+  ClearCallsOfLine(line);
 }

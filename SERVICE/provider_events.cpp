@@ -1,18 +1,288 @@
-// The provider's callbacks: line events, phone events and request completions.
+// The provider's callbacks, and the handling of its line events on the main thread.
+#include <atomic>
+#include <new>
+
 #include "ToolFunktion.h"
+#include "provider.h"
 #include "service_window.h"
 
 using TOOLFUNC_debug::LogMessage;
 
+namespace {
+
+// Only labels the log lines; atomic because the provider calls back from several threads at once.
+std::atomic<plat::DWORD> g_dwEventSequence{0};
+
+unsigned Low32(plat::DWORD_PTR value) { return static_cast<unsigned>(value); }
+
+// A null window would make the post a message of the calling thread, which nobody reads.
+bool Post(PIPE_LINE_EVENT* event) {
+  return CServiceWindow::m_hWnd != nullptr &&
+         plat::PostMessageA(CServiceWindow::m_hWnd, WM_MESSAGE_LINE_EVENT, 0,
+                            reinterpret_cast<plat::LPARAM>(event)) != 0;
+}
+
+// The line the provider names by the service's line handle; handle 0 and the list's root name none.
+CLineObject* LineOf(HTAPILINE htLine) {
+  if (htLine == 0) return nullptr;
+  CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromHtLine(htLine);
+  return line == CServiceWindow::m_pLineRoot ? nullptr : line;
+}
+
+// The call-table position of the service's call handle, -1 for none.
+int CallOf(HTAPICALL htCall) { return htCall == 0 ? -1 : CServiceWindow::GetPosFromTapiCall(htCall); }
+
+// The name a created or removed line is reported by: its address, at most 30 characters, never empty.
+struct AddressName {
+  explicit AddressName(CLineObject* line) {
+    TOOLFUNC_string::CopyBounded(text, line->GetAddress(), 30);
+    if (text[0] == '\0') TOOLFUNC_string::CopyBounded(text, "\"\"", 30);
+  }
+  char text[31] = {};
+};
+
+// The provider's handle for a new call is answered with the service's next call handle, and the call is
+// entered under it, before the callback returns: the provider may raise the call's first state at once.
+void EnterNewCall(HTAPILINE htLine, plat::DWORD_PTR hdCall, plat::DWORD_PTR handlePlace) {
+  auto* place = reinterpret_cast<HTAPICALL*>(handlePlace);
+  if (place == nullptr) {
+    LogMessage(1, "LINE_NEWCALL: No handle place given!");
+    return;
+  }
+  // The handover, the entry and the advance are one step: no client-made call may draw the handle
+  // between them, and the main thread may not change the line list meanwhile.
+  TapiCallLock lock;
+  const plat::DWORD handle = CServiceWindow::m_dwNextTapiCall;
+  *place = handle;
+  LogMessage(4, " LINE_NEWCALL(1): %d", handle);
+  CLineObject* line = LineOf(htLine);
+  if (line == nullptr) {
+    LogMessage(1, "LINE_NEWCALL: No Line Object found!");
+    return;
+  }
+  CServiceWindow::InsertCall(line, Low32(hdCall), CServiceWindow::m_dwNextDrvCall, handle, 0, 0);
+  CServiceWindow::IncrementDrvCall();
+  CServiceWindow::IncrementTapiCall();
+}
+
+// Marks the main thread busy with an event for a scope, and gives back the mark it found.
+class BusyWithEvent {
+ public:
+  BusyWithEvent() : m_before(g_bInProviderCall) {
+    plat::EnterCriticalSection(&CServiceWindow::m_csLineList);
+    g_bInProviderCall = 1;
+  }
+  ~BusyWithEvent() {
+    g_bInProviderCall = m_before;
+    plat::LeaveCriticalSection(&CServiceWindow::m_csLineList);
+  }
+  BusyWithEvent(const BusyWithEvent&) = delete;
+  BusyWithEvent& operator=(const BusyWithEvent&) = delete;
+
+ private:
+  plat::BOOL m_before;
+};
+
+void OnCallState(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR param1, plat::DWORD_PTR param2,
+                 plat::DWORD_PTR param3) {
+  if (htCall == 0) return;
+  const plat::DWORD state = Low32(param1) & 0xFFFF;
+  CLineObject* line = LineOf(htLine);
+  if (line == nullptr) return;
+  LogMessage(5, " lLinePos: %d", line->GetDeviceID());
+  const int position = CallOf(htCall);
+  LogMessage(5, " lCallPos: %d", position);
+  if (position < 0) return;
+  CallRecord& call = CServiceWindow::CallTable[position];
+  call.dwCallState = state;
+  if (state != LINECALLSTATE_SPECIALINFO && state != LINECALLSTATE_UNKNOWN && !call.bNewCallSent)
+    CServiceWindow::SendNewCall(line, position);
+  if (g_bFeatureRefreshStatus) CServiceWindow::RefreshCallStatusWithSameCallId(line, position, call.dwCallID);
+  CServiceWindow::SendCallStatus(line, position, state, Low32(param2), Low32(param3));
+
+  auto settleOrigin = [&call](plat::DWORD origin) {
+    if (g_bFeatureOrigin && call.dwOrigin == 0) call.dwOrigin = origin;
+  };
+  switch (state) {
+    case LINECALLSTATE_IDLE: {
+      const plat::DWORD handle = call.DrvBaseCall;
+      if (g_TspiEntryPoints.TSPI_lineCloseCall != nullptr) g_TspiEntryPoints.TSPI_lineCloseCall(handle);
+      CServiceWindow::RemoveDrvBaseCall(handle);
+      if (g_bFeatureRefreshStatus)
+        CServiceWindow::SendAddressStatus(line, 0, LINEADDRESSSTATE_OTHER | LINEADDRESSSTATE_NUMCALLS, true);
+      break;
+    }
+    case LINECALLSTATE_OFFERING:
+      if (g_bFeatureRefreshStatus) CServiceWindow::SendCallInfo(line, position, LINECALLINFOSTATE_REASON);
+      settleOrigin(LINECALLORIGIN_INBOUND);
+      break;
+    case LINECALLSTATE_ACCEPTED:
+      settleOrigin(LINECALLORIGIN_INBOUND);
+      break;
+    case LINECALLSTATE_DIALTONE:
+    case LINECALLSTATE_DIALING:
+    case LINECALLSTATE_BUSY:
+    case LINECALLSTATE_PROCEEDING:
+      settleOrigin(LINECALLORIGIN_OUTBOUND);
+      break;
+    case LINECALLSTATE_ONHOLDPENDCONF:
+      settleOrigin(LINECALLORIGIN_CONFERENCE);
+      break;
+    case LINECALLSTATE_DISCONNECTED:
+      if (g_bFeatureRefreshStatus) CServiceWindow::SendCallInfo(line, position, LINECALLINFOSTATE_REASON);
+      break;
+  }
+}
+
+void OnCallInfo(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR changed) {
+  if (htCall == 0 || g_bInSendNewCall) return;
+  CLineObject* line = LineOf(htLine);
+  const int position = CallOf(htCall);
+  if (line == nullptr || position < 0 || !CServiceWindow::CallTable[position].bNewCallSent) return;
+  CServiceWindow::SendCallInfo(line, position, Low32(changed));
+}
+
+void OnLineClose(HTAPILINE htLine) {
+  LogMessage(3, "LINE_CLOSE Device 0x%08X", htLine);
+  CLineObject* line = LineOf(htLine);
+  if (g_TspiEntryPoints.TSPI_lineClose == nullptr || line == nullptr) return;
+  g_TspiEntryPoints.TSPI_lineClose(line->GetHdLine());
+  CServiceWindow::ResetLine(line);
+}
+
+void OnGenerate(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR reason) {
+  LogMessage(5, "LINE_GENERATE 0x%08X", Low32(reason));
+  CLineObject* line = LineOf(htLine);
+  const int position = CallOf(htCall);
+  if (line == nullptr || position < 0) return;
+  CServiceWindow::SendBack("LINE_GENERATE %u %u %u 0 0", line->GetClientLine(),
+                           CServiceWindow::CallTable[position].DrvClientCall, Low32(reason));
+}
+
+void OnLineCreate(plat::DWORD_PTR tempId) {
+  LogMessage(3, "LINE_CREATE DeviceID 0x%08X", Low32(tempId));
+  if (g_TspiEntryPoints.TSPI_providerCreateLineDevice == nullptr) return;
+  plat::LONG result = g_TspiEntryPoints.TSPI_providerCreateLineDevice(tempId, g_dwNumLines);
+  if (result != 0) {
+    LogMessage(3, " LineEventFunction: Could not set TSPI_providerCreateLineDevice ErrorCode 0x%08X",
+               static_cast<unsigned>(result));
+    return;
+  }
+  CLineObject* line = CServiceWindow::CreateInsertLineObject(g_dwNumLines);
+  if (line == nullptr) return;
+  CServiceWindow::SendBack("LINE_CREATE %s 0 0 0 0", AddressName(line).text);
+  LogMessage(3, " LineEventFunction: TSPI_providerCreateLineDevice set new DeviceId %d", g_dwNumLines);
+  ++g_dwNumLines;
+}
+
+void OnLineRemove(plat::DWORD_PTR deviceId) {
+  LogMessage(3, "LINE_REMOVE DeviceID 0x%08X", Low32(deviceId));
+  CLineObject* root = CServiceWindow::m_pLineRoot;
+  CLineObject* line = root->GetObjectFromDeviceID(Low32(deviceId));
+  LogMessage(5, " pObject: 0x%08X", Pointer32(line));
+  if (line == nullptr || line == root) return;
+  CServiceWindow::SendBack("LINE_REMOVE %s 0 0 0 0", AddressName(line).text);
+  {
+    // Its calls go with it, so no entry is left pointing at the deleted line.
+    TapiCallLock lock;
+    CServiceWindow::ClearCallsOfLine(line);
+    CLineObject::RemoveObject(line);
+  }
+  LogMessage(5, " Number of Objects: %d", root->GetNumberOfObjects());
+}
+
+void HandleEvent(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg, plat::DWORD_PTR param1,
+                 plat::DWORD_PTR param2, plat::DWORD_PTR param3) {
+  switch (dwMsg) {
+    case LINE_ADDRESSSTATE: {
+      LogMessage(5, " LINE_ADDRESSSTATE 0x%08X 0x%08X 0x%08X", htLine, Low32(param1), Low32(param2));
+      if (CLineObject* line = LineOf(htLine))
+        CServiceWindow::SendAddressStatus(line, Low32(param1), Low32(param2), true);
+      break;
+    }
+    case LINE_CALLINFO:
+      LogMessage(5, "LINE_CALLINFO htCall: %d State: 0x%08X", htCall, Low32(param1));
+      OnCallInfo(htLine, htCall, param1);
+      break;
+    case LINE_CALLSTATE:
+      LogMessage(5, "LINE_CALLSTATE htCall 0x%08X Typ: 0x%08X 0x%08X", htCall, Low32(param1), Low32(param2));
+      OnCallState(htLine, htCall, param1, param2, param3);
+      break;
+    case LINE_CLOSE:
+      OnLineClose(htLine);
+      break;
+    case LINE_GENERATE:
+      OnGenerate(htLine, htCall, param1);
+      break;
+    case LINE_LINEDEVSTATE: {
+      LogMessage(5, "LINE_LINEDEVSTATE 0x%08X 0x%08X 0x%08X", Low32(param1), Low32(param2), Low32(param3));
+      if (CLineObject* line = LineOf(htLine))
+        CServiceWindow::SendLineDevStatus(line, Low32(param1), param2, param3, true);
+      break;
+    }
+    case LINE_CREATE:
+      OnLineCreate(param2);
+      break;
+    case LINE_REMOVE:
+      OnLineRemove(param1);
+      break;
+    case LINE_NEWCALL:
+      LogMessage(4, "LINE_NEWCALL(2)");
+      break;
+  }
+}
+
+}  // namespace
+
 void CServiceWindow::LineEventFunction(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg,
-                                       plat::DWORD_PTR dwParam1, plat::DWORD_PTR, plat::DWORD_PTR) {
-  LogMessage(5, "CServiceWindow::LineEventFunction 0x%08X 0x%08X %u 0x%08X", htLine, htCall, dwMsg,
-             static_cast<unsigned>(dwParam1));
+                                       plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2,
+                                       plat::DWORD_PTR dwParam3) {
+  const plat::DWORD sequence = ++g_dwEventSequence;
+  LogMessage(4, "CServiceWindow::LineEventFunction <%d> 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X", sequence,
+             htLine, htCall, dwMsg, Low32(dwParam1), Low32(dwParam2), Low32(dwParam3));
+  if (dwMsg == LINE_NEWCALL) EnterNewCall(htLine, dwParam1, dwParam2);
+  auto* event =
+      new (std::nothrow) PIPE_LINE_EVENT{htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3, sequence};
+  if (event == nullptr) {
+    LogMessage(1, "LP_PIPE_LINE_EVENT memory error");
+    return;
+  }
+  if (!Post(event)) {
+    LogMessage(1, "LP_PIPE_LINE_EVENT could not be posted <%d>", sequence);
+    delete event;
+  }
+}
+
+void CServiceWindow::LineEventFunction2(plat::DWORD dwSequence, HTAPILINE htLine, HTAPICALL htCall,
+                                        plat::DWORD dwMsg, plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2,
+                                        plat::DWORD_PTR dwParam3) {
+  LogMessage(4, " ");
+  LogMessage(4, "CServiceWindow::LineEventFunction2 <%d> 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X",
+             dwSequence, htLine, htCall, dwMsg, Low32(dwParam1), Low32(dwParam2), Low32(dwParam3));
+  if (g_bInProviderCall) {
+    // Inside a provider call (or another event) the event waits for its turn behind the outer work; one
+    // that cannot be queued again is handled now rather than lost.
+    LogMessage(4, "-> Async Loop <%d>", dwSequence);
+    auto* copy =
+        new (std::nothrow) PIPE_LINE_EVENT{htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3, dwSequence};
+    if (copy != nullptr && Post(copy)) return;
+    delete copy;
+  }
+  BusyWithEvent busy;
+  HandleEvent(htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3);
 }
 
 void CServiceWindow::PhoneEventFunction(HTAPIPHONE, plat::DWORD, plat::DWORD_PTR, plat::DWORD_PTR,
-                                        plat::DWORD_PTR) {}
+                                        plat::DWORD_PTR) {
+  LogMessage(5, "CServiceWindow::PhoneEventFunction");
+}
 
 void CServiceWindow::AsyncCompletion(DRV_REQUESTID dwRequestID, plat::LONG lResult) {
-  LogMessage(5, "CServiceWindow::AsyncCompletion %u %d", dwRequestID, lResult);
+  LogMessage(5, "CServiceWindow::AsyncCompletion");
+  SendLineReply(dwRequestID, lResult);
+}
+
+plat::LONG CServiceWindow::UICallback(plat::DWORD_PTR, plat::DWORD, plat::LPVOID, plat::DWORD) {
+  LogMessage(5, "CServiceWindow::UICallback");
+  return 0;
 }

@@ -139,8 +139,10 @@ class CServiceWindow {
   void LoadTapiLibrary();
   plat::BOOL PrepareTapiInfos();
   void ProviderInit();
-  CLineObject* CreateInsertLineObject(plat::DWORD dwDeviceID);
+  static CLineObject* CreateInsertLineObject(plat::DWORD dwDeviceID);
   void CloseAllLines();
+  // Returns the line to not opened and forgets its calls, as one step against the provider's thread.
+  static void ResetLine(CLineObject* line);
 
   // ---- the provider's callbacks --------------------------------------------------------------------
   static void LineEventFunction(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg,
@@ -151,8 +153,9 @@ class CServiceWindow {
   static plat::LONG UICallback(plat::DWORD_PTR dwObjectID, plat::DWORD dwObjectType, plat::LPVOID lpParams,
                                plat::DWORD dwSize);
   // One posted event on the main thread; nested ones (inside a provider call) are posted again.
-  static void LineEventFunction2(plat::DWORD dwSequence, HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg,
-                                 plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2, plat::DWORD_PTR dwParam3);
+  static void LineEventFunction2(plat::DWORD dwSequence, HTAPILINE htLine, HTAPICALL htCall,
+                                 plat::DWORD dwMsg, plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2,
+                                 plat::DWORD_PTR dwParam3);
 
   // ---- process-wide state ------------------------------------------------------------------------
   static CServiceWindow* m_pThis;
@@ -223,6 +226,21 @@ class CServiceWindow {
   static CLineObject* m_pLineRoot;
 };
 
+// Holds m_csTapiCall for a scope. Besides the call table and its counters it guards what the provider's
+// thread reads while it enters a new call: the links of the line list and the lines' htLine.
+class TapiCallLock {
+ public:
+  TapiCallLock() { plat::EnterCriticalSection(&CServiceWindow::m_csTapiCall); }
+  ~TapiCallLock() { plat::LeaveCriticalSection(&CServiceWindow::m_csTapiCall); }
+  TapiCallLock(const TapiCallLock&) = delete;
+  TapiCallLock& operator=(const TapiCallLock&) = delete;
+};
+
+// The low 32 bits of a pointer, as the log lines print objects.
+inline unsigned Pointer32(const void* pointer) {
+  return static_cast<unsigned>(reinterpret_cast<plat::DWORD_PTR>(pointer));
+}
+
 // One provider event on its way from the provider's thread to the main thread.
 struct PIPE_LINE_EVENT {
   HTAPILINE htLine;
@@ -234,6 +252,9 @@ struct PIPE_LINE_EVENT {
   plat::DWORD dwSequence;
 };
 
+// Set while the main thread is inside the provider's lineOpen or lineClose, or handles an event; an
+// event that arrives meanwhile is posted again. Main thread only.
+extern plat::BOOL g_bInProviderCall;
 // Set while SendNewCall waits for the provider's call information; main thread only.
 extern plat::BOOL g_bInSendNewCall;
 

@@ -41,6 +41,13 @@ plat::LRESULT CServiceWindow::WindowProc(plat::HWND window, plat::UINT message, 
       return 0;
     case WM_MESSAGE_SOCKET:
       return m_pThis->DispatchSocketMessage(static_cast<plat::SOCKET>(wParam), lParam);
+    case WM_MESSAGE_LINE_EVENT: {
+      auto* event = reinterpret_cast<PIPE_LINE_EVENT*>(lParam);
+      LineEventFunction2(event->dwSequence, event->htLine, event->htCall, event->dwMsg, event->dwParam1,
+                         event->dwParam2, event->dwParam3);
+      delete event;
+      return 0;
+    }
     case WM_MESSAGE_SERVICE:
       LogMessage(5, "WM_MESSAGE_SERVICE");
       m_pThis->DispatchServiceMessages(static_cast<plat::DWORD>(wParam));

@@ -1,2 +1,260 @@
 // Tests of the provider's callbacks and the handling of posted events on the main thread.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "command_fixture.h"
+#include "plat/thread.h"
+#include "plat/window.h"
+#include "provider.h"
+#include "service_window.h"
+
+namespace {
+
+std::vector<HDRVCALL> g_closedCalls;
+std::vector<HDRVLINE> g_closedLines;
+LONG FakeCloseCall(HDRVCALL call) {
+  g_closedCalls.push_back(call);
+  return 0;
+}
+LONG FakeClose(HDRVLINE line) {
+  g_closedLines.push_back(line);
+  return 0;
+}
+
+// A provider whose new lines take the device id they are given, with the address "<id>0".
+std::vector<DWORD> g_createdDevices;
+LONG g_createResult = 0;
+LONG FakeCreateLineDevice(DWORD_PTR, DWORD deviceId) {
+  g_createdDevices.push_back(deviceId);
+  return g_createResult;
+}
+LONG FakeNegotiate(DWORD, DWORD, DWORD high, LPDWORD version) {
+  *version = high;
+  return 0;
+}
+LONG FakeGetDevCaps(DWORD, DWORD, DWORD, LPLINEDEVCAPS) { return static_cast<LONG>(LINEERR_OPERATIONFAILED); }
+LONG FakeGetAddressCaps(DWORD deviceId, DWORD, DWORD, DWORD, LPLINEADDRESSCAPS caps) {
+  static const char16_t kAddress[] = u"70";
+  caps->dwUsedSize = caps->dwNeededSize = sizeof(LINEADDRESSCAPS) + sizeof(kAddress);
+  caps->dwAddressOffset = sizeof(LINEADDRESSCAPS);
+  caps->dwAddressSize = deviceId == 5 ? 0 : sizeof(kAddress);
+  std::memcpy(reinterpret_cast<char*>(caps) + caps->dwAddressOffset, kAddress, sizeof(kAddress));
+  return 0;
+}
+
+class ProviderEventsTest : public CommandTest {
+ protected:
+  static void SetUpTestSuite() {
+    CommandTest::SetUpTestSuite();
+    plat::InitializeCriticalSection(&CServiceWindow::m_csLineList);
+  }
+  void SetUp() override {
+    CommandTest::SetUp();
+    g_TspiEntryPoints.TSPI_lineCloseCall = FakeCloseCall;
+    g_TspiEntryPoints.TSPI_lineClose = FakeClose;
+    g_closedCalls.clear();
+    g_closedLines.clear();
+    g_bFeatureOrigin = 1;
+    g_bFeatureRefreshStatus = 0;
+    g_bInProviderCall = 0;
+    CServiceWindow::m_dwNextTapiCall = 4;
+    CServiceWindow::m_dwNextDrvCall = 0x8004;
+    CServiceWindow::m_hWnd = nullptr;
+    m_line->SetHtLine(4);
+    m_line->SetClientLine(7);
+    m_line->SetHdLine(0x51);
+  }
+  // The event as the window procedure hands it over.
+  static void Handle(HTAPILINE htLine, HTAPICALL htCall, DWORD message, DWORD_PTR param1 = 0,
+                     DWORD_PTR param2 = 0, DWORD_PTR param3 = 0) {
+    CServiceWindow::LineEventFunction2(1, htLine, htCall, message, param1, param2, param3);
+  }
+  static const CallRecord* CallOf(HTAPICALL htCall) {
+    int position = CServiceWindow::GetPosFromTapiCall(htCall);
+    return position < 0 ? nullptr : &CServiceWindow::CallTable[position];
+  }
+};
+
+TEST_F(ProviderEventsTest, NewCallGetsTheNextHandlesAndEntersTheCall) {
+  HTAPICALL given = 0;
+  CServiceWindow::LineEventFunction(4, 0, LINE_NEWCALL, 0x300, reinterpret_cast<DWORD_PTR>(&given), 0);
+  EXPECT_EQ(4u, given);
+  const CallRecord* call = CallOf(4);
+  ASSERT_NE(nullptr, call);
+  EXPECT_EQ(0x300u, call->DrvBaseCall);
+  EXPECT_EQ(32772u, call->DrvClientCall);
+  EXPECT_EQ(0u, call->ClientTapiCall);
+  EXPECT_EQ(0u, call->dwOrigin);
+  EXPECT_FALSE(call->bNewCallSent);
+  EXPECT_EQ(m_line, call->pLine);
+  EXPECT_EQ(8u, CServiceWindow::m_dwNextTapiCall);
+  EXPECT_EQ(0x8008u, CServiceWindow::m_dwNextDrvCall);
+
+  // Unknown lines (and line handle 0) get the handle, but nothing is entered and nothing advances.
+  for (HTAPILINE unknown : {HTAPILINE{0}, HTAPILINE{99}}) {
+    given = 0;
+    CServiceWindow::LineEventFunction(unknown, 0, LINE_NEWCALL, 0x301, reinterpret_cast<DWORD_PTR>(&given),
+                                      0);
+    EXPECT_EQ(8u, given);
+    EXPECT_EQ(8u, CServiceWindow::m_dwNextTapiCall);
+    EXPECT_EQ(-1, CServiceWindow::GetPosFromDrvBaseCall(0x301));
+  }
+  CServiceWindow::LineEventFunction(4, 0, LINE_NEWCALL, 0x302, 0, 0);
+  EXPECT_EQ(-1, CServiceWindow::GetPosFromDrvBaseCall(0x302)) << "no place for the handle, no call";
+}
+
+TEST_F(ProviderEventsTest, NewCallsFromSeveralThreadsEachGetTheirOwnHandle) {
+  constexpr int kThreads = 4, kCalls = 50;
+  std::vector<std::vector<HTAPICALL>> given(kThreads, std::vector<HTAPICALL>(kCalls));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([t, &given] {
+      for (int c = 0; c < kCalls; ++c)
+        CServiceWindow::LineEventFunction(4, 0, LINE_NEWCALL, 0x1000 + t * kCalls + c,
+                                          reinterpret_cast<DWORD_PTR>(&given[t][c]), 0);
+    });
+  // The main thread draws handles for client-made calls meanwhile.
+  std::vector<DWORD> drawn;
+  for (int i = 0; i < kCalls; ++i) drawn.push_back(CServiceWindow::IncrementTapiCall());
+  for (std::thread& thread : threads) thread.join();
+
+  for (int t = 0; t < kThreads; ++t)
+    for (int c = 0; c < kCalls; ++c) {
+      const CallRecord* call = CallOf(given[t][c]);
+      ASSERT_NE(nullptr, call);
+      EXPECT_EQ(DWORD(0x1000 + t * kCalls + c), call->DrvBaseCall) << "the entry carries the handle given";
+      drawn.push_back(given[t][c]);
+    }
+  std::sort(drawn.begin(), drawn.end());
+  EXPECT_EQ(drawn.end(), std::adjacent_find(drawn.begin(), drawn.end())) << "no handle twice";
+}
+
+TEST_F(ProviderEventsTest, IdleClosesTheCallAndFreesItsEntry) {
+  CServiceWindow::InsertCall(m_line, 0x100, 12, 8, 8, 1);
+  Handle(4, 8, LINE_CALLSTATE, 0x10000 | LINECALLSTATE_IDLE);
+  EXPECT_EQ(std::vector<HDRVCALL>{0x100}, g_closedCalls) << "the state is the low 16 bits";
+  EXPECT_EQ(nullptr, CallOf(8));
+  Handle(4, 8, LINE_CALLSTATE, LINECALLSTATE_IDLE);
+  EXPECT_EQ(1u, g_closedCalls.size()) << "a later event of the freed call finds nothing";
+
+  g_TspiEntryPoints.TSPI_lineCloseCall = nullptr;
+  CServiceWindow::InsertCall(m_line, 0x101, 13, 12, 12, 1);
+  Handle(4, 12, LINE_CALLSTATE, LINECALLSTATE_IDLE);
+  EXPECT_EQ(nullptr, CallOf(12)) << "without lineCloseCall the entry is freed all the same";
+}
+
+TEST_F(ProviderEventsTest, TheFirstStateSettlesAnOriginThatIsStill0) {
+  struct Case {
+    DWORD state;
+    DWORD origin;
+  } cases[] = {
+      {LINECALLSTATE_OFFERING, 0x80},       {LINECALLSTATE_ACCEPTED, 0x80}, {LINECALLSTATE_DIALTONE, 0x1},
+      {LINECALLSTATE_DIALING, 0x1},         {LINECALLSTATE_BUSY, 0x1},      {LINECALLSTATE_PROCEEDING, 0x1},
+      {LINECALLSTATE_ONHOLDPENDCONF, 0x40}, {LINECALLSTATE_CONNECTED, 0},   {LINECALLSTATE_RINGBACK, 0},
+      {LINECALLSTATE_DISCONNECTED, 0},      {LINECALLSTATE_UNKNOWN, 0},
+  };
+  HDRVCALL handle = 0x200;
+  for (const Case& c : cases) {
+    CServiceWindow::InsertCall(m_line, handle, handle, handle, 0, 0);
+    Handle(4, handle, LINE_CALLSTATE, c.state);
+    const CallRecord* call = CallOf(handle);
+    ASSERT_NE(nullptr, call);
+    EXPECT_EQ(c.origin, call->dwOrigin) << "state 0x" << std::hex << c.state;
+    EXPECT_EQ(c.state, call->dwCallState);
+    // A known origin stays.
+    Handle(4, handle, LINE_CALLSTATE, LINECALLSTATE_DIALTONE);
+    EXPECT_EQ(c.origin == 0 ? 0x1u : c.origin, call->dwOrigin);
+    ++handle;
+  }
+  g_bFeatureOrigin = 0;
+  CServiceWindow::InsertCall(m_line, 0x300, 0x300, 0x300, 0, 0);
+  Handle(4, 0x300, LINE_CALLSTATE, LINECALLSTATE_OFFERING);
+  EXPECT_EQ(0u, CallOf(0x300)->dwOrigin) << "without FeatureOrigin no origin is made up";
+}
+
+TEST_F(ProviderEventsTest, LineCloseClosesTheLineAtTheProviderAndForgetsItsCalls) {
+  CServiceWindow::InsertCall(m_line, 0x100, 12, 8, 8, 1);
+  Handle(0, 0, LINE_CLOSE);
+  EXPECT_TRUE(g_closedLines.empty()) << "line handle 0 names no line";
+  Handle(4, 0, LINE_CLOSE);
+  EXPECT_EQ(std::vector<HDRVLINE>{0x51}, g_closedLines);
+  EXPECT_EQ(0u, m_line->GetHtLine());
+  EXPECT_EQ(0u, m_line->GetHdLine());
+  EXPECT_EQ(0u, m_line->GetClientLine());
+  EXPECT_EQ(nullptr, CallOf(8));
+}
+
+TEST_F(ProviderEventsTest, LineRemoveDeletesTheLineButNeverTheRoot) {
+  CLineObject* second = new CLineObject(1);
+  m_root->AddObject(second);
+  CServiceWindow::InsertCall(second, 0x100, 12, 8, 8, 1);
+  for (DWORD_PTR nothing : {DWORD_PTR{0xFFFFFFFF}, DWORD_PTR{9}}) {
+    Handle(0, 0, LINE_REMOVE, nothing);
+    EXPECT_EQ(3, m_root->GetNumberOfObjects());
+  }
+  Handle(0, 0, LINE_REMOVE, 1);
+  EXPECT_EQ(2, m_root->GetNumberOfObjects());
+  EXPECT_EQ(nullptr, m_root->GetObjectFromDeviceID(1));
+  EXPECT_EQ(nullptr, CallOf(8)) << "no entry is left pointing at the deleted line";
+}
+
+TEST_F(ProviderEventsTest, LineCreateNumbersTheNewLineWithTheLineCount) {
+  g_TspiEntryPoints.TSPI_providerCreateLineDevice = FakeCreateLineDevice;
+  g_TspiEntryPoints.TSPI_lineNegotiateTSPIVersion = FakeNegotiate;
+  g_TspiEntryPoints.TSPI_lineGetDevCaps = FakeGetDevCaps;
+  g_TspiEntryPoints.TSPI_lineGetAddressCaps = FakeGetAddressCaps;
+  g_createdDevices.clear();
+  g_createResult = 0;
+  g_dwNumLines = 4;
+  Handle(0, 0, LINE_CREATE, 0, 0x77);
+  Handle(0, 0, LINE_CREATE, 0, 0x78);
+  EXPECT_EQ((std::vector<DWORD>{4, 5}), g_createdDevices);
+  EXPECT_EQ(6u, g_dwNumLines);
+  ASSERT_NE(nullptr, m_root->GetObjectFromDeviceID(4));
+  EXPECT_STREQ("70", m_root->GetObjectFromDeviceID(4)->GetAddress());
+
+  g_createResult = static_cast<LONG>(LINEERR_NOMEM);
+  Handle(0, 0, LINE_CREATE, 0, 0x79);
+  EXPECT_EQ(6u, g_dwNumLines) << "a refused device makes no line";
+  EXPECT_EQ(4, m_root->GetNumberOfObjects());
+  g_TspiEntryPoints.TSPI_providerCreateLineDevice = nullptr;
+  Handle(0, 0, LINE_CREATE, 0, 0x7A);
+  EXPECT_EQ(3u, g_createdDevices.size());
+}
+
+// Events posted while the main thread is busy with the provider wait for their turn in the queue.
+TEST_F(ProviderEventsTest, AnEventDuringAProviderCallIsHandledAfterIt) {
+  plat::WNDCLASSEXA windowClass = {};
+  windowClass.cbSize = 48;
+  windowClass.lpfnWndProc = CServiceWindow::WindowProc;
+  windowClass.lpszClassName = "EventsTest";
+  ASSERT_NE(0, plat::RegisterClassExA(&windowClass));
+  plat::HWND window =
+      plat::CreateWindowExA(0, "EventsTest", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  CServiceWindow::m_hWnd = window;
+  CServiceWindow::InsertCall(m_line, 0x100, 12, 8, 8, 1);
+  CServiceWindow::LineEventFunction(4, 8, LINE_CALLSTATE, LINECALLSTATE_IDLE, 0, 0);
+
+  auto dispatchOne = [] {
+    plat::MSG message;
+    ASSERT_TRUE(plat::PeekMessageA(&message, nullptr, 0, 0, plat::PM_REMOVE));
+    EXPECT_EQ(0x47Cu, message.message);
+    plat::DispatchMessageA(&message);
+  };
+  g_bInProviderCall = 1;
+  dispatchOne();
+  EXPECT_NE(nullptr, CallOf(8)) << "not handled inside the provider call";
+  EXPECT_EQ(1u, plat::QueueLengthForTesting(plat::GetCurrentThreadId()).posted) << "posted again";
+  g_bInProviderCall = 0;
+  dispatchOne();
+  EXPECT_EQ(nullptr, CallOf(8));
+  EXPECT_EQ(0, g_bInProviderCall) << "the busy flag is given back";
+  plat::DestroyWindow(window);
+  plat::UnregisterClassA("EventsTest", nullptr);
+}
+
+}  // namespace
