@@ -16,7 +16,9 @@
 #include "plat/time.h"
 #include "plat/winsock.h"
 #include "support/service_log.h"
+#include "support/telvane_client.h"
 #include "support/temp_dir.h"
+#include "support/velcora_process.h"
 
 namespace {
 
@@ -25,45 +27,7 @@ using namespace std::chrono_literals;
 const std::string kProgram = VELCORA_EXE;
 const std::string kBin = std::filesystem::path(VELCORA_EXE).parent_path().string();
 
-// A client connection with bounded reads.
-class Client {
- public:
-  explicit Client(int port) {
-    m_socket = plat::socket(plat::AF_INET, plat::SOCK_STREAM, plat::IPPROTO_TCP);
-    plat::sockaddr_in address = {};
-    address.sin_family = plat::AF_INET;
-    address.sin_port = plat::htons(static_cast<plat::WORD>(port));
-    address.sin_addr.s_addr = plat::inet_addr("127.0.0.1");
-    m_connected = plat::connect(m_socket, reinterpret_cast<plat::sockaddr*>(&address), sizeof(address)) == 0;
-  }
-  ~Client() { plat::closesocket(m_socket); }
-  plat::SOCKET socket() const { return m_socket; }
-  bool connected() const { return m_connected; }
-  void Send(const std::string& text) { plat::send(m_socket, text.data(), static_cast<int>(text.size()), 0); }
-  // What arrives within `timeout`, up to and including `count` CR LF line ends; "<closed>" appended when
-  // the service closed the connection.
-  std::string Receive(int count = 1, std::chrono::milliseconds timeout = 10s) {
-    std::string received;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    int lines = 0;
-    while (lines < count && std::chrono::steady_clock::now() < deadline) {
-      plat::fd_set readable;
-      plat::FdZero(&readable);
-      plat::FdSet(m_socket, &readable);
-      plat::timeval wait = {0, 20000};
-      if (plat::select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
-      char c;
-      if (plat::recv(m_socket, &c, 1, 0) <= 0) return received + "<closed>";
-      received += c;
-      if (c == '\n') ++lines;
-    }
-    return received;
-  }
-
- private:
-  plat::SOCKET m_socket;
-  bool m_connected = false;
-};
+using Client = testsupport::TelvaneClient;
 
 class TransportTest : public ::testing::Test {
  protected:
@@ -72,46 +36,22 @@ class TransportTest : public ::testing::Test {
     plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
     setenv("VELCORA_TIME_SCALE", "0.01", 1);
     plat::SetTimeScaleForTesting(1);
-    testsupport::WriteLogConfiguration(m_dir / "log4cxx.xml", LogFile());
-    testsupport::WriteFile(m_dir / "VELCORA.INI", "[General]\r\nloginPort=0\r\nDriver=" +
-                                                      plat::ToWindowsPath(kBin) + "\\SIMTSP.TSP\r\n");
-    std::string commandLine = "\"" + plat::ToWindowsPath(kProgram) + "\" -c \"" +
-                              plat::ToWindowsPath(m_dir / "VELCORA.INI") + "\" -l \"" +
-                              plat::ToWindowsPath(m_dir / "log4cxx.xml") + "\"";
-    plat::STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = plat::STARTF_USESHOWWINDOW;
-    startup.wShowWindow = 1;
-    ASSERT_TRUE(plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr,
-                                     nullptr, &startup, &m_started));
-    std::smatch match;
-    auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (std::chrono::steady_clock::now() < deadline) {
-      std::string log = Log();
-      if (log.find("INFO Velcora: Service started") != std::string::npos &&
-          std::regex_search(log, match, std::regex("Listening on port (\\d+)"))) {
-        m_port = std::stoi(match[1]);
-        return;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    FAIL() << "the service did not start listening";
+    ASSERT_TRUE(m_service.Start("Driver=" + plat::ToWindowsPath(kBin) + "\\SIMTSP.TSP\r\n"));
+    m_port = m_service.port();
   }
 
   void TearDown() override {
-    if (HasFailure()) std::printf("---- service log ----\n%s---- end ----\n", Log().c_str());
-    std::system(("kill -9 " + std::to_string(m_started.dwProcessId) + " 2>/dev/null").c_str());
-    plat::CloseHandle(m_started.hProcess);
-    plat::CloseHandle(m_started.hThread);
+    if (HasFailure()) m_service.PrintLog();
   }
 
-  std::string LogFile() const { return m_dir / "velcora.log"; }
-  std::string Log() const { return testsupport::ReadFile(LogFile()); }
-  bool LogShowsWithin(const std::string& text) const { return testsupport::FileShowsWithin(LogFile(), text); }
+  std::string Log() const { return m_service.Log(); }
+  bool LogShowsWithin(const std::string& text) const {
+    return testsupport::FileShowsWithin(m_service.LogFile(), text);
+  }
 
   testsupport::ScopedMachine m_machine;
   testsupport::TempDir m_dir;
-  plat::PROCESS_INFORMATION m_started = {};
+  testsupport::VelcoraProcess m_service{kProgram, m_dir};
   int m_port = 0;
 };
 
@@ -168,23 +108,11 @@ TEST_F(TransportTest, OneClientAtATimeAndTheEndsOfAConnection) {
   EXPECT_EQ("LINE_REPLY 2 0\r\n", last.Receive());
 }
 
-// The lines received up to and including the one that begins with `last`.
-std::vector<std::string> LinesUntil(Client& client, const std::string& last) {
-  std::vector<std::string> lines;
-  for (int i = 0; i < 20; ++i) {
-    std::string line = client.Receive(1, 5s);
-    if (line.empty() || line.find("<closed>") != std::string::npos) break;
-    lines.push_back(line.substr(0, line.size() - 2));
-    if (lines.back().rfind(last, 0) == 0) break;
-  }
-  return lines;
-}
-
 TEST_F(TransportTest, LineCommandsOpenAndCloseALine) {
   Client client(m_port);
   ASSERT_TRUE(client.connected());
   client.Send("TSPI_lineGetDevCaps 1 201\r\n");
-  std::vector<std::string> caps = LinesUntil(client, "LINE_REPLY");
+  std::vector<std::string> caps = client.LinesUntil("LINE_REPLY");
   ASSERT_EQ(2u, caps.size());
   EXPECT_EQ(0u, caps[0].rfind("SetLINEDEVCAPS 1 ", 0)) << caps[0];
   EXPECT_EQ("LINE_REPLY 1 0", caps[1]);
@@ -193,7 +121,7 @@ TEST_F(TransportTest, LineCommandsOpenAndCloseALine) {
   EXPECT_EQ("LINE_REPLY 2 2147483698\r\n", client.Receive()) << "no line of that address";
 
   client.Send("TSPI_lineOpen 3 x x 7 x 201\r\n");
-  std::vector<std::string> opened = LinesUntil(client, "LINE_ADDRESSSTATE 7 0 0 64 0");
+  std::vector<std::string> opened = client.LinesUntil("LINE_ADDRESSSTATE 7 0 0 64 0");
   ASSERT_EQ(8u, opened.size());
   EXPECT_EQ("LINE_REPLY 3 0", opened[0]);
   EXPECT_EQ(0u, opened[1].rfind("SetLINEADDRESSCAPS 0 201 ", 0)) << opened[1];
@@ -275,7 +203,7 @@ TEST_F(TransportTest, AClientThatStopsReadingIsGivenUpAfterTenSeconds) {
       break;
     if (Log().find("ErrorCode=10060 closing socket!") != std::string::npos) break;
   }
-  ASSERT_TRUE(testsupport::FileShowsWithin(LogFile(), "ErrorCode=10060 closing socket!", 60s));
+  ASSERT_TRUE(testsupport::FileShowsWithin(m_service.LogFile(), "ErrorCode=10060 closing socket!", 60s));
 
   // The service serves the next client.
   auto deadline = std::chrono::steady_clock::now() + 20s;

@@ -1,0 +1,61 @@
+// The real VELCORA.EXE started for an end-to-end test, with its own settings, log and free port.
+#include "support/velcora_process.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+#include <thread>
+
+#include "plat/handle.h"
+#include "plat/path.h"
+#include "support/service_log.h"
+
+namespace testsupport {
+
+VelcoraProcess::VelcoraProcess(std::string program, const TempDir& dir)
+    : m_program(std::move(program)), m_dir(dir) {}
+
+VelcoraProcess::~VelcoraProcess() {
+  if (!m_running) return;
+  std::system(("kill -9 " + std::to_string(m_started.dwProcessId) + " 2>/dev/null").c_str());
+  plat::CloseHandle(m_started.hProcess);
+  plat::CloseHandle(m_started.hThread);
+}
+
+std::string VelcoraProcess::LogFile() const { return m_dir / "velcora.log"; }
+std::string VelcoraProcess::Log() const { return ReadFile(LogFile()); }
+void VelcoraProcess::PrintLog() const {
+  std::printf("---- service log ----\n%s---- end ----\n", Log().c_str());
+}
+
+bool VelcoraProcess::Start(const std::string& settings) {
+  WriteLogConfiguration(m_dir / "log4cxx.xml", LogFile());
+  WriteFile(m_dir / "VELCORA.INI", "[General]\r\nloginPort=0\r\n" + settings);
+  std::string commandLine = "\"" + plat::ToWindowsPath(m_program) + "\" -c \"" +
+                            plat::ToWindowsPath(m_dir / "VELCORA.INI") + "\" -l \"" +
+                            plat::ToWindowsPath(m_dir / "log4cxx.xml") + "\"";
+  plat::STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = plat::STARTF_USESHOWWINDOW;
+  startup.wShowWindow = 1;
+  if (!plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr, nullptr,
+                            &startup, &m_started))
+    return false;
+  m_running = true;
+  std::smatch match;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::string log = Log();
+    if (log.find("INFO Velcora: Service started") != std::string::npos &&
+        std::regex_search(log, match, std::regex("Listening on port (\\d+)"))) {
+      m_port = std::stoi(match[1]);
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  PrintLog();
+  return false;
+}
+
+}  // namespace testsupport

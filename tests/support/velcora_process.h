@@ -1,0 +1,37 @@
+// The real VELCORA.EXE started for an end-to-end test, with its own settings, log and free port.
+#pragma once
+
+#include <string>
+
+#include "plat/process.h"
+#include "support/temp_dir.h"
+
+namespace testsupport {
+
+class VelcoraProcess {
+ public:
+  // `program` is the host path of VELCORA.EXE; `dir` holds its settings and log.
+  VelcoraProcess(std::string program, const TempDir& dir);
+  ~VelcoraProcess();
+  VelcoraProcess(const VelcoraProcess&) = delete;
+  VelcoraProcess& operator=(const VelcoraProcess&) = delete;
+
+  // Writes VELCORA.INI with `settings` (lines of the [General] section, CR LF ended) behind a free port,
+  // starts the program in application mode and waits until it listens. False (and the log printed)
+  // when it does not within 20 s.
+  bool Start(const std::string& settings);
+  int port() const { return m_port; }
+  std::string Log() const;
+  std::string LogFile() const;
+  // Prints the log; for a test that failed.
+  void PrintLog() const;
+
+ private:
+  std::string m_program;
+  const TempDir& m_dir;
+  plat::PROCESS_INFORMATION m_started = {};
+  bool m_running = false;
+  int m_port = 0;
+};
+
+}  // namespace testsupport
