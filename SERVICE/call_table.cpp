@@ -50,6 +50,7 @@ int CServiceWindow::InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat
     call.dwOrigin = g_bFeatureOrigin ? dwOrigin : 0;
     return position;
   }
+  LogMessage(1, "CServiceWindow::InsertCall: call table full, call 0x%08X not entered", DrvBaseCall);
   return -1;
 }
 
