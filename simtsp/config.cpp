@@ -38,7 +38,29 @@ constexpr unsigned long kLongestDelayMs = 3600000;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-// Splits one statement into its fields; false when a quote is not closed.
+// Applies one statement to `config`; an empty result means it was understood.
+std::string ApplyStatement(const std::vector<std::string>& fields, Config& config) {
+  const std::string& keyword = fields[0];
+  if (keyword == "line") {
+    LineSetting line;
+    if (!LineFromFields(fields, 1, line)) return "a line needs a name and an address";
+    config.lines.push_back(line);
+    return "";
+  }
+  if (keyword == "delay") {
+    if (fields.size() != 3) return "a delay needs a step and milliseconds";
+    std::chrono::milliseconds* delay = FindDelay(config.delays, fields[1]);
+    if (delay == nullptr) return "unknown delay step \"" + fields[1] + "\"";
+    if (!ParseMilliseconds(fields[2], *delay)) {
+      return "delay \"" + fields[2] + "\" is not 0 to 3600000 milliseconds";
+    }
+    return "";
+  }
+  return "unknown statement \"" + keyword + "\"";
+}
+
+}  // namespace
+
 bool SplitFields(const std::string& statement, std::vector<std::string>& fields) {
   size_t pos = 0;
   for (;;) {
@@ -58,6 +80,21 @@ bool SplitFields(const std::string& statement, std::vector<std::string>& fields)
   }
 }
 
+bool LineFromFields(const std::vector<std::string>& fields, size_t first, LineSetting& line) {
+  if (fields.size() < first + 2) return false;
+  line = LineSetting();
+  for (size_t i = first; i + 1 < fields.size(); ++i) line.name += (i > first ? " " : "") + fields[i];
+  line.address = fields.back();
+  return true;
+}
+
+std::chrono::milliseconds* FindDelay(Delays& delays, const std::string& step) {
+  for (const DelayStep& known : kDelaySteps) {
+    if (step == known.name) return &(delays.*known.delay);
+  }
+  return nullptr;
+}
+
 bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value) {
   if (text.empty() || text.size() > 7) return false;
   unsigned long ms = 0;
@@ -69,33 +106,6 @@ bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value
   value = std::chrono::milliseconds(ms);
   return true;
 }
-
-// Applies one statement to `config`; an empty result means it was understood.
-std::string ApplyStatement(const std::vector<std::string>& fields, Config& config) {
-  const std::string& keyword = fields[0];
-  if (keyword == "line") {
-    if (fields.size() < 3) return "a line needs a name and an address";
-    LineSetting line;
-    for (size_t i = 1; i + 1 < fields.size(); ++i) line.name += (i > 1 ? " " : "") + fields[i];
-    line.address = fields.back();
-    config.lines.push_back(line);
-    return "";
-  }
-  if (keyword == "delay") {
-    if (fields.size() != 3) return "a delay needs a step and milliseconds";
-    for (const DelayStep& step : kDelaySteps) {
-      if (fields[1] != step.name) continue;
-      if (!ParseMilliseconds(fields[2], config.delays.*step.delay)) {
-        return "delay \"" + fields[2] + "\" is not 0 to 3600000 milliseconds";
-      }
-      return "";
-    }
-    return "unknown delay step \"" + fields[1] + "\"";
-  }
-  return "unknown statement \"" + keyword + "\"";
-}
-
-}  // namespace
 
 Config DefaultConfig() {
   Config config;

@@ -32,6 +32,20 @@ struct Config {
 // Four lines "Line 1" to "Line 4" with the addresses "201" to "204", and the default delays.
 Config DefaultConfig();
 
+// Splits one statement into its fields: blanks and tabs separate them, double quotes keep blanks in a
+// field or make an empty one (""). False when a quote is not closed.
+bool SplitFields(const std::string& statement, std::vector<std::string>& fields);
+
+// The line that fields[first] onwards describe: the last field is the address, the fields before it,
+// joined by one blank, the name. False when fewer than two fields are there.
+bool LineFromFields(const std::vector<std::string>& fields, size_t first, LineSetting& line);
+
+// The delay named `step` (one of completion, dialtone, dialing, proceeding, ringback, connected) in
+// `delays`; null for any other name.
+std::chrono::milliseconds* FindDelay(Delays& delays, const std::string& step);
+// Reads a delay of 0 to 3600000 milliseconds written as decimal digits; false leaves `value` alone.
+bool ParseMilliseconds(const std::string& text, std::chrono::milliseconds& value);
+
 // Reads a configuration text (format at the top of config.cpp). On success fills `config` and returns
 // true; otherwise leaves `config` alone and describes the first fault, with its line number, in `error`.
 bool ParseConfig(const std::string& text, Config& config, std::string& error);

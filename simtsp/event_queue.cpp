@@ -36,6 +36,11 @@ bool EventQueue::IsRunning() const {
   return m_running;
 }
 
+bool EventQueue::OnWorkerThread() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_running && std::this_thread::get_id() == m_worker.get_id();
+}
+
 bool EventQueue::Post(std::chrono::milliseconds delay, Action action) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -55,7 +60,9 @@ void EventQueue::Run(unsigned long generation) {
     }
     auto next = m_pending.begin();
     if (Clock::now() < next->first) {
-      m_changed.wait_until(lock, next->first);
+      // A copy: Stop may drop the action, and with it its time, while this waits.
+      Clock::time_point due = next->first;
+      m_changed.wait_until(lock, due);
       continue;
     }
     Action action = std::move(next->second);

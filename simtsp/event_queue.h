@@ -30,6 +30,8 @@ class EventQueue {
   // wait for itself.
   bool Stop();
   bool IsRunning() const;
+  // True on the worker thread, from where Stop cannot wait for the worker.
+  bool OnWorkerThread() const;
 
   // Runs `action` on the worker once `delay` has passed. Actions falling due at the same time run in
   // the order they were posted. False, and the action is dropped, when the worker is not running.

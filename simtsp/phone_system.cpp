@@ -1,9 +1,10 @@
-// The line devices of the simulated phone system and their open state.
+// The line devices and calls of the simulated phone system, and the open state of the lines.
 #include "phone_system.h"
 
 namespace simtsp {
 
 void PhoneSystem::Reset(const std::vector<LineSetting>& lines) {
+  m_calls.clear();
   m_lines.clear();
   m_pending.clear();
   m_nextPermanentId = 1;
@@ -36,6 +37,14 @@ Line* PhoneSystem::FindByHandle(HDRVLINE hdLine) {
   return nullptr;
 }
 
+Line* PhoneSystem::FindByAddress(const std::string& address) {
+  if (address.empty()) return nullptr;
+  for (Line& line : m_lines) {
+    if (line.setting.address == address) return &line;
+  }
+  return nullptr;
+}
+
 HDRVLINE PhoneSystem::Open(Line& line, HTAPILINE htLine, LINEEVENT events) {
   line.hdLine = m_nextHandle++;
   line.htLine = htLine;
@@ -53,8 +62,13 @@ void PhoneSystem::Close(Line& line) {
 }
 
 void PhoneSystem::CloseAll() {
+  m_calls.clear();
   for (Line& line : m_lines) Close(line);
   m_pending.clear();
+}
+
+void PhoneSystem::RemoveLine(Line& line) {
+  m_lines.remove_if([&](const Line& candidate) { return &candidate == &line; });
 }
 
 DWORD_PTR PhoneSystem::AddPendingLine(const LineSetting& setting) {
@@ -73,6 +87,54 @@ bool PhoneSystem::AdoptPendingLine(DWORD_PTR tempId, DWORD deviceId) {
   m_lines.push_back(line);
   m_pending.erase(pending);
   return true;
+}
+
+Call& PhoneSystem::AddCall(Line& line, HTAPICALL htCall, DWORD origin) {
+  Call call;
+  call.hdCall = m_nextCallHandle++;
+  call.htCall = htCall;
+  call.line = &line;
+  call.origin = origin;
+  call.callId = m_nextCallId++;
+  return m_calls.emplace(call.hdCall, call).first->second;
+}
+
+Call* PhoneSystem::FindCall(HDRVCALL hdCall) {
+  auto found = m_calls.find(hdCall);
+  return found == m_calls.end() ? nullptr : &found->second;
+}
+
+void PhoneSystem::RemoveCall(HDRVCALL hdCall) { m_calls.erase(hdCall); }
+
+std::vector<HDRVCALL> PhoneSystem::CallsOn(const Line& line) const {
+  std::vector<HDRVCALL> handles;
+  for (const auto& [hdCall, call] : m_calls) {
+    if (call.line == &line) handles.push_back(hdCall);
+  }
+  return handles;
+}
+
+CallCounts PhoneSystem::CountCalls(const Line& line) const {
+  CallCounts counts;
+  for (const auto& entry : m_calls) {
+    const Call& call = entry.second;
+    if (call.line != &line) continue;
+    switch (call.state) {
+      case kNotStarted:
+      case LINECALLSTATE_IDLE:
+        break;
+      case LINECALLSTATE_ONHOLD:
+        ++counts.onHold;
+        break;
+      case LINECALLSTATE_ONHOLDPENDTRANSFER:
+      case LINECALLSTATE_ONHOLDPENDCONF:
+        ++counts.onHoldPending;
+        break;
+      default:
+        ++counts.active;
+    }
+  }
+  return counts;
 }
 
 }  // namespace simtsp

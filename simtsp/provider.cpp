@@ -1,16 +1,16 @@
-// The entry points of the simulated provider, checked against its phone system under one lock.
+// The provider-wide and line entry points of the simulated provider, under one lock.
 #include "provider.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
+#include "call_states.h"
+#include "control.h"
 #include "structures.h"
 
 namespace simtsp {
 namespace {
-
-LONG Failure(DWORD lineError) { return static_cast<LONG>(lineError); }
 
 bool IsSpokenVersion(DWORD version) {
   return version >= kLowestTspiVersion && version <= kHighestTspiVersion;
@@ -18,11 +18,19 @@ bool IsSpokenVersion(DWORD version) {
 
 }  // namespace
 
+Provider::Provider() = default;
+
+Provider::~Provider() {
+  StopControl();
+  m_worker.Stop();
+}
+
 LONG Provider::NegotiateTspiVersion(DWORD deviceId, DWORD lowVersion, DWORD highVersion,
                                     LPDWORD tspiVersion) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_lineNegotiateTSPIVersion)) return injected->result;
   if (tspiVersion == nullptr) return Failure(LINEERR_INVALPOINTER);
   *tspiVersion = 0;
-  std::lock_guard<std::mutex> lock(m_lock);
   if (deviceId != INITIALIZE_NEGOTIATION && m_system.FindByDeviceId(deviceId) == nullptr) {
     return Failure(LINEERR_BADDEVICEID);
   }
@@ -34,17 +42,19 @@ LONG Provider::NegotiateTspiVersion(DWORD deviceId, DWORD lowVersion, DWORD high
 
 // The simulated lines have no extensions: whatever range the host offers, the agreed version is 0.
 LONG Provider::NegotiateExtVersion(DWORD deviceId, DWORD tspiVersion, DWORD, DWORD, LPDWORD extVersion) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_lineNegotiateExtVersion)) return injected->result;
   if (extVersion == nullptr) return Failure(LINEERR_INVALPOINTER);
   *extVersion = 0;
-  std::lock_guard<std::mutex> lock(m_lock);
   if (m_system.FindByDeviceId(deviceId) == nullptr) return Failure(LINEERR_BADDEVICEID);
   if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
   return 0;
 }
 
 LONG Provider::EnumDevices(LPDWORD numLines, LPDWORD numPhones, HPROVIDER provider, LINEEVENT lineCreate) {
-  if (numLines == nullptr || numPhones == nullptr) return Failure(LINEERR_INVALPOINTER);
   std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_providerEnumDevices)) return injected->result;
+  if (numLines == nullptr || numPhones == nullptr) return Failure(LINEERR_INVALPOINTER);
   // A running phone system keeps its lines: the host may have some of them open.
   if (!m_worker.IsRunning()) {
     m_config = LoadConfig(std::getenv("SIMTSP_CONFIG"), std::cerr);
@@ -58,29 +68,47 @@ LONG Provider::EnumDevices(LPDWORD numLines, LPDWORD numPhones, HPROVIDER provid
 }
 
 LONG Provider::Init(DWORD lineDeviceIdBase, ASYNC_COMPLETION completion, LPDWORD tspiOptions) {
-  if (tspiOptions == nullptr) return Failure(LINEERR_INVALPOINTER);
-  std::lock_guard<std::mutex> lock(m_lock);
   // Every entry point takes the lock, so the host need not serialise its calls.
+  std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_providerInit)) return injected->result;
+  if (tspiOptions == nullptr) return Failure(LINEERR_INVALPOINTER);
   *tspiOptions = 0;
   if (!m_worker.Start()) return Failure(LINEERR_OPERATIONFAILED);
+  m_stopping = false;
   m_completion = completion;
   m_system.NumberLines(lineDeviceIdBase);
+  const char* controlPath = std::getenv("SIMTSP_CONTROL");
+  if (controlPath != nullptr && *controlPath != '\0') {
+    std::string why;
+    auto handler = [this](const std::string& command) { return RunControlCommand(*this, command); };
+    if (!m_control.Start(controlPath, handler, why)) {
+      std::cerr << "SIMTSP: no control socket at " << controlPath << ": " << why << std::endl;
+    }
+  }
   return 0;
 }
 
 LONG Provider::Shutdown() {
-  // Not under the lock: the action under way may be inside the host, calling the provider.
-  if (!m_worker.Stop()) return Failure(LINEERR_OPERATIONFAILED);
+  {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (auto injected = TakeInjected(Entry::TSPI_providerShutdown)) return injected->result;
+  }
+  // Not under the lock: what runs on the provider's threads may be inside the host, calling the provider.
+  if (OnOwnThread()) return Failure(LINEERR_OPERATIONFAILED);
+  StopControl();
+  m_worker.Stop();
   std::lock_guard<std::mutex> lock(m_lock);
   m_system.CloseAll();
   m_completion = nullptr;
   m_lineCreate = nullptr;
+  m_injected = {};
   return 0;
 }
 
 LONG Provider::GetDevCaps(DWORD deviceId, DWORD tspiVersion, DWORD extVersion, LINEDEVCAPS* caps) {
-  if (caps == nullptr) return Failure(LINEERR_INVALPOINTER);
   std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_lineGetDevCaps)) return injected->result;
+  if (caps == nullptr) return Failure(LINEERR_INVALPOINTER);
   const Line* line = m_system.FindByDeviceId(deviceId);
   if (line == nullptr) return Failure(LINEERR_BADDEVICEID);
   if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
@@ -92,8 +120,9 @@ LONG Provider::GetDevCaps(DWORD deviceId, DWORD tspiVersion, DWORD extVersion, L
 
 LONG Provider::GetAddressCaps(DWORD deviceId, DWORD addressId, DWORD tspiVersion, DWORD extVersion,
                               LINEADDRESSCAPS* caps) {
-  if (caps == nullptr) return Failure(LINEERR_INVALPOINTER);
   std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_lineGetAddressCaps)) return injected->result;
+  if (caps == nullptr) return Failure(LINEERR_INVALPOINTER);
   const Line* line = m_system.FindByDeviceId(deviceId);
   if (line == nullptr) return Failure(LINEERR_BADDEVICEID);
   if (addressId != 0) return Failure(LINEERR_INVALADDRESSID);
@@ -106,9 +135,10 @@ LONG Provider::GetAddressCaps(DWORD deviceId, DWORD addressId, DWORD tspiVersion
 
 LONG Provider::Open(DWORD deviceId, HTAPILINE htLine, LPHDRVLINE hdLine, DWORD tspiVersion,
                     LINEEVENT events) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_lineOpen)) return injected->result;
   if (hdLine == nullptr) return Failure(LINEERR_INVALPOINTER);
   *hdLine = 0;
-  std::lock_guard<std::mutex> lock(m_lock);
   Line* line = m_system.FindByDeviceId(deviceId);
   if (line == nullptr) return Failure(LINEERR_BADDEVICEID);
   if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
@@ -120,14 +150,17 @@ LONG Provider::Open(DWORD deviceId, HTAPILINE htLine, LPHDRVLINE hdLine, DWORD t
 
 LONG Provider::Close(HDRVLINE hdLine) {
   std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_lineClose)) return injected->result;
   Line* line = m_system.FindByHandle(hdLine);
   if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+  TakeOut(CallsOf(*line));
   m_system.Close(*line);
   return 0;
 }
 
 LONG Provider::SetStatusMessages(HDRVLINE hdLine, DWORD lineStates, DWORD addressStates) {
   std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_lineSetStatusMessages)) return injected->result;
   Line* line = m_system.FindByHandle(hdLine);
   if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
   line->lineStates = lineStates;
@@ -137,6 +170,7 @@ LONG Provider::SetStatusMessages(HDRVLINE hdLine, DWORD lineStates, DWORD addres
 
 LONG Provider::SetDefaultMediaDetection(HDRVLINE hdLine, DWORD mediaModes) {
   std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_lineSetDefaultMediaDetection)) return injected->result;
   Line* line = m_system.FindByHandle(hdLine);
   if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
   if ((mediaModes & ~kLineMediaModes) != 0) return Failure(LINEERR_INVALMEDIAMODE);
@@ -145,48 +179,42 @@ LONG Provider::SetDefaultMediaDetection(HDRVLINE hdLine, DWORD mediaModes) {
 }
 
 LONG Provider::GetLineDevStatus(HDRVLINE hdLine, LINEDEVSTATUS* status) {
-  if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
   std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_lineGetLineDevStatus)) return injected->result;
+  if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
   const Line* line = m_system.FindByHandle(hdLine);
   if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
   if (!HoldsFixedPart(*status)) return Failure(LINEERR_STRUCTURETOOSMALL);
-  FillLineDevStatus(*line, *status);
+  FillLineDevStatus(*line, m_system.CountCalls(*line), *status);
   return 0;
 }
 
 LONG Provider::GetAddressStatus(HDRVLINE hdLine, DWORD addressId, LINEADDRESSSTATUS* status) {
-  if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
   std::lock_guard<std::mutex> lock(m_lock);
-  if (m_system.FindByHandle(hdLine) == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+  if (auto injected = TakeInjected(Entry::TSPI_lineGetAddressStatus)) return injected->result;
+  if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
+  const Line* line = m_system.FindByHandle(hdLine);
+  if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
   if (addressId != 0) return Failure(LINEERR_INVALADDRESSID);
   if (!HoldsFixedPart(*status)) return Failure(LINEERR_STRUCTURETOOSMALL);
-  FillAddressStatus(*status);
+  FillAddressStatus(m_system.CountCalls(*line), *status);
   return 0;
 }
 
 LONG Provider::CreateLineDevice(DWORD_PTR tempId, DWORD deviceId) {
   std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(Entry::TSPI_providerCreateLineDevice)) return injected->result;
   if (!m_system.AdoptPendingLine(tempId, deviceId)) return Failure(LINEERR_BADDEVICEID);
   return 0;
 }
 
-bool Provider::AnnounceLine(const LineSetting& setting) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (m_lineCreate == nullptr || !m_worker.IsRunning()) return false;
-  DWORD_PTR tempId = m_system.AddPendingLine(setting);
-  LINEEVENT lineCreate = m_lineCreate;
-  HPROVIDER provider = m_hProvider;
-  return m_worker.Post(std::chrono::milliseconds(0), [lineCreate, provider, tempId] {
-    lineCreate(0, 0, LINE_CREATE, provider, tempId, 0);
-  });
+bool Provider::OnOwnThread() const {
+  return m_worker.OnWorkerThread() || m_control.OnServingThread() || OnBurstThread();
 }
 
-bool Provider::CompleteRequest(DRV_REQUESTID requestId, LONG result) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (m_completion == nullptr) return false;
-  ASYNC_COMPLETION completion = m_completion;
-  return m_worker.Post(m_config.delays.completion,
-                       [completion, requestId, result] { completion(requestId, result); });
+void Provider::StopControl() {
+  m_stopping = true;
+  m_control.Stop();
 }
 
 }  // namespace simtsp

@@ -2,6 +2,7 @@
 #include "structures.h"
 
 #include <cstring>
+#include <string>
 
 #include "variable_parts.h"
 
@@ -39,6 +40,7 @@ constexpr DWORD kCallInfoStates =
     LINECALLINFOSTATE_REDIRECTIONID | LINECALLINFOSTATE_REDIRECTINGID;
 constexpr DWORD kPartyIdFlags = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_UNKNOWN;
 constexpr DWORD kNoLevel = 0xFFFF;  // signal and battery: a wired line has neither
+constexpr DWORD kUnknownTrunk = 0xFFFFFFFF;
 
 // Clears the fixed part but keeps the size the caller gave.
 template <class Structure>
@@ -99,8 +101,8 @@ void FillAddressCaps(const Line& line, LINEADDRESSCAPS& caps) {
   caps.dwMaxNumActiveCalls = 1;
   caps.dwMaxNumOnHoldCalls = 1;
   caps.dwMaxNumOnHoldPendingCalls = 1;
-  caps.dwMaxNumConference = 3;
-  caps.dwMaxNumTransConf = 3;
+  caps.dwMaxNumConference = kMaxConferenceParties;
+  caps.dwMaxNumTransConf = kMaxConferenceParties;
   caps.dwAddrCapFlags =
       LINEADDRCAPFLAGS_DIALED | LINEADDRCAPFLAGS_TRANSFERHELD | LINEADDRCAPFLAGS_CONFERENCEHELD;
   caps.dwCallFeatures = kCallFeatures;
@@ -119,12 +121,15 @@ void FillAddressCaps(const Line& line, LINEADDRESSCAPS& caps) {
   SetSizes(caps, parts);
 }
 
-void FillLineDevStatus(const Line& line, LINEDEVSTATUS& status) {
+void FillLineDevStatus(const Line& line, const CallCounts& calls, LINEDEVSTATUS& status) {
   ClearFixedPart(status);
   status.dwNeededSize = sizeof(status);
   status.dwUsedSize = sizeof(status);
   status.dwNumOpens = line.IsOpen() ? 1 : 0;
   status.dwOpenMediaModes = line.detectedMediaModes;
+  status.dwNumActiveCalls = calls.active;
+  status.dwNumOnHoldCalls = calls.onHold;
+  status.dwNumOnHoldPendCalls = calls.onHoldPending;
   status.dwLineFeatures = kLineFeatures;
   status.dwRingMode = 1;
   status.dwSignalLevel = kNoLevel;
@@ -133,12 +138,63 @@ void FillLineDevStatus(const Line& line, LINEDEVSTATUS& status) {
   status.dwAvailableMediaModes = kLineMediaModes;
 }
 
-// No call on the address yet, so nobody uses it and everything it offers is available.
-void FillAddressStatus(LINEADDRESSSTATUS& status) {
+// One station per address: it is in use while any of its calls is.
+void FillAddressStatus(const CallCounts& calls, LINEADDRESSSTATUS& status) {
   ClearFixedPart(status);
   status.dwNeededSize = sizeof(status);
   status.dwUsedSize = sizeof(status);
+  status.dwNumInUse = calls.active + calls.onHold + calls.onHoldPending > 0 ? 1 : 0;
+  status.dwNumActiveCalls = calls.active;
+  status.dwNumOnHoldCalls = calls.onHold;
+  status.dwNumOnHoldPendCalls = calls.onHoldPending;
   status.dwAddressFeatures = kAddressFeatures;
+}
+
+void FillCallStatus(const Call& call, DWORD features, LINECALLSTATUS& status) {
+  ClearFixedPart(status);
+  status.dwNeededSize = sizeof(status);
+  status.dwUsedSize = sizeof(status);
+  status.dwCallState = call.state == kNotStarted ? LINECALLSTATE_IDLE : call.state;
+  status.dwCallStateMode = call.stateMode;
+  status.dwCallPrivilege = LINECALLPRIVILEGE_OWNER;
+  status.dwCallFeatures = features & kCallFeatures;
+}
+
+// The party ids are numbers without names: an id is an address when it is known.
+void FillCallInfo(const Call& call, DWORD relatedCallId, LINECALLINFO& info) {
+  ClearFixedPart(info);
+  VariableParts parts(&info, info.dwTotalSize, sizeof(info));
+  info.dwLineDeviceID = call.line->deviceId;
+  info.dwBearerMode = LINEBEARERMODE_VOICE;
+  info.dwMediaMode = kLineMediaModes;
+  info.dwCallID = call.callId;
+  info.dwRelatedCallID = relatedCallId;
+  info.dwCallStates = kCallStates;
+  info.dwOrigin = call.origin;
+  info.dwReason = call.reason;
+  info.dwTrunk = kUnknownTrunk;
+  struct PartyId {
+    const std::string& text;
+    DWORD& flags;
+    DWORD& size;
+    DWORD& offset;
+  } ids[] = {
+      {call.callerId, info.dwCallerIDFlags, info.dwCallerIDSize, info.dwCallerIDOffset},
+      {call.calledId, info.dwCalledIDFlags, info.dwCalledIDSize, info.dwCalledIDOffset},
+      {call.connectedId, info.dwConnectedIDFlags, info.dwConnectedIDSize, info.dwConnectedIDOffset},
+  };
+  for (PartyId& id : ids) {
+    id.flags = id.text.empty() ? LINECALLPARTYID_UNKNOWN : LINECALLPARTYID_ADDRESS;
+    if (!id.text.empty()) parts.AddText(id.text, id.size, id.offset);
+  }
+  info.dwRedirectionIDFlags = LINECALLPARTYID_UNKNOWN;
+  info.dwRedirectingIDFlags = LINECALLPARTYID_UNKNOWN;
+  info.dwCallerIDAddressType = LINEADDRESSTYPE_PHONENUMBER;
+  info.dwCalledIDAddressType = LINEADDRESSTYPE_PHONENUMBER;
+  info.dwConnectedIDAddressType = LINEADDRESSTYPE_PHONENUMBER;
+  info.dwRedirectionIDAddressType = LINEADDRESSTYPE_PHONENUMBER;
+  info.dwRedirectingIDAddressType = LINEADDRESSTYPE_PHONENUMBER;
+  SetSizes(info, parts);
 }
 
 }  // namespace simtsp

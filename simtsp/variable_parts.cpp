@@ -1,4 +1,4 @@
-// Variable parts of telephony structures and the UTF-8 to UTF-16 conversion of their texts.
+// Variable parts of telephony structures, and the conversions between UTF-8 and the UTF-16 of their texts.
 #include "variable_parts.h"
 
 #include <cstring>
@@ -67,6 +67,38 @@ std::u16string ToUtf16(const std::string& utf8) {
       value -= 0x10000;
       result += static_cast<char16_t>(0xD800 + (value >> 10));
       result += static_cast<char16_t>(0xDC00 + (value & 0x3FF));
+    }
+  }
+  return result;
+}
+
+std::string ToUtf8(LPCWSTR utf16) {
+  std::string result;
+  if (utf16 == nullptr) return result;
+  for (size_t i = 0; utf16[i] != u'\0'; ++i) {
+    char32_t value = utf16[i];
+    bool high = value >= 0xD800 && value <= 0xDBFF;
+    bool low = value >= 0xDC00 && value <= 0xDFFF;
+    if (high && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+      value = 0x10000 + ((value - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+      ++i;
+    } else if (high || low) {
+      value = kReplacement;
+    }
+    if (value < 0x80) {
+      result += static_cast<char>(value);
+    } else if (value < 0x800) {
+      result += static_cast<char>(0xC0 | (value >> 6));
+      result += static_cast<char>(0x80 | (value & 0x3F));
+    } else if (value < 0x10000) {
+      result += static_cast<char>(0xE0 | (value >> 12));
+      result += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+      result += static_cast<char>(0x80 | (value & 0x3F));
+    } else {
+      result += static_cast<char>(0xF0 | (value >> 18));
+      result += static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+      result += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+      result += static_cast<char>(0x80 | (value & 0x3F));
     }
   }
   return result;

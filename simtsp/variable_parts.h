@@ -9,6 +9,9 @@ namespace simtsp {
 
 // UTF-8 text as UTF-16; each byte that starts no valid sequence becomes U+FFFD.
 std::u16string ToUtf16(const std::string& utf8);
+// The NUL-terminated UTF-16 text as UTF-8, empty for a null pointer; a surrogate half without its
+// partner becomes U+FFFD.
+std::string ToUtf8(LPCWSTR utf16);
 
 // Lays out the variable parts of one structure from the end of its fixed part on, within the
 // dwTotalSize the caller gave. A part that does not fit any more is left out (its size and offset 0)

@@ -135,8 +135,8 @@ TEST_F(TransportTest, LineCommandsOpenAndCloseALine) {
   // The prefix rule: a word that goes on after "TSPI_lineCloseCall" is that command.
   client.Send("TSPI_lineCloseCallX 6 1\r\n");
   EXPECT_EQ("LINE_REPLY 6 0\r\n", client.Receive());
-  client.Send("TSPI_lineMakeCall 7 7 0 12 200\r\n");
-  EXPECT_EQ("LINE_REPLY 7 2147483721\r\n", client.Receive()) << "the provider has no lineMakeCall";
+  client.Send("TSPI_lineDrop 7 12\r\n");
+  EXPECT_EQ("LINE_REPLY 7 2147483672\r\n", client.Receive()) << "no call 12";
   client.Send("TSPI_lineClose 4 7\r\nTSPI_lineClose 5 7\r\n");
   EXPECT_EQ("LINE_REPLY 4 0\r\nLINE_REPLY 5 2147483698\r\n", client.Receive(2))
       << "after the close, number 7 names no line";

@@ -1,7 +1,6 @@
 // A client of the simulated provider's control socket: one command line out, one answer line back.
 #include "support/sim_control.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -11,31 +10,48 @@
 
 namespace testsupport {
 
-std::string SimControl::Send(const std::string& command) const {
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+SimControl::~SimControl() { Disconnect(); }
+
+bool SimControl::Connect(const std::string& path) {
+  Disconnect();
   sockaddr_un address = {};
+  if (path.empty() || path.size() >= sizeof(address.sun_path)) return false;
   address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, m_path.c_str(), sizeof(address.sun_path) - 1);
-  if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-    std::string answer = std::string("ERR no connection: ") + std::strerror(errno);
-    if (fd >= 0) ::close(fd);
-    return answer;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  m_socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (m_socket < 0) return false;
+  timeval wait{60, 0};
+  ::setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
+  if (::connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    Disconnect();
+    return false;
   }
+  return true;
+}
+
+std::string SimControl::Ask(const std::string& command) {
+  if (m_socket < 0) return "";
   std::string line = command + "\n";
-  ::send(fd, line.data(), line.size(), MSG_NOSIGNAL);
-  std::string answer;
-  for (;;) {
-    pollfd wait = {fd, POLLIN, 0};
-    char c;
-    if (::poll(&wait, 1, 10000) <= 0 || ::recv(fd, &c, 1, 0) <= 0) {
-      answer = "ERR no answer";
-      break;
-    }
-    if (c == '\n') break;
-    if (c != '\r') answer += c;
+  if (::send(m_socket, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size()))
+    return "";
+  size_t end;
+  while ((end = m_received.find('\n')) == std::string::npos) {
+    char chunk[4096];
+    ssize_t received = ::recv(m_socket, chunk, sizeof(chunk), 0);
+    if (received < 0 && errno == EINTR) continue;
+    if (received <= 0) return "";
+    m_received.append(chunk, static_cast<size_t>(received));
   }
-  ::close(fd);
+  std::string answer = m_received.substr(0, end);
+  m_received.erase(0, end + 1);
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
   return answer;
+}
+
+void SimControl::Disconnect() {
+  if (m_socket >= 0) ::close(m_socket);
+  m_socket = -1;
+  m_received.clear();
 }
 
 }  // namespace testsupport

@@ -7,14 +7,22 @@ namespace testsupport {
 
 class SimControl {
  public:
-  explicit SimControl(std::string path) : m_path(std::move(path)) {}
-  const std::string& path() const { return m_path; }
-  // The answer line to `command` without its line end; "ERR no connection: ..." when the socket cannot be
-  // reached, "ERR no answer" when the provider closes or stays silent for 10 s.
-  std::string Send(const std::string& command) const;
+  SimControl() = default;
+  ~SimControl();
+  SimControl(const SimControl&) = delete;
+  SimControl& operator=(const SimControl&) = delete;
+
+  // Connects to the socket at `path`; false when nobody listens there.
+  bool Connect(const std::string& path);
+  bool connected() const { return m_socket >= 0; }
+  // Sends `command` as one line and returns the answer line without its end; empty when the connection is
+  // gone or no answer came within a minute.
+  std::string Ask(const std::string& command);
+  void Disconnect();
 
  private:
-  std::string m_path;
+  int m_socket = -1;
+  std::string m_received;  // what came after the last answer line
 };
 
 }  // namespace testsupport

@@ -74,6 +74,16 @@ struct Provider {
   SIMTSP_BIND(TSPI_lineGetLineDevStatus)
   SIMTSP_BIND(TSPI_lineGetAddressStatus)
   SIMTSP_BIND(TSPI_providerCreateLineDevice)
+  SIMTSP_BIND(TSPI_lineMakeCall)
+  SIMTSP_BIND(TSPI_lineDial)
+  SIMTSP_BIND(TSPI_lineGetCallStatus)
+  SIMTSP_BIND(TSPI_lineGetCallInfo)
+  SIMTSP_BIND(TSPI_lineSetupConference)
+  SIMTSP_BIND(TSPI_linePickup)
+  SIMTSP_BIND(TSPI_lineForward)
+  SIMTSP_BIND(TSPI_lineCompleteTransfer)
+  SIMTSP_BIND(TSPI_lineGenerateDigits)
+  SIMTSP_BIND(TSPI_lineCloseCall)
 #undef SIMTSP_BIND
 };
 
@@ -381,6 +391,49 @@ TEST_F(SimtspModule, CreatesNoLineForAnUnknownTemporaryId) {
   EXPECT_EQ(Err(LINEERR_BADDEVICEID), p().TSPI_lineGetDevCaps(4, kAgreed, 0, caps.get()));
 }
 
+// Each argument of the call entry points reaches the provider in its place: the refusals and the
+// handles written show which argument went where.
+TEST_F(SimtspModule, TheCallEntryPointsPassTheirArgumentsInPlace) {
+  Start();
+  HDRVLINE first = OpenLine(0);
+  HDRVLINE second = OpenLine(1);
+  HDRVCALL call = kUnwritten;
+  EXPECT_EQ(1, p().TSPI_lineMakeCall(1, first, 0x501, &call, u"5550100", 0, nullptr));
+  EXPECT_NE(0u, call);
+  StructBuffer<LINECALLINFO> info(4096);
+  ASSERT_EQ(0, p().TSPI_lineGetCallInfo(call, info.get()));
+  EXPECT_EQ(u"5550100", info.Text(info->dwCalledIDSize, info->dwCalledIDOffset));
+  StructBuffer<LINECALLSTATUS> status(56);
+  ASSERT_EQ(0, p().TSPI_lineGetCallStatus(call, status.get()));
+  EXPECT_EQ(0x4u, status->dwCallPrivilege);  // OWNER
+
+  HDRVCALL conference = kUnwritten, consultation = kUnwritten;
+  EXPECT_EQ(2,
+            p().TSPI_lineSetupConference(2, 0, second, 0x601, &conference, 0x602, &consultation, 3, nullptr));
+  EXPECT_NE(0u, conference);
+  EXPECT_NE(0u, consultation);
+  EXPECT_NE(conference, consultation);
+  EXPECT_EQ(Err(0x80000007),  // CONFERENCEFULL: the number of parties
+            p().TSPI_lineSetupConference(3, 0, second, 0x603, &conference, 0x604, &consultation, 4, nullptr));
+
+  HDRVCALL picked = kUnwritten;
+  EXPECT_EQ(Err(LINEERR_INVALADDRESSID), p().TSPI_linePickup(4, second, 1, 0x701, &picked, u"201", u""));
+  EXPECT_EQ(0u, picked);
+  HDRVCALL forwardConsultation = kUnwritten;
+  EXPECT_EQ(Err(LINEERR_INVALADDRESSID),
+            p().TSPI_lineForward(5, first, 0, 1, nullptr, 3, 0x801, &forwardConsultation, nullptr));
+  EXPECT_EQ(6, p().TSPI_lineForward(6, first, 1, 1, nullptr, 3, 0x801, &forwardConsultation, nullptr));
+  EXPECT_EQ(0u, forwardConsultation);
+
+  HDRVCALL transferConference = kUnwritten;
+  EXPECT_EQ(Err(LINEERR_INVALCONSULTCALLHANDLE),
+            p().TSPI_lineCompleteTransfer(7, call, call, 0x901, &transferConference, 2));
+  EXPECT_EQ(Err(LINEERR_INVALDIGITMODE), p().TSPI_lineGenerateDigits(call, 1, 0x1, u"1", 0));
+  EXPECT_EQ(Err(LINEERR_INVALCALLHANDLE), p().TSPI_lineDial(8, 0x1234, u"1", 0));
+  EXPECT_EQ(0, p().TSPI_lineCloseCall(call));
+  EXPECT_EQ(Err(LINEERR_INVALCALLHANDLE), p().TSPI_lineCloseCall(call));
+}
+
 // ---- The variants
 
 #define SIMTSP_NAME_OF(name) #name,
@@ -396,6 +449,29 @@ std::set<std::string> FullSetWithout(const char* missing) {
   names.insert({"TSPI_lineNegotiateExtVersion", "TSPI_lineOpen", "TSPI_lineClose",
                 "TSPI_lineSetStatusMessages", "TSPI_lineSetDefaultMediaDetection",
                 "TSPI_lineGetLineDevStatus", "TSPI_lineGetAddressStatus", "TSPI_providerCreateLineDevice"});
+  names.insert({"TSPI_lineMakeCall",
+                "TSPI_lineDial",
+                "TSPI_lineAccept",
+                "TSPI_lineAnswer",
+                "TSPI_lineDrop",
+                "TSPI_lineHold",
+                "TSPI_lineUnhold",
+                "TSPI_lineSwapHold",
+                "TSPI_lineRedirect",
+                "TSPI_lineBlindTransfer",
+                "TSPI_lineSetupTransfer",
+                "TSPI_lineCompleteTransfer",
+                "TSPI_lineSetupConference",
+                "TSPI_linePrepareAddToConference",
+                "TSPI_lineAddToConference",
+                "TSPI_lineRemoveFromConference",
+                "TSPI_linePickup",
+                "TSPI_lineCompleteCall",
+                "TSPI_lineGenerateDigits",
+                "TSPI_lineGetCallStatus",
+                "TSPI_lineGetCallInfo",
+                "TSPI_lineCloseCall",
+                "TSPI_lineForward"});
   if (missing != nullptr) names.erase(missing);
   return names;
 }

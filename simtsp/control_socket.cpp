@@ -1,0 +1,144 @@
+// The Unix socket under the control commands, and its client; the provider's only use of POSIX calls.
+#include "control_socket.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace simtsp {
+namespace {
+
+// A line longer than this is no command; the client sending it is given up.
+constexpr size_t kLongestLine = 65536;
+
+bool MakeAddress(const std::string& path, sockaddr_un& address) {
+  std::memset(&address, 0, sizeof(address));
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof(address.sun_path)) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+void CloseIfOpen(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+ControlSocket::~ControlSocket() { Stop(); }
+
+bool ControlSocket::Start(const std::string& path, Handler handler, std::string& why) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_thread.joinable()) {
+    why = "listens already";
+    return false;
+  }
+  sockaddr_un address;
+  if (!MakeAddress(path, address)) {
+    why = "not a usable socket path";
+    return false;
+  }
+  struct stat existing;
+  if (lstat(path.c_str(), &existing) == 0 && S_ISSOCK(existing.st_mode)) unlink(path.c_str());
+
+  int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int wake[2];
+  if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      listen(listener, 8) != 0 || pipe2(wake, O_CLOEXEC) != 0) {
+    why = std::strerror(errno);
+    if (listener >= 0) close(listener);
+    return false;
+  }
+  m_listener = listener;
+  m_wakeRead = wake[0];
+  m_wakeWrite = wake[1];
+  m_path = path;
+  m_handler = std::move(handler);
+  m_thread = std::thread(&ControlSocket::Run, this);
+  return true;
+}
+
+void ControlSocket::Stop() {
+  std::thread serving;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_thread.joinable()) return;
+    serving = std::move(m_thread);
+  }
+  char wake = 1;
+  while (write(m_wakeWrite, &wake, 1) < 0 && errno == EINTR) {
+  }
+  serving.join();
+  CloseIfOpen(m_listener);
+  CloseIfOpen(m_wakeRead);
+  CloseIfOpen(m_wakeWrite);
+  unlink(m_path.c_str());
+  m_handler = nullptr;
+}
+
+bool ControlSocket::OnServingThread() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id();
+}
+
+bool ControlSocket::WaitFor(int fd, short events) {
+  for (;;) {
+    pollfd fds[2] = {{fd, events, 0}, {m_wakeRead, POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (fds[1].revents != 0) return false;
+    if (fds[0].revents != 0) return true;
+  }
+}
+
+void ControlSocket::Run() {
+  while (WaitFor(m_listener, POLLIN)) {
+    int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0) continue;
+    Serve(client);
+    close(client);
+  }
+}
+
+void ControlSocket::Serve(int client) {
+  std::string pending;
+  char chunk[4096];
+  while (WaitFor(client, POLLIN)) {
+    ssize_t received = recv(client, chunk, sizeof(chunk), 0);
+    if (received < 0 && errno == EINTR) continue;
+    if (received <= 0) return;
+    pending.append(chunk, static_cast<size_t>(received));
+    size_t end;
+    while ((end = pending.find('\n')) != std::string::npos) {
+      std::string command = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      if (!command.empty() && command.back() == '\r') command.pop_back();
+      if (!SendAll(client, m_handler(command) + "\n")) return;
+    }
+    if (pending.size() > kLongestLine) return;
+  }
+}
+
+bool ControlSocket::SendAll(int client, const std::string& text) {
+  size_t sent = 0;
+  while (sent < text.size()) {
+    if (!WaitFor(client, POLLOUT)) return false;
+    ssize_t written = send(client, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (written < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (written <= 0) return false;
+    sent += static_cast<size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace simtsp
