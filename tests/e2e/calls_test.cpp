@@ -15,6 +15,7 @@
 #include "plat/path.h"
 #include "plat/time.h"
 #include "plat/winsock.h"
+#include "support/service_log.h"
 #include "support/sim_control.h"
 #include "support/telvane_client.h"
 #include "support/temp_dir.h"
@@ -138,7 +139,9 @@ class CallsTest : public ::testing::Test {
   }
   // The provider's answer to a command of its control socket.
   std::string Control(const std::string& command) {
-    if (!m_control.connected()) EXPECT_TRUE(m_control.Connect(m_dir / "sim.sock"));
+    if (!m_control.connected()) {
+      EXPECT_TRUE(m_control.Connect(m_dir / "sim.sock"));
+    }
     return m_control.Ask(command);
   }
 
@@ -293,6 +296,66 @@ TEST_F(CallsTest, ABurstFromSeveralThreadsArrivesWholeAndInOrder) {
     ++connected;
   }
   EXPECT_EQ(static_cast<size_t>(kCalls), lastMode.size());
+}
+
+// Lines the provider creates, removes and closes while the service runs.
+TEST_F(CallsTest, LinesComeAndGo) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_EQ("OK", Control("create-line \"Line 9\" 209"));
+  ExpectLines({"LINE_CREATE 209 0 0 0 0"});
+  ASSERT_NO_FATAL_FAILURE(Open("209", "9"));
+  ASSERT_EQ(0u, Control("incoming 3 5550199").rfind("OK ", 0));
+  Until("LINE_CALLSTATE 9 32772 2 * 4");
+
+  ASSERT_EQ("OK", Control("remove-line 3"));
+  ExpectLines({"LINE_REMOVE 209 0 0 0 0"});
+  Send("TSPI_lineDrop 5 32772");
+  ExpectLines({"LINE_REPLY 5 2147483672"});  // the removed line's call is gone
+  Send("TSPI_lineClose 6 9");
+  ExpectLines({"LINE_REPLY 6 2147483698"});  // and so is the line
+
+  // The provider closes an open line: the client hears nothing, the line is closed.
+  ASSERT_NO_FATAL_FAILURE(Open("201", "1"));
+  ASSERT_EQ("OK", Control("close-line 0"));
+  ASSERT_TRUE(testsupport::FileShowsWithin(m_service.LogFile(), "LINE_CLOSE Device"));
+  Send("TSPI_lineClose 7 1");
+  ExpectLines({"LINE_REPLY 7 2147483698"});
+  ASSERT_NO_FATAL_FAILURE(Open("201", "1")) << "it can be opened again";
+}
+
+// Digits are generated at once, and their end is reported later; a forward list reaches the provider.
+TEST_F(CallsTest, DigitsAndForwarding) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(Open("201", "1"));
+  Send("TSPI_lineMakeCall 1 1 0 10 5550001");
+  Until("LINE_CALLSTATE 1 10 256 * 4");
+  Send("TSPI_lineGenerateDigits 2 10 5 2 123# 100");
+  Lines generated = Until("LINE_GENERATE 1 10 * 0 0");
+  EXPECT_EQ(1, std::count(generated.begin(), generated.end(), "LINE_REPLY 2 0")) << Join(generated);
+  EXPECT_EQ("LINE_GENERATE 1 10 1 0 0", generated.back()) << "LINEGENERATETERM_DONE";
+
+  Send("TSPI_lineForward 3 1 1 1 \"555-0100\"");
+  Lines forwarded = Until("LINE_REPLY 3 *");
+  EXPECT_EQ("LINE_REPLY 3 0", forwarded.back());
+  std::string answer = Control("forwarded 0");
+  ASSERT_EQ(0u, answer.rfind("OK ", 0)) << answer;
+  std::string hex = answer.substr(3);
+  ASSERT_EQ(2 * 392u, hex.size());
+  std::vector<unsigned char> list;
+  for (size_t i = 0; i < hex.size(); i += 2)
+    list.push_back(static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  auto dword = [&list](size_t offset) {
+    return list[offset] | list[offset + 1] << 8 | list[offset + 2] << 16 |
+           static_cast<unsigned>(list[offset + 3]) << 24;
+  };
+  EXPECT_EQ(392u, dword(0));
+  EXPECT_EQ(1u, dword(4));
+  EXPECT_EQ(1u, dword(8)) << "LINEFORWARDMODE_UNCOND";
+  EXPECT_EQ(18u, dword(8 + 16)) << "\"555-0100\" and its terminator in UTF-16";
+  EXPECT_EQ(136u, dword(8 + 20));
+  std::string destination;
+  for (size_t i = 136; list[i] != 0; i += 2) destination += static_cast<char>(list[i]);
+  EXPECT_EQ("555-0100", destination) << "dialling characters kept, quotes gone";
 }
 
 }  // namespace
