@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, when any of them is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev liblog4cxx-dev)
+# netcat-openbsd: the README's sessions speak to the service and to the simulated provider with nc.
+packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev liblog4cxx-dev netcat-openbsd)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -10,6 +10,8 @@ dir=$(scripts/build.sh normal)
 settings="$dir/VELCORA.INI"
 [ -f "$settings" ] || cp conf/VELCORA.INI "$settings"
 export VELCORA_SHOW_STATE="${VELCORA_SHOW_STATE:-1}"
+# Outside parties reach the simulated phone system through its control socket.
+export SIMTSP_CONTROL="${SIMTSP_CONTROL:-$PWD/$dir/simtsp.sock}"
 # The rolling log file goes to the working directory.
 cd "$dir"
 exec bin/VELCORA.EXE -c "$OLDPWD/$settings" -l "$OLDPWD/conf/log4cxx.xml" "$@"
