@@ -56,6 +56,15 @@ class ScopedContext {
 // setlocale is not thread-safe and nothing else changes the locale, so once is enough.
 std::once_flag g_localeOnce;
 
+// Looked up once: the protocol path logs several times per line, mostly below the configured level.
+const log4cxx::LoggerPtr& TheLogger() {
+  static const log4cxx::LoggerPtr logger = [] {
+    log4cxx::LoggerPtr named = log4cxx::Logger::getLogger("Velcora");
+    return named ? named : log4cxx::Logger::getRootLogger();
+  }();
+  return logger;
+}
+
 }  // namespace
 
 int ConfigureLogging() {
@@ -74,9 +83,11 @@ void LogMessage(plat::LONG level, const char* format, ...) {
   if (!g_bLoggingConfigured) return;
   // One guard over the whole call: nothing of the standard exception family leaves it.
   try {
+    const log4cxx::LoggerPtr& logger = TheLogger();
+    LevelLocation chosen = LevelFor(level);
+    // A message below the level is neither formatted nor given a context.
+    if (!logger->isEnabledFor(chosen.level)) return;
     std::call_once(g_localeOnce, [] { std::setlocale(LC_ALL, ""); });
-    log4cxx::LoggerPtr logger = log4cxx::Logger::getRootLogger();
-    if (log4cxx::LoggerPtr named = log4cxx::Logger::getLogger("Velcora")) logger = named;
     ScopedContext context("Velcora: ");
 
     char text[1024] = {};
@@ -85,13 +96,10 @@ void LogMessage(plat::LONG level, const char* format, ...) {
     std::vsnprintf(text, 1023, format, arguments);
     va_end(arguments);
 
-    LevelLocation chosen = LevelFor(level);
-    if (logger->isEnabledFor(chosen.level)) {
-      log4cxx::spi::LocationInfo location("..\\..\\Common\\ToolFunktion", "ToolFunktion",
-                                          "void __cdecl TOOLFUNC_debug::LogMessage(long,const char *,...)",
-                                          chosen.line);
-      logger->forcedLog(chosen.level, std::string(text), location);
-    }
+    log4cxx::spi::LocationInfo location("..\\..\\Common\\ToolFunktion", "ToolFunktion",
+                                        "void __cdecl TOOLFUNC_debug::LogMessage(long,const char *,...)",
+                                        chosen.line);
+    logger->forcedLog(chosen.level, std::string(text), location);
   } catch (const std::exception&) {
   }
 }

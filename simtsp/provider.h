@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config.h"
@@ -148,6 +149,30 @@ class Provider {
     LONG result;
     bool asynchronous;
   };
+  // What a request's own checks make of it: the fault that refuses it at once, or the operation with
+  // the calls created for it, one for each handle the request writes, in their order (none when it
+  // creates no call).
+  struct Prepared {
+    Prepared(LONG refusal) : fault(refusal) {}
+    Prepared(Operation run, std::vector<HDRVCALL> created = {})
+        : operation(std::move(run)), newCalls(std::move(created)) {}
+    LONG fault = 0;
+    Operation operation;
+    std::vector<HDRVCALL> newCalls;
+  };
+  // The change from outside that a control command asks of a call.
+  using OutsideChange = LONG (Switchboard::*)(HDRVCALL, Reports*);
+
+  // ---- Taking the lock
+  // An asynchronous request on the switchboard: the handles are cleared, an injected failure for
+  // `entry` answers first, then `prepare` checks the request; once it is accepted the handles get the
+  // new calls and the result is the pending request id.
+  LONG Request(Entry entry, DRV_REQUESTID requestId, std::initializer_list<LPHDRVCALL> handles,
+               const std::function<Prepared()>& prepare);
+  // A request that creates no call and whose checks are all its operation's.
+  LONG Request(Entry entry, DRV_REQUESTID requestId, Operation operation);
+  // A control command's change of the call: checked at once, carried out on the worker.
+  Refusal ChangeFromOutside(HDRVCALL hdCall, OutsideChange change);
 
   // ---- With the lock held
   // The failure injected for the entry point's next call, used up by taking it.

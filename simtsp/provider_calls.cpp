@@ -31,42 +31,48 @@ DWORD TickCount() {
 
 }  // namespace
 
+LONG Provider::Request(Entry entry, DRV_REQUESTID requestId, std::initializer_list<LPHDRVCALL> handles,
+                       const std::function<Prepared()>& prepare) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  for (LPHDRVCALL handle : handles) ClearHandle(handle);
+  if (auto injected = TakeInjected(entry)) return Injected(*injected, requestId, handles);
+  Prepared request = prepare();
+  if (request.fault != 0) return request.fault;
+  if (LONG fault = Submit(requestId, request.operation, request.newCalls)) return fault;
+  // A refused request leaves the host's handles cleared; an accepted one has its calls already.
+  const LPHDRVCALL* handle = handles.begin();
+  for (HDRVCALL created : request.newCalls) **handle++ = created;
+  return Pending(requestId);
+}
+
+LONG Provider::Request(Entry entry, DRV_REQUESTID requestId, Operation operation) {
+  return Request(entry, requestId, {}, [&operation]() -> Prepared { return operation; });
+}
+
 LONG Provider::MakeCall(DRV_REQUESTID requestId, HDRVLINE hdLine, HTAPICALL htCall, LPHDRVCALL hdCall,
                         LPCWSTR destAddress) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  ClearHandle(hdCall);
-  if (auto injected = TakeInjected(Entry::TSPI_lineMakeCall)) return Injected(*injected, requestId, {hdCall});
-  if (hdCall == nullptr) return Failure(LINEERR_INVALPOINTER);
-  Line* line = m_system.FindByHandle(hdLine);
-  if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
-  HDRVCALL made = m_switchboard.NewOutgoingCall(*line, htCall, ToUtf8(destAddress)).hdCall;
-  auto operation = [made](Switchboard& calls, Reports* reports) { return calls.MakeCall(made, reports); };
-  if (LONG fault = Submit(requestId, operation, {made})) return fault;
-  *hdCall = made;
-  return Pending(requestId);
+  return Request(Entry::TSPI_lineMakeCall, requestId, {hdCall}, [&]() -> Prepared {
+    if (hdCall == nullptr) return Failure(LINEERR_INVALPOINTER);
+    Line* line = m_system.FindByHandle(hdLine);
+    if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+    HDRVCALL made = m_switchboard.NewOutgoingCall(*line, htCall, ToUtf8(destAddress)).hdCall;
+    return {[made](Switchboard& calls, Reports* reports) { return calls.MakeCall(made, reports); }, {made}};
+  });
 }
 
 LONG Provider::Dial(DRV_REQUESTID requestId, HDRVCALL hdCall, LPCWSTR destAddress) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineDial)) return Injected(*injected, requestId);
   std::string digits = ToUtf8(destAddress);
-  auto operation = [hdCall, digits](Switchboard& calls, Reports* reports) {
+  return Request(Entry::TSPI_lineDial, requestId, [hdCall, digits](Switchboard& calls, Reports* reports) {
     return calls.Dial(hdCall, digits, reports);
-  };
-  if (LONG fault = Submit(requestId, operation)) return fault;
-  return Pending(requestId);
+  });
 }
 
 // The requests on one call that take nothing else.
-#define SIMTSP_CALL_REQUEST(Method, entry)                                                 \
-  LONG Provider::Method(DRV_REQUESTID requestId, HDRVCALL hdCall) {                        \
-    std::lock_guard<std::mutex> lock(m_lock);                                              \
-    if (auto injected = TakeInjected(Entry::entry)) return Injected(*injected, requestId); \
-    auto operation = [hdCall](Switchboard& calls, Reports* reports) {                      \
-      return calls.Method(hdCall, reports);                                                \
-    };                                                                                     \
-    if (LONG fault = Submit(requestId, operation)) return fault;                           \
-    return Pending(requestId);                                                             \
+#define SIMTSP_CALL_REQUEST(Method, entry)                                                   \
+  LONG Provider::Method(DRV_REQUESTID requestId, HDRVCALL hdCall) {                          \
+    return Request(Entry::entry, requestId, [hdCall](Switchboard& calls, Reports* reports) { \
+      return calls.Method(hdCall, reports);                                                  \
+    });                                                                                      \
   }
 SIMTSP_CALL_REQUEST(Accept, TSPI_lineAccept)
 SIMTSP_CALL_REQUEST(Answer, TSPI_lineAnswer)
@@ -77,153 +83,118 @@ SIMTSP_CALL_REQUEST(RemoveFromConference, TSPI_lineRemoveFromConference)
 #undef SIMTSP_CALL_REQUEST
 
 LONG Provider::SwapHold(DRV_REQUESTID requestId, HDRVCALL hdActiveCall, HDRVCALL hdHeldCall) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineSwapHold)) return Injected(*injected, requestId);
-  auto operation = [hdActiveCall, hdHeldCall](Switchboard& calls, Reports* reports) {
-    return calls.SwapHold(hdActiveCall, hdHeldCall, reports);
-  };
-  if (LONG fault = Submit(requestId, operation)) return fault;
-  return Pending(requestId);
+  return Request(Entry::TSPI_lineSwapHold, requestId,
+                 [hdActiveCall, hdHeldCall](Switchboard& calls, Reports* reports) {
+                   return calls.SwapHold(hdActiveCall, hdHeldCall, reports);
+                 });
 }
 
 LONG Provider::Redirect(DRV_REQUESTID requestId, HDRVCALL hdCall, LPCWSTR destAddress) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineRedirect)) return Injected(*injected, requestId);
   std::string destination = ToUtf8(destAddress);
-  auto operation = [hdCall, destination](Switchboard& calls, Reports* reports) {
-    return calls.Redirect(hdCall, destination, reports);
-  };
-  if (LONG fault = Submit(requestId, operation)) return fault;
-  return Pending(requestId);
+  return Request(Entry::TSPI_lineRedirect, requestId,
+                 [hdCall, destination](Switchboard& calls, Reports* reports) {
+                   return calls.Redirect(hdCall, destination, reports);
+                 });
 }
 
 LONG Provider::BlindTransfer(DRV_REQUESTID requestId, HDRVCALL hdCall, LPCWSTR destAddress) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineBlindTransfer)) return Injected(*injected, requestId);
   std::string destination = ToUtf8(destAddress);
-  auto operation = [hdCall, destination](Switchboard& calls, Reports* reports) {
-    return calls.BlindTransfer(hdCall, destination, reports);
-  };
-  if (LONG fault = Submit(requestId, operation)) return fault;
-  return Pending(requestId);
+  return Request(Entry::TSPI_lineBlindTransfer, requestId,
+                 [hdCall, destination](Switchboard& calls, Reports* reports) {
+                   return calls.BlindTransfer(hdCall, destination, reports);
+                 });
 }
 
 LONG Provider::SetupTransfer(DRV_REQUESTID requestId, HDRVCALL hdCall, HTAPICALL htConsultCall,
                              LPHDRVCALL hdConsultCall) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  ClearHandle(hdConsultCall);
-  if (auto injected = TakeInjected(Entry::TSPI_lineSetupTransfer)) {
-    return Injected(*injected, requestId, {hdConsultCall});
-  }
-  if (hdConsultCall == nullptr) return Failure(LINEERR_INVALPOINTER);
-  Call* call = m_system.FindCall(hdCall);
-  if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
-  HDRVCALL consultation = m_switchboard.NewOutgoingCall(*call->line, htConsultCall, "").hdCall;
-  auto operation = [hdCall, consultation](Switchboard& calls, Reports* reports) {
-    return calls.SetupTransfer(hdCall, consultation, reports);
-  };
-  if (LONG fault = Submit(requestId, operation, {consultation})) return fault;
-  *hdConsultCall = consultation;
-  return Pending(requestId);
+  return Request(Entry::TSPI_lineSetupTransfer, requestId, {hdConsultCall}, [&]() -> Prepared {
+    if (hdConsultCall == nullptr) return Failure(LINEERR_INVALPOINTER);
+    Call* call = m_system.FindCall(hdCall);
+    if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
+    HDRVCALL consultation = m_switchboard.NewOutgoingCall(*call->line, htConsultCall, "").hdCall;
+    auto operation = [hdCall, consultation](Switchboard& calls, Reports* reports) {
+      return calls.SetupTransfer(hdCall, consultation, reports);
+    };
+    return {operation, {consultation}};
+  });
 }
 
 LONG Provider::CompleteTransfer(DRV_REQUESTID requestId, HDRVCALL hdCall, HDRVCALL hdConsultCall,
                                 HTAPICALL htConfCall, LPHDRVCALL hdConfCall, DWORD transferMode) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  ClearHandle(hdConfCall);
-  if (auto injected = TakeInjected(Entry::TSPI_lineCompleteTransfer)) {
-    return Injected(*injected, requestId, {hdConfCall});
-  }
-  Call* call = m_system.FindCall(hdCall);
-  if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
-  // Only a transfer into a conference makes a new call.
-  bool intoConference = transferMode == LINETRANSFERMODE_CONFERENCE;
-  if (intoConference && hdConfCall == nullptr) return Failure(LINEERR_INVALPOINTER);
-  HDRVCALL conference = intoConference ? m_switchboard.NewConferenceCall(*call->line, htConfCall).hdCall : 0;
-  auto operation = [hdCall, hdConsultCall, transferMode, conference](Switchboard& calls, Reports* reports) {
-    return calls.CompleteTransfer(hdCall, hdConsultCall, transferMode, conference, reports);
-  };
-  if (LONG fault = Submit(requestId, operation, {conference})) return fault;
-  if (intoConference) *hdConfCall = conference;
-  return Pending(requestId);
+  return Request(Entry::TSPI_lineCompleteTransfer, requestId, {hdConfCall}, [&]() -> Prepared {
+    Call* call = m_system.FindCall(hdCall);
+    if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
+    // Only a transfer into a conference makes a new call.
+    bool intoConference = transferMode == LINETRANSFERMODE_CONFERENCE;
+    if (intoConference && hdConfCall == nullptr) return Failure(LINEERR_INVALPOINTER);
+    HDRVCALL conference =
+        intoConference ? m_switchboard.NewConferenceCall(*call->line, htConfCall).hdCall : 0;
+    auto operation = [hdCall, hdConsultCall, transferMode, conference](Switchboard& calls, Reports* reports) {
+      return calls.CompleteTransfer(hdCall, hdConsultCall, transferMode, conference, reports);
+    };
+    if (!intoConference) return {operation};
+    return {operation, {conference}};
+  });
 }
 
 LONG Provider::SetupConference(DRV_REQUESTID requestId, HDRVCALL hdCall, HDRVLINE hdLine,
                                HTAPICALL htConfCall, LPHDRVCALL hdConfCall, HTAPICALL htConsultCall,
                                LPHDRVCALL hdConsultCall, DWORD numParties) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  ClearHandle(hdConfCall);
-  ClearHandle(hdConsultCall);
-  if (auto injected = TakeInjected(Entry::TSPI_lineSetupConference)) {
-    return Injected(*injected, requestId, {hdConfCall, hdConsultCall});
-  }
-  if (hdConfCall == nullptr || hdConsultCall == nullptr) return Failure(LINEERR_INVALPOINTER);
-  Line* line;
-  if (hdCall != 0) {
-    Call* call = m_system.FindCall(hdCall);
-    if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
-    line = call->line;
-  } else {
-    line = m_system.FindByHandle(hdLine);
-    if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
-  }
-  HDRVCALL conference = m_switchboard.NewConferenceCall(*line, htConfCall).hdCall;
-  HDRVCALL consultation = m_switchboard.NewOutgoingCall(*line, htConsultCall, "").hdCall;
-  auto operation = [hdCall, conference, consultation, numParties](Switchboard& calls, Reports* reports) {
-    return calls.SetupConference(hdCall, conference, consultation, numParties, reports);
-  };
-  if (LONG fault = Submit(requestId, operation, {conference, consultation})) return fault;
-  *hdConfCall = conference;
-  *hdConsultCall = consultation;
-  return Pending(requestId);
+  return Request(Entry::TSPI_lineSetupConference, requestId, {hdConfCall, hdConsultCall}, [&]() -> Prepared {
+    if (hdConfCall == nullptr || hdConsultCall == nullptr) return Failure(LINEERR_INVALPOINTER);
+    Line* line;
+    if (hdCall != 0) {
+      Call* call = m_system.FindCall(hdCall);
+      if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
+      line = call->line;
+    } else {
+      line = m_system.FindByHandle(hdLine);
+      if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+    }
+    HDRVCALL conference = m_switchboard.NewConferenceCall(*line, htConfCall).hdCall;
+    HDRVCALL consultation = m_switchboard.NewOutgoingCall(*line, htConsultCall, "").hdCall;
+    auto operation = [hdCall, conference, consultation, numParties](Switchboard& calls, Reports* reports) {
+      return calls.SetupConference(hdCall, conference, consultation, numParties, reports);
+    };
+    return {operation, {conference, consultation}};
+  });
 }
 
 LONG Provider::PrepareAddToConference(DRV_REQUESTID requestId, HDRVCALL hdConfCall, HTAPICALL htConsultCall,
                                       LPHDRVCALL hdConsultCall) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  ClearHandle(hdConsultCall);
-  if (auto injected = TakeInjected(Entry::TSPI_linePrepareAddToConference)) {
-    return Injected(*injected, requestId, {hdConsultCall});
-  }
-  if (hdConsultCall == nullptr) return Failure(LINEERR_INVALPOINTER);
-  if (LONG fault = m_switchboard.PrepareAddToConference(hdConfCall, 0, nullptr)) return fault;
-  Line& line = *m_system.FindCall(hdConfCall)->line;
-  HDRVCALL consultation = m_switchboard.NewOutgoingCall(line, htConsultCall, "").hdCall;
-  auto operation = [hdConfCall, consultation](Switchboard& calls, Reports* reports) {
-    return calls.PrepareAddToConference(hdConfCall, consultation, reports);
-  };
-  if (LONG fault = Submit(requestId, operation, {consultation})) return fault;
-  *hdConsultCall = consultation;
-  return Pending(requestId);
+  return Request(Entry::TSPI_linePrepareAddToConference, requestId, {hdConsultCall}, [&]() -> Prepared {
+    if (hdConsultCall == nullptr) return Failure(LINEERR_INVALPOINTER);
+    if (LONG fault = m_switchboard.PrepareAddToConference(hdConfCall, 0, nullptr)) return fault;
+    Line& line = *m_system.FindCall(hdConfCall)->line;
+    HDRVCALL consultation = m_switchboard.NewOutgoingCall(line, htConsultCall, "").hdCall;
+    auto operation = [hdConfCall, consultation](Switchboard& calls, Reports* reports) {
+      return calls.PrepareAddToConference(hdConfCall, consultation, reports);
+    };
+    return {operation, {consultation}};
+  });
 }
 
 LONG Provider::AddToConference(DRV_REQUESTID requestId, HDRVCALL hdConfCall, HDRVCALL hdConsultCall) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineAddToConference)) return Injected(*injected, requestId);
-  auto operation = [hdConfCall, hdConsultCall](Switchboard& calls, Reports* reports) {
-    return calls.AddToConference(hdConfCall, hdConsultCall, reports);
-  };
-  if (LONG fault = Submit(requestId, operation)) return fault;
-  return Pending(requestId);
+  return Request(Entry::TSPI_lineAddToConference, requestId,
+                 [hdConfCall, hdConsultCall](Switchboard& calls, Reports* reports) {
+                   return calls.AddToConference(hdConfCall, hdConsultCall, reports);
+                 });
 }
 
 LONG Provider::Pickup(DRV_REQUESTID requestId, HDRVLINE hdLine, DWORD addressId, HTAPICALL htCall,
                       LPHDRVCALL hdCall, LPCWSTR destAddress) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  ClearHandle(hdCall);
-  if (auto injected = TakeInjected(Entry::TSPI_linePickup)) return Injected(*injected, requestId, {hdCall});
-  if (hdCall == nullptr) return Failure(LINEERR_INVALPOINTER);
-  Line* line = m_system.FindByHandle(hdLine);
-  if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
-  if (addressId != 0) return Failure(LINEERR_INVALADDRESSID);
-  HDRVCALL pickup = m_switchboard.NewPickupCall(*line, htCall).hdCall;
-  std::string destination = ToUtf8(destAddress);
-  auto operation = [pickup, destination](Switchboard& calls, Reports* reports) {
-    return calls.Pickup(pickup, destination, reports);
-  };
-  if (LONG fault = Submit(requestId, operation, {pickup})) return fault;
-  *hdCall = pickup;
-  return Pending(requestId);
+  return Request(Entry::TSPI_linePickup, requestId, {hdCall}, [&]() -> Prepared {
+    if (hdCall == nullptr) return Failure(LINEERR_INVALPOINTER);
+    Line* line = m_system.FindByHandle(hdLine);
+    if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+    if (addressId != 0) return Failure(LINEERR_INVALADDRESSID);
+    HDRVCALL pickup = m_switchboard.NewPickupCall(*line, htCall).hdCall;
+    std::string destination = ToUtf8(destAddress);
+    auto operation = [pickup, destination](Switchboard& calls, Reports* reports) {
+      return calls.Pickup(pickup, destination, reports);
+    };
+    return {operation, {pickup}};
+  });
 }
 
 LONG Provider::CompleteCall(DRV_REQUESTID requestId, HDRVCALL hdCall, LPDWORD completionId) {

@@ -43,21 +43,19 @@ Refusal Provider::RingFromOutside(DWORD deviceId, const std::string& caller, HDR
 }
 
 Refusal Provider::AnswerFromOutside(HDRVCALL hdCall) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (LONG fault = m_switchboard.RemoteAnswer(hdCall, nullptr)) return CallRefusal(fault);
-  auto change = [hdCall](Switchboard& calls, Reports* reports) {
-    return calls.RemoteAnswer(hdCall, reports);
-  };
-  return PostChange(change) ? "" : kNotRunning;
+  return ChangeFromOutside(hdCall, &Switchboard::RemoteAnswer);
 }
 
 Refusal Provider::HangUpFromOutside(HDRVCALL hdCall) {
+  return ChangeFromOutside(hdCall, &Switchboard::RemoteHangup);
+}
+
+Refusal Provider::ChangeFromOutside(HDRVCALL hdCall, OutsideChange change) {
   std::lock_guard<std::mutex> lock(m_lock);
-  if (LONG fault = m_switchboard.RemoteHangup(hdCall, nullptr)) return CallRefusal(fault);
-  auto change = [hdCall](Switchboard& calls, Reports* reports) {
-    return calls.RemoteHangup(hdCall, reports);
-  };
-  return PostChange(change) ? "" : kNotRunning;
+  if (LONG fault = (m_switchboard.*change)(hdCall, nullptr)) return CallRefusal(fault);
+  bool posted = PostChange(
+      [hdCall, change](Switchboard& calls, Reports* reports) { return (calls.*change)(hdCall, reports); });
+  return posted ? "" : kNotRunning;
 }
 
 Refusal Provider::RemoveLine(DWORD deviceId) {

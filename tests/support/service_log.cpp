@@ -7,7 +7,8 @@
 
 namespace testsupport {
 
-void WriteLogConfiguration(const std::string& configFile, const std::string& logFile) {
+void WriteLogConfiguration(const std::string& configFile, const std::string& logFile,
+                           const std::string& level) {
   WriteFile(configFile,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<log4j:configuration xmlns:log4j=\"http://jakarta.apache.org/log4j/\">\n"
@@ -19,7 +20,9 @@ void WriteLogConfiguration(const std::string& configFile, const std::string& log
                 "      <param name=\"ConversionPattern\" value=\"%p %x%m%n\"/>\n"
                 "    </layout>\n"
                 "  </appender>\n"
-                "  <root><priority value=\"all\"/><appender-ref ref=\"file\"/></root>\n"
+                "  <root><priority value=\"" +
+                level +
+                "\"/><appender-ref ref=\"file\"/></root>\n"
                 "</log4j:configuration>\n");
 }
 

@@ -6,9 +6,10 @@
 
 namespace testsupport {
 
-// Writes a log4cxx XML configuration to `configFile` that sends every level to `logFile` as
-// "LEVEL context message" lines.
-void WriteLogConfiguration(const std::string& configFile, const std::string& logFile);
+// Writes a log4cxx XML configuration to `configFile` that sends `level` and above (every level by default)
+// to `logFile` as "LEVEL context message" lines.
+void WriteLogConfiguration(const std::string& configFile, const std::string& logFile,
+                           const std::string& level = "all");
 
 // Whether `file` holds `text` within `timeout`.
 bool FileShowsWithin(const std::string& file, const std::string& text,

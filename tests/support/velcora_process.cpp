@@ -29,8 +29,8 @@ void VelcoraProcess::PrintLog() const {
   std::printf("---- service log ----\n%s---- end ----\n", Log().c_str());
 }
 
-bool VelcoraProcess::Start(const std::string& settings) {
-  WriteLogConfiguration(m_dir / "log4cxx.xml", LogFile());
+bool VelcoraProcess::Start(const std::string& settings, const std::string& logLevel) {
+  WriteLogConfiguration(m_dir / "log4cxx.xml", LogFile(), logLevel);
   WriteFile(m_dir / "VELCORA.INI", "[General]\r\nloginPort=0\r\n" + settings);
   std::string commandLine = "\"" + plat::ToWindowsPath(m_program) + "\" -c \"" +
                             plat::ToWindowsPath(m_dir / "VELCORA.INI") + "\" -l \"" +

@@ -17,9 +17,10 @@ class VelcoraProcess {
   VelcoraProcess& operator=(const VelcoraProcess&) = delete;
 
   // Writes VELCORA.INI with `settings` (lines of the [General] section, CR LF ended) behind a free port,
-  // starts the program in application mode and waits until it listens. False (and the log printed)
-  // when it does not within 20 s.
-  bool Start(const std::string& settings);
+  // starts the program in application mode, logging `logLevel` and above, and waits until it listens.
+  // False (and the log printed) when it does not within 20 s.
+  bool Start(const std::string& settings, const std::string& logLevel = "all");
+  plat::DWORD processId() const { return m_started.dwProcessId; }
   int port() const { return m_port; }
   std::string Log() const;
   std::string LogFile() const;

@@ -2,28 +2,28 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "provider.h"
+#include "recording_host.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using namespace testsupport;  // the recording host, its callbacks and the messages it tells apart
 
 // Call states, messages and results by their published values.
 constexpr DWORD kIdle = 0x1, kOffering = 0x2, kAccepted = 0x4, kDialtone = 0x8, kDialing = 0x10,
                 kRingback = 0x20, kBusy = 0x40, kConnected = 0x100, kProceeding = 0x200, kOnHold = 0x400,
                 kConferenced = 0x800, kOnHoldPendConf = 0x1000, kOnHoldPendTransfer = 0x2000,
                 kDisconnected = 0x4000;
-constexpr DWORD kCallInfoMessage = 1, kCallStateMessage = 2, kGenerateMessage = 7, kReplyMessage = 12,
-                kNewCallMessage = 500;
+constexpr DWORD kCallInfoMessage = 1, kGenerateMessage = 7;
 constexpr DWORD kTransfer = 0x1, kIntoConference = 0x2;  // LINETRANSFERMODE_
 constexpr DWORD kDtmf = 0x2;                             // LINEDIGITMODE_DTMF
 constexpr DWORD kAgreed = 0x00030000;
@@ -32,103 +32,6 @@ constexpr DWORD kUnwritten = 0xDEADBEEF;
 LONG Err(DWORD code) { return static_cast<LONG>(code); }
 constexpr DWORD kInvalCallHandle = 0x80000018, kInvalCallState = 0x8000001C, kInvalLineHandle = 0x8000002B,
                 kOperationFailed = 0x80000048, kStructureTooSmall = 0x8000004D;
-
-// One callback the provider made; a completion is recorded as message LINE_REPLY with the request id
-// and the result in the first two parameters.
-struct Callback {
-  DWORD message;
-  HTAPILINE htLine;
-  HTAPICALL htCall;
-  DWORD_PTR param1;
-  DWORD_PTR param2;
-  DWORD_PTR param3;
-  std::thread::id thread;
-  LONG nestedResult;  // what the provider answered the host's query made from inside the callback
-  HTAPICALL written;  // for LINE_NEWCALL: the handle the host wrote back
-};
-
-// The host's side: plain callbacks as the provider gets them. It writes its own handles 0x7001, 0x7002,
-// ... for the calls the provider announces, and queries the provider from inside each line event, as
-// the real host does, to show that no lock is held across the callback.
-class RecordingHost {
- public:
-  static RecordingHost* current;
-
-  RecordingHost(simtsp::Provider& provider, std::map<HTAPILINE, HDRVLINE>& lines)
-      : m_provider(provider), m_lines(lines) {}
-
-  static void LineEvent(HTAPILINE htLine, HTAPICALL htCall, DWORD message, DWORD_PTR param1, DWORD_PTR param2,
-                        DWORD_PTR param3) {
-    RecordingHost& host = *current;
-    HTAPICALL written = 0;
-    if (message == kNewCallMessage) {
-      std::lock_guard<std::mutex> lock(host.m_mutex);
-      written = ++host.m_lastHtCall;
-      *reinterpret_cast<HTAPICALL*>(param2) = written;
-    }
-    std::vector<DWORD> buffer(64);
-    auto* status = reinterpret_cast<LINEADDRESSSTATUS*>(buffer.data());
-    status->dwTotalSize = 256;
-    LONG nested = host.m_provider.GetAddressStatus(host.m_lines[htLine], 0, status);
-    host.Add({message, htLine, htCall, param1, param2, param3, std::this_thread::get_id(), nested, written});
-  }
-  static void Completion(DRV_REQUESTID requestId, LONG result) {
-    current->Add({kReplyMessage, 0, 0, requestId, static_cast<DWORD_PTR>(static_cast<DWORD>(result)), 0,
-                  std::this_thread::get_id(), 0, 0});
-  }
-
-  // The index of the first callback from `from` on that matches, waiting up to `patience` for it; -1
-  // when none came.
-  int WaitFor(const std::function<bool(const Callback&)>& match, size_t from = 0,
-              std::chrono::milliseconds patience = std::chrono::seconds(5)) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    int found = -1;
-    m_changed.wait_for(lock, patience, [&] {
-      for (size_t i = from; i < m_callbacks.size(); ++i) {
-        if (match(m_callbacks[i])) {
-          found = static_cast<int>(i);
-          return true;
-        }
-      }
-      return false;
-    });
-    return found;
-  }
-  std::vector<Callback> All() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_callbacks;
-  }
-  size_t Count() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_callbacks.size();
-  }
-  // The states reported for the call, in order.
-  std::vector<DWORD> States(HTAPICALL htCall) {
-    std::vector<DWORD> states;
-    for (const Callback& callback : All()) {
-      if (callback.message == kCallStateMessage && callback.htCall == htCall) {
-        states.push_back(static_cast<DWORD>(callback.param1));
-      }
-    }
-    return states;
-  }
-
- private:
-  void Add(const Callback& callback) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_callbacks.push_back(callback);
-    m_changed.notify_all();
-  }
-
-  simtsp::Provider& m_provider;
-  std::map<HTAPILINE, HDRVLINE>& m_lines;
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::vector<Callback> m_callbacks;
-  HTAPICALL m_lastHtCall = 0x7000;
-};
-
-RecordingHost* RecordingHost::current = nullptr;
 
 // A call the provider announced: its handle and the one the host gave it.
 struct Announced {
@@ -146,7 +49,13 @@ class Calls : public ::testing::Test {
                            "delay ringback 2\ndelay connected 2\n");
     setenv("SIMTSP_CONFIG", (m_dir / "calls.conf").c_str(), 1);
     unsetenv("SIMTSP_CONTROL");
-    m_host = std::make_unique<RecordingHost>(m_provider, m_lines);
+    // From inside each line event the host asks for the address status, as the real host does.
+    m_host = std::make_unique<RecordingHost>(0x7001, [this](const Callback& callback) {
+      std::vector<DWORD> buffer(64);
+      auto* status = reinterpret_cast<LINEADDRESSSTATUS*>(buffer.data());
+      status->dwTotalSize = 256;
+      return m_provider.GetAddressStatus(m_lines[callback.htLine], 0, status);
+    });
     RecordingHost::current = m_host.get();
     DWORD lines = 0, phones = 0, options = 0;
     ASSERT_EQ(0, m_provider.EnumDevices(&lines, &phones, 0x9E6540, RecordingHost::LineEvent));

@@ -6,104 +6,29 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "control_socket.h"
 #include "provider.h"
+#include "recording_host.h"
 #include "support/sim_control.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using namespace testsupport;  // the recording host, its callbacks and the messages it tells apart
+
 constexpr DWORD kOffering = 0x2, kConnected = 0x100, kDisconnected = 0x4000;
-constexpr DWORD kCallStateMessage = 2, kCloseMessage = 3, kReplyMessage = 12, kCreateMessage = 19,
-                kRemoveMessage = 25, kNewCallMessage = 500;
+constexpr DWORD kCloseMessage = 3, kCreateMessage = 19, kRemoveMessage = 25;
 constexpr DWORD kAgreed = 0x00030000;
-
-// One callback, as the host got it; completions come as LINE_REPLY with request id and result.
-struct Callback {
-  DWORD message;
-  HTAPILINE htLine;
-  HTAPICALL htCall;
-  DWORD_PTR param1;
-  DWORD_PTR param2;
-};
-
-// The host's callbacks. LINE_NEWCALL gets the host handles 0x9001, 0x9002, ...; LINE_CREATE is
-// numbered device 4 from inside the callback, as the host does it.
-class Host {
- public:
-  static Host* current;
-
-  explicit Host(simtsp::Provider& provider) : m_provider(provider) {}
-
-  static void LineEvent(HTAPILINE htLine, HTAPICALL htCall, DWORD message, DWORD_PTR param1, DWORD_PTR param2,
-                        DWORD_PTR) {
-    Host& host = *current;
-    if (message == kNewCallMessage) {
-      std::lock_guard<std::mutex> lock(host.m_mutex);
-      *reinterpret_cast<HTAPICALL*>(param2) = ++host.m_lastHtCall;
-    }
-    if (message == kCreateMessage) host.m_provider.CreateLineDevice(param2, 4);
-    host.Add({message, htLine, htCall, param1, param2});
-  }
-  static void Completion(DRV_REQUESTID requestId, LONG result) {
-    current->Add({kReplyMessage, 0, 0, requestId, static_cast<DWORD>(result)});
-  }
-
-  // The first callback that matches, waiting up to `patience` for it; false when none came.
-  bool WaitFor(const std::function<bool(const Callback&)>& match, Callback* found = nullptr,
-               std::chrono::milliseconds patience = std::chrono::seconds(10)) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, patience, [&] {
-      for (const Callback& callback : m_callbacks) {
-        if (match(callback)) {
-          if (found != nullptr) *found = callback;
-          return true;
-        }
-      }
-      return false;
-    });
-  }
-  // True when there are more than `count` callbacks within `patience`.
-  bool WaitForMoreThan(size_t count, std::chrono::milliseconds patience) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, patience, [&] { return m_callbacks.size() > count; });
-  }
-  std::vector<Callback> All() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_callbacks;
-  }
-  size_t Count() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_callbacks.size();
-  }
-
- private:
-  void Add(const Callback& callback) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_callbacks.push_back(callback);
-    m_changed.notify_all();
-  }
-
-  simtsp::Provider& m_provider;
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::vector<Callback> m_callbacks;
-  HTAPICALL m_lastHtCall = 0x9000;
-};
-
-Host* Host::current = nullptr;
 
 // A provider with the default four lines, 0 to 2 open as 0x100 to 0x102, and its control socket.
 class Control : public ::testing::Test {
@@ -115,13 +40,17 @@ class Control : public ::testing::Test {
                            "delay ringback 2\ndelay connected 60000\n");
     setenv("SIMTSP_CONFIG", (m_dir / "control.conf").c_str(), 1);
     setenv("SIMTSP_CONTROL", m_socket.c_str(), 1);
-    m_host = std::make_unique<Host>(m_provider);
-    Host::current = m_host.get();
+    // A new line is numbered device 4 from inside LINE_CREATE, as the host does it.
+    m_host = std::make_unique<RecordingHost>(0x9001, [this](const Callback& callback) {
+      return callback.message == kCreateMessage ? m_provider.CreateLineDevice(callback.param2, 4) : 0;
+    });
+    RecordingHost::current = m_host.get();
     DWORD lines = 0, phones = 0, options = 0;
-    ASSERT_EQ(0, m_provider.EnumDevices(&lines, &phones, 0x9E6540, Host::LineEvent));
-    ASSERT_EQ(0, m_provider.Init(0, Host::Completion, &options));
+    ASSERT_EQ(0, m_provider.EnumDevices(&lines, &phones, 0x9E6540, RecordingHost::LineEvent));
+    ASSERT_EQ(0, m_provider.Init(0, RecordingHost::Completion, &options));
     for (DWORD device = 0; device < 3; ++device) {
-      ASSERT_EQ(0, m_provider.Open(device, 0x100 + device, &m_lines[device], kAgreed, Host::LineEvent));
+      ASSERT_EQ(0,
+                m_provider.Open(device, 0x100 + device, &m_lines[device], kAgreed, RecordingHost::LineEvent));
     }
     ASSERT_TRUE(m_client.Connect(m_socket));
   }
@@ -130,20 +59,19 @@ class Control : public ::testing::Test {
     m_provider.Shutdown();
     unsetenv("SIMTSP_CONFIG");
     unsetenv("SIMTSP_CONTROL");
-    Host::current = nullptr;
+    RecordingHost::current = nullptr;
   }
 
   std::string Ask(const std::string& command) { return m_client.Ask(command); }
-  bool Reported(DWORD message, HTAPICALL htCall, DWORD_PTR param1, Callback* found = nullptr) {
-    return m_host->WaitFor(
-        [&](const Callback& c) { return c.message == message && c.htCall == htCall && c.param1 == param1; },
-        found);
+  std::optional<Callback> Reported(DWORD message, HTAPICALL htCall, DWORD_PTR param1) {
+    return m_host->First(
+        [&](const Callback& c) { return c.message == message && c.htCall == htCall && c.param1 == param1; });
   }
 
   testsupport::TempDir m_dir;
   std::string m_socket = m_dir / "control.sock";
   simtsp::Provider m_provider;
-  std::unique_ptr<Host> m_host;
+  std::unique_ptr<RecordingHost> m_host;
   HDRVLINE m_lines[3] = {};
   testsupport::SimControl m_client;
 };
@@ -201,19 +129,20 @@ TEST_F(Control, AnOutsideCallRingsIsListedAndHangsUp) {
   std::string answer = Ask("incoming 1 0301234567");
   ASSERT_EQ(0u, answer.rfind("OK ", 0)) << answer;
   HDRVCALL hdCall = static_cast<HDRVCALL>(std::stoul(answer.substr(3)));
-  Callback newCall;
-  ASSERT_TRUE(m_host->WaitFor([](const Callback& c) { return c.message == kNewCallMessage; }, &newCall));
-  EXPECT_EQ(0x101u, newCall.htLine);
-  EXPECT_EQ(hdCall, newCall.param1);
+  std::optional<Callback> newCall =
+      m_host->First([](const Callback& c) { return c.message == kNewCallMessage; });
+  ASSERT_TRUE(newCall);
+  EXPECT_EQ(0x101u, newCall->htLine);
+  EXPECT_EQ(hdCall, newCall->param1);
   ASSERT_TRUE(Reported(kCallStateMessage, 0x9001, kOffering));
   EXPECT_EQ("OK " + std::to_string(hdCall) + ":1:0x2", Ask("calls"));
 
   // Only a call going out to a party outside can be answered from outside.
   EXPECT_EQ("ERR not possible in the call's state", Ask("remote-answer " + std::to_string(hdCall)));
   EXPECT_EQ("OK", Ask("remote-hangup " + std::to_string(hdCall)));
-  Callback disconnected;
-  ASSERT_TRUE(Reported(kCallStateMessage, 0x9001, kDisconnected, &disconnected));
-  EXPECT_EQ(0x1u, disconnected.param2);  // LINEDISCONNECTMODE_NORMAL
+  std::optional<Callback> disconnected = Reported(kCallStateMessage, 0x9001, kDisconnected);
+  ASSERT_TRUE(disconnected);
+  EXPECT_EQ(0x1u, disconnected->param2);  // LINEDISCONNECTMODE_NORMAL
   EXPECT_EQ("OK " + std::to_string(hdCall) + ":1:0x4000", Ask("calls"));
 }
 
@@ -231,21 +160,21 @@ TEST_F(Control, ACallGoingOutIsAnsweredFromOutside) {
 
 TEST_F(Control, LinesComeGoAndAreClosedFromTheSwitch) {
   EXPECT_EQ("OK", Ask("create-line \"Front Desk\" 250"));
-  Callback created;
-  ASSERT_TRUE(m_host->WaitFor([](const Callback& c) { return c.message == kCreateMessage; }, &created));
-  EXPECT_EQ(0x9E6540u, created.param1);
+  std::optional<Callback> created =
+      m_host->First([](const Callback& c) { return c.message == kCreateMessage; });
+  ASSERT_TRUE(created);
+  EXPECT_EQ(0x9E6540u, created->param1);
   HDRVLINE lobby = 0;
-  ASSERT_EQ(0, m_provider.Open(4, 0x104, &lobby, kAgreed, Host::LineEvent));
+  ASSERT_EQ(0, m_provider.Open(4, 0x104, &lobby, kAgreed, RecordingHost::LineEvent));
   EXPECT_EQ(0, m_provider.Close(lobby));
 
   EXPECT_EQ("OK", Ask("close-line 0"));
   ASSERT_TRUE(
-      m_host->WaitFor([](const Callback& c) { return c.message == kCloseMessage && c.htLine == 0x100; }));
+      m_host->First([](const Callback& c) { return c.message == kCloseMessage && c.htLine == 0x100; }));
 
   // A removed line is gone at once, its open handle with it.
   EXPECT_EQ("OK", Ask("remove-line 2"));
-  ASSERT_TRUE(
-      m_host->WaitFor([](const Callback& c) { return c.message == kRemoveMessage && c.param1 == 2; }));
+  ASSERT_TRUE(m_host->First([](const Callback& c) { return c.message == kRemoveMessage && c.param1 == 2; }));
   EXPECT_EQ(static_cast<LONG>(0x8000002B), m_provider.Close(m_lines[2]));
   EXPECT_EQ("ERR unknown line", Ask("incoming 2 5550100"));
 }
@@ -265,9 +194,9 @@ TEST_F(Control, InjectedFailuresHitTheNextCallOnly) {
   HDRVCALL hdCall = 0;
   ASSERT_EQ(21, m_provider.MakeCall(21, m_lines[0], 0x501, &hdCall, u"202"));
   EXPECT_NE(0u, hdCall);
-  Callback reply;
-  ASSERT_TRUE(Reported(kReplyMessage, 0, 21, &reply));
-  EXPECT_EQ(0x8000004Bu, reply.param2);
+  std::optional<Callback> reply = Reported(kReplyMessage, 0, 21);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(0x8000004Bu, reply->param2);
   EXPECT_EQ("OK", Ask("calls"));
 }
 
@@ -324,14 +253,14 @@ TEST_F(Control, ABurstFromSeveralThreadsKeepsTheOrderOfEachCall) {
 
 TEST_F(Control, AShutdownStopsABurstUnderWay) {
   std::thread client([this] { m_client.Ask("burst 1 100 1000000 8"); });
-  ASSERT_TRUE(m_host->WaitFor(
+  ASSERT_TRUE(m_host->First(
       [](const Callback& c) { return c.message == kCallStateMessage && c.param1 == kConnected; }));
   auto before = std::chrono::steady_clock::now();
   EXPECT_EQ(0, m_provider.Shutdown());
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
   client.join();
   size_t after = m_host->Count();
-  EXPECT_FALSE(m_host->WaitForMoreThan(after, std::chrono::milliseconds(200)));
+  EXPECT_LT(m_host->WaitFor([](const Callback&) { return true; }, after, std::chrono::milliseconds(200)), 0);
   EXPECT_LT(after, 100u * 1000000u);
 }
 
