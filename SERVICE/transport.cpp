@@ -102,6 +102,13 @@ void CServiceWindow::NewConnection() {
   LogMessage(5, "CServiceWindow::NewConnection");
   int length = sizeof(m_SockAddr);
   plat::SOCKET client = plat::accept(m_Sock, AsAddress(&m_SockAddr), &length);
+  if (client != plat::INVALID_SOCKET) {
+    // Each protocol line is a send of its own: without this, the second line of an answer would wait
+    // for the client's delayed acknowledgement of the first.
+    const plat::BOOL noDelay = 1;
+    plat::setsockopt(client, plat::IPPROTO_TCP, plat::TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+                     sizeof(noDelay));
+  }
   ReplaceClientSocket(client);
   // A new client starts with an empty line, whatever the last one left unfinished.
   std::memset(m_szLine, 0, sizeof(m_szLine));

@@ -3,18 +3,24 @@
 // Fields are separated by blanks; double quotes keep blanks in a field. Numbers are decimal, or
 // hexadecimal after "0x"; a <result> may also be negative. Handles are answered in decimal.
 //
-//   incoming <device-id> [<caller>]      an outside caller rings the open line     OK <hdCall>
-//   remote-answer <hdCall>               the party outside answers the call         OK
-//   remote-hangup <hdCall>               the party outside hangs up                 OK
-//   create-line <name> <address>         a new line, announced with LINE_CREATE     OK
-//   remove-line <device-id>              the line is gone (LINE_REMOVE)             OK
-//   close-line <device-id>               LINE_CLOSE for the open line               OK
-//   fail <TSPI function> <result>        its next call returns <result>             OK
-//   fail-async <TSPI function> <result>  its next call is pending, then completes with <result>   OK
-//   calls                                every call                                 OK[
-//   <hdCall>:<device-id>:<state 0x%X>]... forwarded <device-id>                the last forward list OK <hex
-//   bytes> | OK none burst <device-id> <calls> <events> <threads>   see Provider::Burst               OK
-//   <calls * events> delay <step> <ms>                    one delay of the configuration             OK
+//   incoming <device-id> [<caller>]          an outside caller rings the open line: OK <hdCall>
+//   remote-answer <hdCall>                   the party outside answers the call
+//   remote-hangup <hdCall>                   the party outside hangs up
+//   create-line <name> <address>             a new line, announced with LINE_CREATE
+//   remove-line <device-id>                  the line is gone (LINE_REMOVE)
+//   close-line <device-id>                   LINE_CLOSE for the open line
+//   event <device-id> <htLine> <htCall> <message> <param1> <param2> <param3>
+//                                            any event through the open line's callback
+//   complete <request-id> <result>           a completion, asked for or not
+//   fail <TSPI function> <result>            its next call returns <result>
+//   fail-async <TSPI function> <result>      its next call is pending, then completes with <result>
+//   calls                                    every call: OK[ <hdCall>:<device-id>:<state 0x%X>]...
+//   forwarded <device-id>                    the last forward list: OK <hex bytes> | OK none
+//   burst <device-id> <calls> <events> <threads>
+//                                            see Provider::Burst: OK <calls * events>
+//   delay <step> <ms>                        one delay of the configuration
+//
+// Every other answer of a command carried out is "OK"; one that cannot be is "ERR <why>".
 #include "control.h"
 
 #include <cinttypes>
@@ -119,6 +125,14 @@ std::string Burst(Provider& provider, const std::vector<std::string>& fields) {
                 "OK " + std::to_string(static_cast<uint64_t>(calls) * events));
 }
 
+std::string RaiseEvent(Provider& provider, const std::vector<std::string>& fields) {
+  DWORD values[7];
+  for (size_t i = 0; i < 7; ++i)
+    if (!ParseDword(fields[i + 1], values[i])) return "ERR bad number";
+  return Answer(
+      provider.RaiseEvent(values[0], values[1], values[2], values[3], values[4], values[5], values[6]));
+}
+
 // How many arguments a command takes, and how it is written.
 struct CommandForm {
   const char* name;
@@ -135,6 +149,8 @@ constexpr CommandForm kCommands[] = {
     {"create-line", 2, kAnyNumber, "create-line <name> <address>"},
     {"remove-line", 1, 1, "remove-line <device-id>"},
     {"close-line", 1, 1, "close-line <device-id>"},
+    {"event", 7, 7, "event <device-id> <htLine> <htCall> <message> <param1> <param2> <param3>"},
+    {"complete", 2, 2, "complete <request-id> <result>"},
     {"fail", 2, 2, "fail <TSPI function> <result>"},
     {"fail-async", 2, 2, "fail-async <TSPI function> <result>"},
     {"calls", 0, 0, "calls"},
@@ -154,6 +170,13 @@ std::string Run(Provider& provider, const std::vector<std::string>& fields) {
   }
   if (name == "fail" || name == "fail-async") return InjectFailure(provider, fields, name == "fail-async");
   if (name == "burst") return Burst(provider, fields);
+  if (name == "event") return RaiseEvent(provider, fields);
+  if (name == "complete") {
+    DWORD requestId;
+    LONG result;
+    if (!ParseDword(fields[1], requestId) || !ParseResult(fields[2], result)) return "ERR bad number";
+    return provider.CompleteRequest(requestId, result) ? "OK" : "ERR the provider does not run";
+  }
   if (name == "delay") return Answer(provider.SetDelay(fields[1], fields[2]));
 
   // The others name a line or a call first.

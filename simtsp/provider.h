@@ -130,6 +130,10 @@ class Provider {
   Refusal RemoveLine(DWORD deviceId);
   // LINE_CLOSE to the host for the open line, which stays open until the host closes it.
   Refusal AskToCloseLine(DWORD deviceId);
+  // Any event with the given handles and parameters through the open line's event callback, as a
+  // faulty provider might raise it; LINE_NEWCALL, whose dwParam2 is a pointer, is refused.
+  Refusal RaiseEvent(DWORD deviceId, HTAPILINE htLine, HTAPICALL htCall, DWORD message, DWORD param1,
+                     DWORD param2, DWORD param3);
   // The next call of `entry` returns `result`, or with `asynchronous` is accepted as pending and
   // completes with `result`; a synchronous entry point cannot be made to fail asynchronously.
   Refusal InjectFailure(Entry entry, LONG result, bool asynchronous);

@@ -93,6 +93,19 @@ Refusal Provider::AskToCloseLine(DWORD deviceId) {
   return posted ? "" : kNotRunning;
 }
 
+Refusal Provider::RaiseEvent(DWORD deviceId, HTAPILINE htLine, HTAPICALL htCall, DWORD message, DWORD param1,
+                             DWORD param2, DWORD param3) {
+  if (message == LINE_NEWCALL) return "LINE_NEWCALL needs a handle place: use incoming";
+  std::lock_guard<std::mutex> lock(m_lock);
+  Line* line = m_system.FindByDeviceId(deviceId);
+  if (line == nullptr) return "unknown line";
+  if (!line->IsOpen()) return "the line is not open";
+  LINEEVENT events = line->events;
+  bool posted = m_worker.Post(std::chrono::milliseconds(0),
+                              [=] { events(htLine, htCall, message, param1, param2, param3); });
+  return posted ? "" : kNotRunning;
+}
+
 Refusal Provider::InjectFailure(Entry entry, LONG result, bool asynchronous) {
   const EntryInfo& info = kEntries[static_cast<size_t>(entry)];
   if (asynchronous && !info.asynchronous) return std::string(info.name) + " answers at once";

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,7 +14,9 @@
 #include "plat/process.h"
 #include "plat/service.h"
 #include "plat/time.h"
+#include "plat/winsock.h"
 #include "support/service_log.h"
+#include "support/telvane_client.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -285,6 +288,57 @@ TEST_F(ServiceModeTest, AFaultInTheProvidersShutdownIsCaughtAndTheShutdownGoesOn
   EXPECT_TRUE(LogShowsWithin("INFO Velcora: Service end"));
   EXPECT_NE(std::string::npos,
             Log().find("ERROR Velcora: >>> TSPI_providerShutdown Exception Code 0xC0000005"));
+}
+
+// A service killed while it runs (no shutdown at all) leaves its entry, the registry and its settings
+// as they were, and starts again to serve a new client.
+TEST_F(ServiceModeTest, AKilledServiceLeavesItsStateIntactAndStartsAgain) {
+  plat::WSADATA data;
+  plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
+  Install();
+  const std::string settings = testsupport::ReadFile(SettingsFile());
+  auto servedOnce = [this](int starts) {
+    std::vector<int> ports;
+    auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (ports.size() < static_cast<size_t>(starts) && std::chrono::steady_clock::now() < deadline) {
+      ports.clear();
+      std::string log = Log();
+      static const std::regex kListening("Listening on port (\\d+)");
+      for (std::sregex_iterator it(log.begin(), log.end(), kListening), end; it != end; ++it)
+        ports.push_back(std::stoi((*it)[1]));
+      std::this_thread::sleep_for(10ms);
+    }
+    if (ports.size() < static_cast<size_t>(starts)) return std::string("not listening");
+    testsupport::TelvaneClient client(ports.back());
+    client.SendLine("Telvane;version=2");
+    return client.NextLine();
+  };
+
+  ASSERT_TRUE(plat::StartServiceA(m_service, 0, nullptr));
+  ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
+  ASSERT_EQ("LOGIN_REPLY 0 0", servedOnce(1));
+  plat::DWORD pid = ProcessId();
+  std::system(("kill -9 " + std::to_string(pid)).c_str());
+  ASSERT_TRUE(EndsWithin(pid, 10s));
+
+  EXPECT_TRUE(WaitForState(plat::SERVICE_STOPPED)) << "a dead service process reads as stopped";
+  EXPECT_EQ(settings, testsupport::ReadFile(SettingsFile()));
+  plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_ALL_ACCESS);
+  plat::SC_HANDLE reopened = plat::OpenServiceA(manager, "Velcora", plat::SERVICE_ALL_ACCESS);
+  ASSERT_NE(nullptr, reopened) << "the entry is still there";
+  alignas(8) plat::BYTE config[4096];
+  plat::DWORD needed = 0;
+  ASSERT_TRUE(plat::QueryServiceConfigA(reopened, reinterpret_cast<plat::QUERY_SERVICE_CONFIGA*>(config),
+                                        sizeof(config), &needed));
+  const auto* read = reinterpret_cast<plat::QUERY_SERVICE_CONFIGA*>(config);
+  EXPECT_STREQ("Wendrath Velcora", read->lpDisplayName);
+  EXPECT_EQ("\"" + plat::ToWindowsPath(kProgram) + "\"" + Arguments(), std::string(read->lpBinaryPathName));
+  plat::CloseServiceHandle(reopened);
+  plat::CloseServiceHandle(manager);
+
+  ASSERT_TRUE(plat::StartServiceA(m_service, 0, nullptr)) << plat::GetLastError();
+  ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
+  EXPECT_EQ("LOGIN_REPLY 0 0", servedOnce(2));
 }
 
 }  // namespace

@@ -107,6 +107,10 @@ TEST_F(Control, AnswersEveryLineWithOkOrTheReason) {
       {"remote-hangup 99999999999", "ERR bad number"},
       {"remove-line 9", "ERR unknown line"},
       {"close-line 3", "ERR the line is not open"},
+      {"event 3 1 2 2 1 0 0", "ERR the line is not open"},
+      {"event 0 1 2 500 1 0 0", "ERR LINE_NEWCALL needs a handle place: use incoming"},
+      {"event 0 1 2 x 1 0 0", "ERR bad number"},
+      {"complete 7", "ERR usage: complete <request-id> <result>"},
       {"forwarded 9", "ERR unknown line"},
       {"create-line Lobby", "ERR usage: create-line <name> <address>"},
       {"create-line \"Front", "ERR unclosed quote"},
@@ -177,6 +181,21 @@ TEST_F(Control, LinesComeGoAndAreClosedFromTheSwitch) {
   ASSERT_TRUE(m_host->First([](const Callback& c) { return c.message == kRemoveMessage && c.param1 == 2; }));
   EXPECT_EQ(static_cast<LONG>(0x8000002B), m_provider.Close(m_lines[2]));
   EXPECT_EQ("ERR unknown line", Ask("incoming 2 5550100"));
+}
+
+// What a faulty provider does: events with any handles, completions nobody asked for.
+TEST_F(Control, RaisesAnyEventAndAnyCompletion) {
+  EXPECT_EQ("OK", Ask("event 1 0x777 0x888 2 0x10004 5 6"));
+  auto raised = m_host->First([](const Callback& c) { return c.message == 2 && c.htCall == 0x888; });
+  ASSERT_TRUE(raised);
+  EXPECT_EQ(0x777u, raised->htLine);
+  EXPECT_EQ(0x10004u, raised->param1);
+  EXPECT_EQ(6u, raised->param3);
+  EXPECT_EQ("OK", Ask("complete 4711 -2147483641"));
+  auto completed =
+      m_host->First([](const Callback& c) { return c.message == kReplyMessage && c.param1 == 4711; });
+  ASSERT_TRUE(completed);
+  EXPECT_EQ(0x80000007u, completed->param2);
 }
 
 TEST_F(Control, InjectedFailuresHitTheNextCallOnly) {
