@@ -111,7 +111,10 @@ TEST_F(SoakTest, TenThousandConnectionsAndAHundredThousandCommandsLeaveNothingBe
   ASSERT_NO_FATAL_FAILURE(Commands(100000));
 
   EXPECT_EQ(filesBefore, OpenFiles(pid)) << "no socket or file is left open";
+#ifndef VELCORA_SANITIZED
+  // (A sanitizer's quarantine keeps freed memory resident, so only the plain build can tell.)
   EXPECT_LT(ResidentKilobytes(pid) - memoryBefore, 2048) << "memory before: " << memoryBefore << " kB";
+#endif
 }
 
 }  // namespace
