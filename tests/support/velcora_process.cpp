@@ -29,19 +29,22 @@ void VelcoraProcess::PrintLog() const {
   std::printf("---- service log ----\n%s---- end ----\n", Log().c_str());
 }
 
-bool VelcoraProcess::Start(const std::string& settings, const std::string& logLevel) {
-  WriteLogConfiguration(m_dir / "log4cxx.xml", LogFile(), logLevel);
-  WriteFile(m_dir / "VELCORA.INI", "[General]\r\nloginPort=0\r\n" + settings);
-  std::string commandLine = "\"" + plat::ToWindowsPath(m_program) + "\" -c \"" +
-                            plat::ToWindowsPath(m_dir / "VELCORA.INI") + "\" -l \"" +
-                            plat::ToWindowsPath(m_dir / "log4cxx.xml") + "\"";
+bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS_INFORMATION* started) {
+  std::string commandLine = "\"" + plat::ToWindowsPath(program) + "\" -c \"" +
+                            plat::ToWindowsPath(dir / "VELCORA.INI") + "\" -l \"" +
+                            plat::ToWindowsPath(dir / "log4cxx.xml") + "\"";
   plat::STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = plat::STARTF_USESHOWWINDOW;
   startup.wShowWindow = 1;
-  if (!plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr, nullptr,
-                            &startup, &m_started))
-    return false;
+  return plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr, nullptr,
+                              &startup, started) != 0;
+}
+
+bool VelcoraProcess::Start(const std::string& settings, const std::string& logLevel) {
+  WriteLogConfiguration(m_dir / "log4cxx.xml", LogFile(), logLevel);
+  WriteFile(m_dir / "VELCORA.INI", "[General]\r\nloginPort=0\r\n" + settings);
+  if (!LaunchVelcora(m_program, m_dir, &m_started)) return false;
   m_running = true;
   std::smatch match;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

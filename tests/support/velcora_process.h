@@ -8,6 +8,10 @@
 
 namespace testsupport {
 
+// Starts `program` in application mode with the VELCORA.INI and log4cxx.xml of `dir`; false when it cannot
+// be started.
+bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS_INFORMATION* started);
+
 class VelcoraProcess {
  public:
   // `program` is the host path of VELCORA.EXE; `dir` holds its settings and log.
