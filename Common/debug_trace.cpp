@@ -20,8 +20,9 @@ char g_lastErrorBuffer[kBufferSize];
 
 // prefix + formatted text; a closing CR LF becomes one LF, any other text gets one LF appended,
 // as long as the whole stays within 1023 characters.
-void BuildText(char (&buffer)[kBufferSize], const char* prefix, size_t prefixLength, const char* format,
-               va_list arguments) {
+__attribute__((format(printf, 4, 0))) void BuildText(char (&buffer)[kBufferSize], const char* prefix,
+                                                     size_t prefixLength, const char* format,
+                                                     va_list arguments) {
   std::memcpy(buffer, prefix, prefixLength);
   buffer[prefixLength] = '\0';
   std::vsnprintf(buffer + prefixLength, kBufferSize - prefixLength, format, arguments);

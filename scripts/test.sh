@@ -16,4 +16,7 @@ done
 echo "=== thread sanitizer: the event burst"
 dir=$(scripts/build.sh thread e2e_calls_test)
 ctest --test-dir "$dir" --output-on-failure -R '^e2e_calls_test$' || status=1
+# The fuzz targets of the protocol path, a minute each in a clang sanitizer build; a finding fails.
+echo "=== fuzzing"
+scripts/fuzz.sh 60 || status=1
 exit $status

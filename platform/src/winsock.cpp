@@ -481,6 +481,19 @@ DWORD FailureFor(WinsockCall call) {
   return call == WinsockCall::Startup ? table.startupFailure : table.asyncSelectFailure;
 }
 
+// A blocking connect that a signal interrupted goes on in the kernel: waits for its end and returns its
+// errno value, 0 once connected.
+int FinishInterruptedConnect(int fd) {
+  pollfd wait = {fd, POLLOUT, 0};
+  while (::poll(&wait, 1, -1) < 0) {
+    if (errno != EINTR) return errno;
+  }
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+  return error;
+}
+
 }  // namespace
 
 // ---- Sets and conversions ----
@@ -672,6 +685,10 @@ int connect(SOCKET value, const sockaddr* address, int length) {
     CallUnderWay call(*socket);
     result = ::connect(socket->fd, reinterpret_cast<::sockaddr*>(&posix), sizeof posix);
     error = errno;
+    if (result != 0 && error == EINTR) {
+      error = FinishInterruptedConnect(socket->fd);
+      result = error == 0 ? 0 : -1;
+    }
   }
   std::lock_guard<std::mutex> lock(socket->mutex);
   if (socket->closed) return Fail(WSAEINTR);
@@ -706,8 +723,11 @@ int recv(SOCKET value, char* buffer, int length, int flags) {
   int error;
   {
     CallUnderWay call(*socket);
-    received = ::recv(socket->fd, buffer, static_cast<size_t>(length), posixFlags);
-    error = errno;
+    // A signal does not end a Windows call: an interrupted one is made again.
+    do {
+      received = ::recv(socket->fd, buffer, static_cast<size_t>(length), posixFlags);
+      error = errno;
+    } while (received < 0 && error == EINTR);
   }
   std::lock_guard<std::mutex> lock(socket->mutex);
   // Whatever the outcome, the call re-enables the notifications of data.
@@ -735,9 +755,11 @@ int send(SOCKET value, const char* buffer, int length, int flags) {
   int error;
   {
     CallUnderWay call(*socket);
-    sent = ::send(socket->fd, buffer, static_cast<size_t>(length),
-                  MSG_NOSIGNAL | ((flags & kWinMsgOob) ? ::MSG_OOB : 0));
-    error = errno;
+    do {
+      sent = ::send(socket->fd, buffer, static_cast<size_t>(length),
+                    MSG_NOSIGNAL | ((flags & kWinMsgOob) ? ::MSG_OOB : 0));
+      error = errno;
+    } while (sent < 0 && error == EINTR);
   }
   std::lock_guard<std::mutex> lock(socket->mutex);
   if (sent >= 0 && socket->state == State::Connecting) socket->state = State::Connected;

@@ -3,6 +3,8 @@
 #include "plat/winsock.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
@@ -364,6 +366,34 @@ TEST_F(WinsockTest, PeekLeavesTheDataWaiting) {
   EXPECT_EQ("abcd", std::string(buffer, 4));
   EXPECT_EQ(2, plat::recv(server, buffer, sizeof buffer, 0));
   EXPECT_EQ("ef", std::string(buffer, 2));
+}
+
+// Signals reach a Linux process for many reasons (a profiler's or a fuzzer's timer); a Windows call is not
+// ended by them.
+TEST_F(WinsockTest, SignalsDoNotEndABlockingRecvOrSend) {
+  struct sigaction interrupting = {};
+  interrupting.sa_handler = [](int) {};
+  struct sigaction previous = {};
+  ASSERT_EQ(0, ::sigaction(SIGUSR1, &interrupting, &previous));  // no SA_RESTART: calls see EINTR
+  plat::SOCKET client = Connect();
+  plat::SOCKET server = plat::accept(m_listener, nullptr, nullptr);
+  std::promise<pthread_t> reader;
+  std::future<std::string> received = std::async(std::launch::async, [&reader, server] {
+    reader.set_value(pthread_self());
+    char buffer[8] = {};
+    int got = plat::recv(server, buffer, sizeof buffer, 0);
+    return got > 0 ? std::string(buffer, static_cast<size_t>(got))
+                   : "error " + std::to_string(plat::WSAGetLastError());
+  });
+  pthread_t thread = reader.get_future().get();
+  for (int i = 0; i < 20; ++i) {
+    std::this_thread::sleep_for(5ms);
+    pthread_kill(thread, SIGUSR1);
+  }
+  EXPECT_EQ(3, SendText(client, "abc"));
+  ASSERT_EQ(std::future_status::ready, received.wait_for(5s));
+  EXPECT_EQ("abc", received.get());
+  ::sigaction(SIGUSR1, &previous, nullptr);
 }
 
 TEST_F(WinsockTest, CloseWakesABlockedAccept) {
