@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -138,11 +139,47 @@ struct SentMessage {
   LRESULT result = 0;
 };
 
+// The posted messages of a thread, oldest first. The nodes of taken messages are kept for the next ones
+// (up to a bound), so a busy message loop posts and takes without allocating.
+class PostedMessages {
+ public:
+  using iterator = std::list<MSG>::iterator;
+  iterator begin() { return m_queue.begin(); }
+  iterator end() { return m_queue.end(); }
+  size_t size() const { return m_queue.size(); }
+  bool empty() const { return m_queue.empty(); }
+  void push_back(const MSG& message) {
+    if (m_spare.empty()) {
+      m_queue.push_back(message);
+      return;
+    }
+    m_spare.front() = message;
+    m_queue.splice(m_queue.end(), m_spare, m_spare.begin());
+  }
+  void erase(iterator taken) {
+    if (m_spare.size() < kSpareNodes) {
+      m_spare.splice(m_spare.begin(), m_queue, taken);
+    } else {
+      m_queue.erase(taken);
+    }
+  }
+  void clear() {
+    m_queue.clear();
+    m_spare.clear();
+  }
+
+ private:
+  // Enough for the messages a loop has waiting at a time; a burst beyond it allocates and frees.
+  static constexpr size_t kSpareNodes = 1024;
+  std::list<MSG> m_queue;
+  std::list<MSG> m_spare;
+};
+
 class ThreadQueue {
  public:
   explicit ThreadQueue(DWORD threadId) : threadId(threadId) {}
   const DWORD threadId;
-  std::deque<MSG> posted;
+  PostedMessages posted;
   std::deque<std::shared_ptr<SentMessage>> sent;
   bool quitPending = false;
   int quitCode = 0;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <future>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <utility>
@@ -18,6 +19,16 @@
 #include "plat/error.h"
 #include "plat/thread.h"
 #include "plat/winmain.h"
+
+// Allocations of this test program, counted for the steady message loop below.
+std::atomic<long> g_allocations{0};
+void* operator new(std::size_t size) {
+  ++g_allocations;
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -333,6 +344,26 @@ TEST_F(MessageTest, PostedMessagesKeepEachPostersOrderAndNoneIsLost) {
   EXPECT_EQ(std::vector<int>(kPosters, kEach), nextOf);
   plat::MSG left;
   EXPECT_FALSE(plat::PeekMessageA(&left, nullptr, 0, 0, plat::PM_REMOVE));
+}
+
+// A loop that takes each message soon after it was posted runs without allocating, whatever its length.
+TEST_F(MessageTest, ASteadyLoopPostsAndTakesWithoutAllocating) {
+  plat::HWND window = Make();
+  auto postAndTake = [window](int messages) {
+    plat::MSG message;
+    for (int i = 0; i < messages; ++i) {
+      plat::PostMessageA(window, kEcho + 1, 0, i);
+      if (i % 3 == 2)
+        while (plat::PeekMessageA(&message, nullptr, 0, 0, plat::PM_REMOVE)) {
+        }
+    }
+    while (plat::PeekMessageA(&message, nullptr, 0, 0, plat::PM_REMOVE)) {
+    }
+  };
+  postAndTake(100);
+  const long before = g_allocations.load();
+  postAndTake(10000);
+  EXPECT_EQ(before, g_allocations.load());
 }
 
 // GetMessageA and PeekMessageA both answer the waiting sender before they take a posted message.
