@@ -70,6 +70,20 @@ void Enter(plat::LONG result, CLineObject* line, HDRVCALL handle, plat::DWORD ca
   if (result > 0) CServiceWindow::InsertCall(line, handle, callNumber, serviceHandle, serviceHandle, origin);
 }
 
+// A consultation call made from a call (to a conference or for a transfer): it is entered on the call's
+// line under the number the client chose. Both entry points take the same arguments.
+void Consultation(CommandFields f, PFN_TSPI_lineSetupTransfer entryPoint, HDRVCALL& handleVariable) {
+  if (entryPoint == nullptr) return Reply(f, kOperationUnavailable);
+  plat::DWORD serviceHandle = ServiceHandle(f[3]);
+  plat::DWORD callNumber = Number(f[4]);
+  handleVariable = callNumber;
+  CallRecord* call = CallOf(f[2]);
+  if (call == nullptr) return Reply(f, kInvalidCallHandle);
+  plat::LONG result = entryPoint(Number(f[1]), call->DrvBaseCall, serviceHandle, &handleVariable, nullptr);
+  Enter(result, call->pLine, handleVariable, callNumber, serviceHandle, LINECALLORIGIN_OUTBOUND);
+  Creating(f, result);
+}
+
 }  // namespace
 
 namespace commands {
@@ -185,30 +199,11 @@ void Pickup(CommandFields f) {
 }
 
 void PrepareAddToConference(CommandFields f) {
-  if (g_TspiEntryPoints.TSPI_linePrepareAddToConference == nullptr) return Reply(f, kOperationUnavailable);
-  plat::DWORD serviceHandle = ServiceHandle(f[3]);
-  plat::DWORD callNumber = Number(f[4]);
-  g_hdPrepareConsultCall = callNumber;
-  CallRecord* conference = CallOf(f[2]);
-  if (conference == nullptr) return Reply(f, kInvalidCallHandle);
-  plat::LONG result = g_TspiEntryPoints.TSPI_linePrepareAddToConference(
-      Number(f[1]), conference->DrvBaseCall, serviceHandle, &g_hdPrepareConsultCall, nullptr);
-  Enter(result, conference->pLine, g_hdPrepareConsultCall, callNumber, serviceHandle,
-        LINECALLORIGIN_OUTBOUND);
-  Creating(f, result);
+  Consultation(f, g_TspiEntryPoints.TSPI_linePrepareAddToConference, g_hdPrepareConsultCall);
 }
 
 void SetupTransfer(CommandFields f) {
-  if (g_TspiEntryPoints.TSPI_lineSetupTransfer == nullptr) return Reply(f, kOperationUnavailable);
-  plat::DWORD serviceHandle = ServiceHandle(f[3]);
-  plat::DWORD callNumber = Number(f[4]);
-  g_hdTransferConsultCall = callNumber;
-  CallRecord* call = CallOf(f[2]);
-  if (call == nullptr) return Reply(f, kInvalidCallHandle);
-  plat::LONG result = g_TspiEntryPoints.TSPI_lineSetupTransfer(Number(f[1]), call->DrvBaseCall, serviceHandle,
-                                                               &g_hdTransferConsultCall, nullptr);
-  Enter(result, call->pLine, g_hdTransferConsultCall, callNumber, serviceHandle, LINECALLORIGIN_OUTBOUND);
-  Creating(f, result);
+  Consultation(f, g_TspiEntryPoints.TSPI_lineSetupTransfer, g_hdTransferConsultCall);
 }
 
 void SetupConference(CommandFields f) {

@@ -219,12 +219,29 @@ TEST_F(CallCommandsTest, CompleteTransferEntersAConferenceOnlyInConferenceMode) 
   EXPECT_EQ(before, CServiceWindow::m_dwNextTapiCall) << "and draws no handle";
 }
 
-TEST_F(CallCommandsTest, SetupTransferEntersTheConsultationCallOnTheCallsLine) {
-  Run(commands::SetupTransfer, {"TSPI_lineSetupTransfer", "2", "13", "20", "44"});
-  EXPECT_EQ((std::vector<DWORD>{0x200, 20}), g_creation.values);
-  EXPECT_EQ(0xA00u, Call(44).DrvBaseCall);
-  EXPECT_EQ(20u, Call(44).TapiCall);
-  EXPECT_EQ(1u, Call(44).dwOrigin);
+// "TSPI_lineSetupTransfer" and "TSPI_linePrepareAddToConference" make a consultation call from a call.
+TEST_F(CallCommandsTest, AConsultationCallIsEnteredOnTheLineOfItsCall) {
+  g_TspiEntryPoints.TSPI_linePrepareAddToConference = FakeSetupTransfer;
+  struct Case {
+    void (*command)(CommandFields);
+    const char* word;
+  } cases[] = {{commands::SetupTransfer, "TSPI_lineSetupTransfer"},
+               {commands::PrepareAddToConference, "TSPI_linePrepareAddToConference"}};
+  DWORD number = 44;
+  for (const Case& c : cases) {
+    const std::string consultation = std::to_string(number);
+    Run(c.command, {c.word, "2", "13", "20", consultation});
+    EXPECT_EQ((std::vector<DWORD>{0x200, 20}), g_creation.values) << c.word;
+    EXPECT_EQ(0xA00u, Call(number).DrvBaseCall);
+    EXPECT_EQ(20u, Call(number).TapiCall);
+    EXPECT_EQ(1u, Call(number).dwOrigin);
+    EXPECT_EQ(m_line, Call(number).pLine);
+    CServiceWindow::RemoveDrvBaseCall(0xA00);
+    const DWORD calls = g_creation.calls;
+    Run(c.command, {c.word, "3", "99", "0", "50"});
+    EXPECT_EQ(calls, g_creation.calls) << c.word << ": an unknown call reaches no provider";
+    ++number;
+  }
 }
 
 TEST_F(CallCommandsTest, CompleteCallHandsTheCompletionIdOfField4) {
