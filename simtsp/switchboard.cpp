@@ -74,11 +74,15 @@ LONG Switchboard::Offer(HDRVCALL handle, Reports* reports) {
   return 0;
 }
 
-LONG Switchboard::Accept(HDRVCALL handle, Reports* reports) {
+LONG Switchboard::Move(HDRVCALL handle, DWORD fromStates, DWORD toState, Reports* reports) {
   Call* call;
-  if (LONG fault = Expect(handle, LINECALLSTATE_OFFERING, call)) return fault;
-  if (reports != nullptr) Enter(*call, LINECALLSTATE_ACCEPTED, *reports);
+  if (LONG fault = Expect(handle, fromStates, call)) return fault;
+  if (reports != nullptr) Enter(*call, toState, *reports);
   return 0;
+}
+
+LONG Switchboard::Accept(HDRVCALL handle, Reports* reports) {
+  return Move(handle, LINECALLSTATE_OFFERING, LINECALLSTATE_ACCEPTED, reports);
 }
 
 LONG Switchboard::Answer(HDRVCALL handle, Reports* reports) {
@@ -100,17 +104,11 @@ LONG Switchboard::Drop(HDRVCALL handle, Reports* reports) {
 }
 
 LONG Switchboard::Hold(HDRVCALL handle, Reports* reports) {
-  Call* call;
-  if (LONG fault = Expect(handle, LINECALLSTATE_CONNECTED, call)) return fault;
-  if (reports != nullptr) Enter(*call, LINECALLSTATE_ONHOLD, *reports);
-  return 0;
+  return Move(handle, LINECALLSTATE_CONNECTED, LINECALLSTATE_ONHOLD, reports);
 }
 
 LONG Switchboard::Unhold(HDRVCALL handle, Reports* reports) {
-  Call* call;
-  if (LONG fault = Expect(handle, LINECALLSTATE_ONHOLD, call)) return fault;
-  if (reports != nullptr) Enter(*call, LINECALLSTATE_CONNECTED, *reports);
-  return 0;
+  return Move(handle, LINECALLSTATE_ONHOLD, LINECALLSTATE_CONNECTED, reports);
 }
 
 LONG Switchboard::SwapHold(HDRVCALL activeHandle, HDRVCALL heldHandle, Reports* reports) {

@@ -77,6 +77,8 @@ class Switchboard {
   DWORD RelatedCallId(const Call& call) const;
 
  private:
+  // A call in one of `fromStates` goes to `toState`; the shape of accept, hold and unhold.
+  LONG Move(HDRVCALL handle, DWORD fromStates, DWORD toState, Reports* reports);
   // The call `handle` when it exists (else LINEERR_INVALCALLHANDLE) and is in one of `states` (else
   // LINEERR_INVALCALLSTATE); a call not started yet is in none of them.
   LONG Expect(HDRVCALL handle, DWORD states, Call*& call);
