@@ -18,6 +18,7 @@
 #include "plat/thread.h"
 #include "plat/time.h"
 #include "plat/winmain.h"
+#include "message_wait.h"
 
 namespace plat {
 namespace {
@@ -186,6 +187,11 @@ class ThreadQueue {
   bool waitingInGetMessage = false;
   // Wakes the thread for a message posted or sent to it, or the answer to a message it sent.
   std::condition_variable wake;
+  // Made when a socket first reports to one of the thread's windows; from then on the thread waits
+  // for messages and for its sockets in this set.
+  std::shared_ptr<detail::MessageWaitSet> waitSet;
+  bool waitingInSet = false;
+  unsigned roundsSincePoll = 0;
 };
 
 struct WindowSystem {
@@ -348,12 +354,48 @@ Taken TakeMessage(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std
   return Taken::kQuit;
 }
 
+// With the lock held: ends the wait of the queue's thread. A thread that polls its sockets is awake
+// already when it posts to itself.
+void Wake(ThreadQueue& queue) {
+  queue.wake.notify_all();
+  if (queue.waitingInSet && queue.threadId != GetCurrentThreadId()) queue.waitSet->Wake();
+}
+
+// With the lock held, which is released meanwhile: lets the thread's sockets post what they have, waiting
+// up to `timeoutMs` (-1: until a message or a socket event comes) when the thread is idle.
+void PollSockets(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock, int timeoutMs) {
+  std::shared_ptr<detail::MessageWaitSet> set = queue.waitSet;
+  const bool idle = timeoutMs != 0;
+  queue.roundsSincePoll = 0;
+  if (idle) {
+    queue.waitingInSet = true;
+    queue.waitingInGetMessage = true;
+    system.idleChanged.notify_all();
+  }
+  lock.unlock();
+  set->Wait(timeoutMs);
+  lock.lock();
+  if (idle) {
+    queue.waitingInSet = false;
+    queue.waitingInGetMessage = false;
+  }
+}
+
+// A thread whose queue never runs empty still hears of its sockets this often.
+constexpr unsigned kRoundsBetweenPolls = 16;
+
+void PollSocketsIfDue(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock) {
+  if (queue.waitSet != nullptr && ++queue.roundsSincePoll >= kRoundsBetweenPolls) {
+    PollSockets(system, queue, lock, 0);
+  }
+}
+
 // Appends a message to the queue of thread `threadId`; false when that thread has no queue.
 bool Post(WindowSystem& system, DWORD threadId, const MSG& message) {
   auto found = system.queues.find(threadId);
   if (found == system.queues.end()) return false;
   found->second->posted.push_back(message);
-  found->second->wake.notify_all();
+  Wake(*found->second);
   return true;
 }
 
@@ -788,7 +830,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (owner == system.queues.end()) return 0;
   auto sent = std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam, mine});
   owner->second->sent.push_back(sent);
-  owner->second->wake.notify_all();
+  Wake(*owner->second);
   // Messages sent to this thread meanwhile are answered, so two threads sending to each other go on.
   for (;;) {
     HandleSentMessages(system, *mine, lock);
@@ -811,6 +853,7 @@ BOOL GetMessageA(MSG* message, HWND window, UINT minMessage, UINT maxMessage) {
       InvalidWindow();
       return -1;
     }
+    PollSocketsIfDue(system, *mine, lock);
     switch (TakeMessage(system, *mine, lock, message, window, minMessage, maxMessage, true)) {
       case Taken::kMessage:
         return TRUE;
@@ -820,6 +863,10 @@ BOOL GetMessageA(MSG* message, HWND window, UINT minMessage, UINT maxMessage) {
         break;
     }
     if (!IsValidFilter(system.tree, window)) continue;
+    if (mine->waitSet != nullptr) {
+      PollSockets(system, *mine, lock, -1);
+      continue;
+    }
     mine->waitingInGetMessage = true;
     system.idleChanged.notify_all();
     mine->wake.wait(lock);
@@ -840,7 +887,13 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT minMessage, UINT maxMessage, U
     return FALSE;
   }
   const bool remove = (removeFlags & PM_REMOVE) != 0;
-  return TakeMessage(system, *mine, lock, message, window, minMessage, maxMessage, remove) != Taken::kNothing;
+  PollSocketsIfDue(system, *mine, lock);
+  Taken taken = TakeMessage(system, *mine, lock, message, window, minMessage, maxMessage, remove);
+  if (taken == Taken::kNothing && mine->waitSet != nullptr) {
+    PollSockets(system, *mine, lock, 0);
+    taken = TakeMessage(system, *mine, lock, message, window, minMessage, maxMessage, remove);
+  }
+  return taken != Taken::kNothing;
 }
 
 BOOL TranslateMessage(const MSG*) { return FALSE; }
@@ -858,6 +911,23 @@ LRESULT DispatchMessageA(const MSG* message) {
   }
   return procedure != nullptr ? procedure(message->hwnd, message->message, message->wParam, message->lParam)
                               : 0;
+}
+
+// ---- The socket layer's way in ----
+
+std::shared_ptr<detail::MessageWaitSet> detail::WaitSetOfOwner(HWND window) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* target = system.tree.Find(window);
+  if (target == nullptr) return nullptr;
+  auto owner = system.queues.find(target->ownerThread);
+  if (owner == system.queues.end()) return nullptr;
+  ThreadQueue& queue = *owner->second;
+  if (queue.waitSet == nullptr) {
+    queue.waitSet = std::make_shared<detail::MessageWaitSet>();
+    queue.wake.notify_all();  // a thread already waiting goes over to the set
+  }
+  return queue.waitSet;
 }
 
 // ---- Test seams ----

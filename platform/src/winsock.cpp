@@ -1,5 +1,5 @@
-// Windows Sockets over BSD sockets: the socket table, the calls, and the poller thread that turns
-// readiness into window messages under the Windows re-enabling rules.
+// Windows Sockets over BSD sockets: the socket table, the calls, and the readiness that the thread of
+// each socket's window turns into its messages under the Windows re-enabling rules.
 #include "plat/winsock.h"
 
 #include <algorithm>
@@ -12,12 +12,12 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "plat/error.h"
 #include "plat/window.h"
+#include "message_wait.h"
 
 namespace plat {
 namespace {
@@ -45,7 +45,6 @@ constexpr int kWinMsgPeek = MSG_PEEK;
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -168,8 +167,9 @@ struct Socket {
   bool writeEnabled = false;
   bool closePosted = false;
   bool peerClosed = false;  // nothing more will arrive and nothing is left to read
-  uint32_t watched = 0;     // what the poller waits for
-  bool registered = false;
+  uint32_t watched = 0;     // what the socket is armed for in the message wait
+  std::shared_ptr<detail::MessageWaitSet> waitSet;  // of the thread that owned waitSetWindow
+  HWND waitSetWindow = nullptr;
 };
 
 // Counts a call that may block, for closesocket to know it must wake it.
@@ -193,9 +193,14 @@ struct SocketTable {
   DWORD asyncSelectFailure = 0;
 };
 
-// Never destroyed: the poller may still look sockets up while the process ends.
+void OnReady(uint64_t key, uint32_t ready);
+
+// Never destroyed: a message wait may still look sockets up while the process ends.
 SocketTable& Table() {
-  static SocketTable* table = new SocketTable;
+  static SocketTable* table = [] {
+    detail::SetReadyHandler(OnReady);
+    return new SocketTable;
+  }();
   return *table;
 }
 
@@ -242,64 +247,32 @@ void SetNonBlocking(int fd, bool nonBlocking) {
   ::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
 }
 
-// ---- The poller ----
+// ---- Readiness ----
 
-constexpr uint64_t kWakeKey = 0;  // no socket has this value
-
-// One thread waits on every socket that has notifications enabled; its stop is the only wake-up it
-// needs, because interest changes reach a running epoll_wait by themselves.
-class Poller {
- public:
-  Poller() {
-    m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
-    m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    epoll_event wake{};
-    wake.events = EPOLLIN;
-    wake.data.u64 = kWakeKey;
-    ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &wake);
-    m_thread = std::thread([this] { Run(); });
+// Watches the socket for exactly `events` (0: not at all) in the message wait of its window's thread.
+// Under the socket's lock.
+void Watch(Socket& socket, uint32_t events) {
+  if (socket.waitSet != nullptr && socket.waitSetWindow != socket.window) {
+    if (socket.watched != 0) socket.waitSet->Remove(socket.fd);
+    socket.waitSet = nullptr;
+    socket.watched = 0;
   }
-
-  // Ends the thread; nothing is posted afterwards.
-  void Stop() {
-    if (!m_thread.joinable()) return;
-    m_stopping = true;
-    uint64_t one = 1;
-    [[maybe_unused]] ssize_t written = ::write(m_wake, &one, sizeof one);
-    m_thread.join();
+  if (events == 0) {
+    if (socket.watched != 0) socket.waitSet->Remove(socket.fd);
+    socket.watched = 0;
+    return;
   }
-
-  // Waits for `events` of the socket (0: not at all). Under the socket's lock.
-  void Watch(Socket& socket, uint32_t events) {
-    epoll_event interest{};
-    interest.events = events;
-    interest.data.u64 = socket.value;
-    if (events == 0) {
-      if (socket.registered) ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, socket.fd, nullptr);
-      socket.registered = false;
-    } else {
-      ::epoll_ctl(m_epoll, socket.registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, socket.fd, &interest);
-      socket.registered = true;
-    }
-    socket.watched = events;
+  if (socket.waitSet == nullptr) {
+    socket.waitSet = detail::WaitSetOfOwner(socket.window);
+    socket.waitSetWindow = socket.window;
+    if (socket.waitSet == nullptr) return;  // the window or its thread is gone: nobody could hear of it
   }
-
- private:
-  void Run();
-
-  int m_epoll = -1;
-  int m_wake = -1;
-  std::atomic<bool> m_stopping{false};
-  std::thread m_thread;
-};
-
-Poller& ThePoller() {
-  static Poller* poller = [] {
-    auto* made = new Poller;
-    std::atexit([] { ThePoller().Stop(); });
-    return made;
-  }();
-  return *poller;
+  if (socket.watched != 0) {
+    socket.waitSet->Modify(socket.fd, socket.value, events);
+  } else {
+    socket.waitSet->Add(socket.fd, socket.value, events);
+  }
+  socket.watched = events;
 }
 
 void Post(const Socket& socket, LONG event, DWORD error) {
@@ -308,7 +281,7 @@ void Post(const Socket& socket, LONG event, DWORD error) {
                WSAMAKESELECTREPLY(static_cast<WORD>(event), static_cast<WORD>(error)));
 }
 
-// What the poller must wait for, from the events asked for and the ones still enabled.
+// What the message wait must watch for, from the events asked for and the ones still enabled.
 uint32_t WantedEvents(const Socket& socket) {
   if (socket.closed || socket.events == 0) return 0;
   switch (socket.state) {
@@ -336,11 +309,12 @@ uint32_t WantedEvents(const Socket& socket) {
   return wanted;
 }
 
-// Brings the poller's interest up to date after a change. Under the socket's lock.
+// Watches for what is wanted after a change. Events no longer wanted stay watched until they come,
+// which saves a call on every read: a recv wants again what its FD_READ turned off.
 void UpdateWatch(Socket& socket) {
   uint32_t wanted = WantedEvents(socket);
-  if (wanted == socket.watched && (wanted != 0) == socket.registered) return;
-  ThePoller().Watch(socket, wanted);
+  const bool moved = wanted != 0 && socket.waitSetWindow != socket.window;
+  if ((wanted & ~socket.watched) != 0 || moved) Watch(socket, wanted);
 }
 
 void PostClose(Socket& socket, DWORD error) {
@@ -350,8 +324,10 @@ void PostClose(Socket& socket, DWORD error) {
 }
 
 void NoticeReadable(Socket& socket, uint32_t ready) {
+  constexpr uint32_t kEnding = EPOLLRDHUP | EPOLLHUP | EPOLLERR;
+  // Readable without a sign of an end means data waits; only an end needs a look at what is left.
   char byte;
-  ssize_t waiting = ::recv(socket.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  ssize_t waiting = (ready & EPOLLIN) && !(ready & kEnding) ? 1 : ::recv(socket.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
   if (waiting > 0) {
     if (socket.events & FD_READ) {
       socket.readEnabled = false;
@@ -376,15 +352,16 @@ void FinishConnect(Socket& socket) {
   if (socket.events & FD_CONNECT) Post(socket, FD_CONNECT, error == 0 ? 0 : WsaCodeOf(error));
 }
 
-// Posts what `ready` means for the socket under the re-enabling rules. Under the socket's lock.
-void Evaluate(Socket& socket, uint32_t ready) {
+// Posts what `ready` means for the socket, which wanted `wanted`, under the re-enabling rules. Under the
+// socket's lock.
+void Evaluate(Socket& socket, uint32_t ready, uint32_t wanted) {
   if (socket.closed || socket.events == 0) return;
   constexpr uint32_t kBroken = EPOLLERR | EPOLLHUP;
   switch (socket.state) {
     case State::Fresh:
       break;
     case State::Listening:
-      if ((ready & (EPOLLIN | kBroken)) && (socket.watched & EPOLLIN)) {
+      if ((ready & (EPOLLIN | kBroken)) && (wanted & EPOLLIN)) {
         socket.acceptEnabled = false;
         Post(socket, FD_ACCEPT, 0);
       }
@@ -393,14 +370,14 @@ void Evaluate(Socket& socket, uint32_t ready) {
       if (ready & (EPOLLOUT | kBroken)) FinishConnect(socket);
       break;
     case State::Connected:
-      if ((ready & (EPOLLIN | EPOLLRDHUP | kBroken)) && (socket.watched & (EPOLLIN | EPOLLRDHUP))) {
+      if ((ready & (EPOLLIN | EPOLLRDHUP | kBroken)) && (wanted & (EPOLLIN | EPOLLRDHUP))) {
         NoticeReadable(socket, ready);
       }
-      if ((ready & EPOLLPRI) && (socket.watched & EPOLLPRI)) {
+      if ((ready & EPOLLPRI) && (wanted & EPOLLPRI)) {
         socket.oobEnabled = false;
         Post(socket, FD_OOB, 0);
       }
-      if ((ready & (EPOLLOUT | kBroken)) && (socket.watched & EPOLLOUT)) {
+      if ((ready & (EPOLLOUT | kBroken)) && (wanted & EPOLLOUT)) {
         socket.writeEnabled = false;
         Post(socket, FD_WRITE, 0);
       }
@@ -409,19 +386,15 @@ void Evaluate(Socket& socket, uint32_t ready) {
   UpdateWatch(socket);
 }
 
-void Poller::Run() {
-  epoll_event ready[64];
-  while (!m_stopping) {
-    int count = ::epoll_wait(m_epoll, ready, static_cast<int>(std::size(ready)), -1);
-    if (count < 0 && errno != EINTR) return;
-    for (int i = 0; i < count && !m_stopping; ++i) {
-      if (ready[i].data.u64 == kWakeKey) continue;
-      std::shared_ptr<Socket> socket = Find(static_cast<SOCKET>(ready[i].data.u64));
-      if (socket == nullptr) continue;
-      std::lock_guard<std::mutex> lock(socket->mutex);
-      Evaluate(*socket, ready[i].events);
-    }
-  }
+// Runs on the thread of the socket's window, in its message wait.
+void OnReady(uint64_t key, uint32_t ready) {
+  std::shared_ptr<Socket> socket = Find(static_cast<SOCKET>(key));
+  if (socket == nullptr) return;
+  std::lock_guard<std::mutex> lock(socket->mutex);
+  const uint32_t wanted = WantedEvents(*socket);
+  Evaluate(*socket, ready, wanted);
+  // What came unwanted stops being watched; otherwise it would come again at once.
+  if ((ready & ~wanted) != 0) Watch(*socket, WantedEvents(*socket));
 }
 
 // Marks the socket closed (nothing is posted for it afterwards) and wakes calls blocked on it.

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "plat/error.h"
+#include "plat/thread.h"
 #include "plat/window.h"
 
 namespace {
@@ -849,6 +852,122 @@ TEST_F(WinsockTest, SendersOnSeveralThreadsWhileTheMainThreadReads) {
     ++lines;
   }
   EXPECT_EQ(expectedLines, lines);
+}
+
+// ---- The message wait of the window's thread ----
+
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// A thread with a window and a message loop of its own that records the socket messages it takes.
+// Kept busy, it posts itself a message for every one it takes, so its queue never runs empty.
+class MessageLoopThread {
+ public:
+  explicit MessageLoopThread(bool keepBusy) : m_keepBusy(keepBusy) {
+    std::promise<plat::HWND> made;
+    std::future<plat::HWND> window = made.get_future();
+    m_thread = std::thread([this, &made] { Run(made); });
+    m_window = window.get();
+  }
+  ~MessageLoopThread() {
+    plat::PostThreadMessageA(m_threadId, plat::WM_QUIT, 0, 0);
+    m_thread.join();
+  }
+
+  plat::HWND Window() const { return m_window; }
+  plat::DWORD ThreadId() const { return m_threadId; }
+
+  // The events of the first `count` socket messages, waiting up to `limit` for them.
+  std::vector<plat::WORD> SocketEvents(size_t count, std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait_for(lock, limit, [&] { return m_events.size() >= count; });
+    return m_events;
+  }
+
+  // Makes the thread note its processor time once more.
+  void ProbeCpu() { plat::PostMessageA(m_window, kCpuProbe, 0, 0); }
+
+  // The thread's processor time from its first socket message to the last message it took.
+  double CpuSecondsSinceFirstSocketMessage() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_cpuNow - m_cpuAtFirst;
+  }
+
+ private:
+  static constexpr plat::UINT kBusyMessage = 0x401;
+  static constexpr plat::UINT kCpuProbe = 0x402;
+
+  void Run(std::promise<plat::HWND>& made) {
+    m_threadId = plat::GetCurrentThreadId();
+    plat::HWND window = plat::CreateWindowForTesting(nullptr, 0);
+    if (m_keepBusy) plat::PostMessageA(window, kBusyMessage, 0, 0);
+    made.set_value(window);
+    plat::MSG message;
+    while (plat::GetMessageA(&message, nullptr, 0, 0) > 0) {
+      if (message.message == kBusyMessage) plat::PostMessageA(window, kBusyMessage, 0, 0);
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_cpuNow = ThreadCpuSeconds();
+      if (message.message != kSocketMessage) continue;
+      if (m_events.empty()) m_cpuAtFirst = m_cpuNow;
+      m_events.push_back(plat::WSAGETSELECTEVENT(message.lParam));
+      m_changed.notify_all();
+    }
+    plat::RemoveWindowForTesting(window);
+  }
+
+  const bool m_keepBusy;
+  std::thread m_thread;
+  plat::HWND m_window = nullptr;
+  plat::DWORD m_threadId = 0;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<plat::WORD> m_events;
+  double m_cpuAtFirst = 0;
+  double m_cpuNow = 0;
+};
+
+TEST_F(WinsockTest, TheWindowsThreadHearsItsSocketsInItsMessageWait) {
+  struct Case {
+    const char* name;
+    bool keepBusy;
+  };
+  for (const Case& test : {Case{"already waiting when the socket is attached", false},
+                           Case{"a queue that never runs empty", true}}) {
+    SCOPED_TRACE(test.name);
+    MessageLoopThread loop(test.keepBusy);
+    if (!test.keepBusy) {
+      ASSERT_TRUE(plat::WaitForThreadIdleForTesting(loop.ThreadId(), 3000));
+    }
+    plat::SOCKET client = Connect();
+    ASSERT_TRUE(WaitReadable(m_listener));
+    plat::SOCKET server = plat::accept(m_listener, nullptr, nullptr);
+    ASSERT_EQ(0, plat::WSAAsyncSelect(server, loop.Window(), kSocketMessage, plat::FD_READ));
+    SendText(client, "x");
+    EXPECT_EQ(std::vector<plat::WORD>{plat::FD_READ}, loop.SocketEvents(1, kArrival));
+    plat::closesocket(server);
+    plat::closesocket(client);
+  }
+}
+
+TEST_F(WinsockTest, AnUnreadSocketLeavesItsThreadIdle) {
+  MessageLoopThread loop(false);
+  plat::SOCKET client = Connect();
+  ASSERT_TRUE(WaitReadable(m_listener));
+  plat::SOCKET server = plat::accept(m_listener, nullptr, nullptr);
+  ASSERT_EQ(0, plat::WSAAsyncSelect(server, loop.Window(), kSocketMessage, plat::FD_READ | plat::FD_WRITE));
+  SendText(client, "never read");
+  ASSERT_EQ(2u, loop.SocketEvents(2, kArrival).size());
+  // Neither the waiting data nor the room to write may wake the thread again and again.
+  std::this_thread::sleep_for(300ms);
+  loop.ProbeCpu();
+  ASSERT_TRUE(plat::WaitForThreadIdleForTesting(loop.ThreadId(), 3000));
+  EXPECT_LT(loop.CpuSecondsSinceFirstSocketMessage(), 0.05);
+  EXPECT_EQ(2u, loop.SocketEvents(3, kQuiet).size()) << "announced again without a recv or send";
+  plat::closesocket(server);
+  plat::closesocket(client);
 }
 
 }  // namespace
