@@ -34,7 +34,9 @@ MessageWaitSet::~MessageWaitSet() {
 
 void MessageWaitSet::Add(int fd, uint64_t key, uint32_t events) { Control(EPOLL_CTL_ADD, fd, key, events); }
 
-void MessageWaitSet::Modify(int fd, uint64_t key, uint32_t events) { Control(EPOLL_CTL_MOD, fd, key, events); }
+void MessageWaitSet::Modify(int fd, uint64_t key, uint32_t events) {
+  Control(EPOLL_CTL_MOD, fd, key, events);
+}
 
 void MessageWaitSet::Remove(int fd) { ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr); }
 

@@ -3,6 +3,7 @@
 #include "plat/window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
@@ -14,11 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "message_wait.h"
 #include "plat/error.h"
 #include "plat/thread.h"
 #include "plat/time.h"
 #include "plat/winmain.h"
-#include "message_wait.h"
 
 namespace plat {
 namespace {
@@ -168,6 +169,13 @@ class PostedMessages {
     m_queue.clear();
     m_spare.clear();
   }
+  // Moves every message of `from` behind these and gives `from`, where the next ones are posted, the
+  // spare nodes of these.
+  void TakeAll(PostedMessages& from) {
+    m_queue.splice(m_queue.end(), from.m_queue);
+    from.m_spare.splice(from.m_spare.end(), m_spare);
+    while (from.m_spare.size() > kSpareNodes) from.m_spare.pop_back();
+  }
 
  private:
   // Enough for the messages a loop has waiting at a time; a burst beyond it allocates and frees.
@@ -180,8 +188,13 @@ class ThreadQueue {
  public:
   explicit ThreadQueue(DWORD threadId) : threadId(threadId) {}
   const DWORD threadId;
-  PostedMessages posted;
+  PostedMessages posted;  // where other threads post, under the lock
+  // The posted messages the thread has taken over, oldest first, which only it touches, with or
+  // without the lock: a busy loop takes them one by one without meeting the threads that post.
+  PostedMessages inbox;
+  std::atomic<size_t> inboxSize{0};
   std::deque<std::shared_ptr<SentMessage>> sent;
+  std::atomic<bool> sentWaiting{false};
   bool quitPending = false;
   int quitCode = 0;
   bool waitingInGetMessage = false;
@@ -201,6 +214,7 @@ struct WindowSystem {
   unsigned nextAtom = 0xC000;  // where Windows numbers registered classes
   std::map<DWORD, std::shared_ptr<ThreadQueue>> queues;
   std::condition_variable idleChanged;
+  std::atomic<uint64_t> removals{0};  // of windows, for the threads' dispatch caches
 };
 
 // Leaked on purpose: detached threads may still post while the process runs its exit handlers.
@@ -262,6 +276,7 @@ void AnswerMessagesFor(WindowSystem& system, const std::vector<HWND>& removed) {
 void RemoveWindow(WindowSystem& system, HWND window) {
   std::vector<HWND> removed;
   system.tree.Remove(window, removed);
+  ++system.removals;
   AnswerMessagesFor(system, removed);
 }
 
@@ -287,6 +302,7 @@ class QueueOfThisThread {
     for (const std::shared_ptr<SentMessage>& sent : queue->sent) Answer(*sent, 0);
     queue->sent.clear();
     queue->posted.clear();
+    queue->inbox.clear();
     for (HWND window : system.tree.OwnedBy(queue->threadId)) RemoveWindow(system, window);
   }
   QueueOfThisThread(const QueueOfThisThread&) = delete;
@@ -304,6 +320,7 @@ const std::shared_ptr<ThreadQueue>& CallerQueue() {
 // Handles the messages sent to `queue`, oldest first, until none is left; the lock is released around
 // each procedure call, so the procedure may use every window and message call.
 void HandleSentMessages(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock) {
+  queue.sentWaiting = false;
   while (!queue.sent.empty()) {
     std::shared_ptr<SentMessage> sent = queue.sent.front();
     queue.sent.pop_front();
@@ -339,12 +356,17 @@ enum class Taken { kMessage, kQuit, kNothing };
 Taken TakeMessage(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock, MSG* message,
                   HWND filter, UINT minMessage, UINT maxMessage, bool remove) {
   HandleSentMessages(system, queue, lock);
-  auto found = std::find_if(queue.posted.begin(), queue.posted.end(), [&](const MSG& posted) {
+  queue.inbox.TakeAll(queue.posted);
+  auto found = std::find_if(queue.inbox.begin(), queue.inbox.end(), [&](const MSG& posted) {
     return PassesFilter(system.tree, posted, filter, minMessage, maxMessage);
   });
-  if (found != queue.posted.end()) {
+  queue.inboxSize = queue.inbox.size();
+  if (found != queue.inbox.end()) {
     *message = *found;
-    if (remove) queue.posted.erase(found);
+    if (remove) {
+      queue.inbox.erase(found);
+      --queue.inboxSize;
+    }
     return message->message == WM_QUIT ? Taken::kQuit : Taken::kMessage;
   }
   if (!queue.quitPending) return Taken::kNothing;
@@ -363,7 +385,8 @@ void Wake(ThreadQueue& queue) {
 
 // With the lock held, which is released meanwhile: lets the thread's sockets post what they have, waiting
 // up to `timeoutMs` (-1: until a message or a socket event comes) when the thread is idle.
-void PollSockets(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock, int timeoutMs) {
+void PollSockets(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock,
+                 int timeoutMs) {
   std::shared_ptr<detail::MessageWaitSet> set = queue.waitSet;
   const bool idle = timeoutMs != 0;
   queue.roundsSincePoll = 0;
@@ -385,9 +408,23 @@ void PollSockets(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std:
 constexpr unsigned kRoundsBetweenPolls = 16;
 
 void PollSocketsIfDue(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock) {
-  if (queue.waitSet != nullptr && ++queue.roundsSincePoll >= kRoundsBetweenPolls) {
-    PollSockets(system, queue, lock, 0);
+  if (++queue.roundsSincePoll < kRoundsBetweenPolls) return;
+  queue.roundsSincePoll = 0;
+  if (queue.waitSet != nullptr) PollSockets(system, queue, lock, 0);
+}
+
+// Without the lock: takes the oldest message of the thread's inbox when nothing else has to come
+// first (a filter, a sent message, a due poll of the sockets).
+bool TakeFromInbox(ThreadQueue& queue, HWND filter, UINT minMessage, UINT maxMessage, MSG* message) {
+  if (filter != nullptr || minMessage != 0 || maxMessage != 0) return false;
+  if (queue.inbox.empty() || queue.sentWaiting || queue.roundsSincePoll + 1 >= kRoundsBetweenPolls) {
+    return false;
   }
+  ++queue.roundsSincePoll;
+  *message = *queue.inbox.begin();
+  queue.inbox.erase(queue.inbox.begin());
+  --queue.inboxSize;
+  return true;
 }
 
 // Appends a message to the queue of thread `threadId`; false when that thread has no queue.
@@ -830,6 +867,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (owner == system.queues.end()) return 0;
   auto sent = std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam, mine});
   owner->second->sent.push_back(sent);
+  owner->second->sentWaiting = true;
   Wake(*owner->second);
   // Messages sent to this thread meanwhile are answered, so two threads sending to each other go on.
   for (;;) {
@@ -845,6 +883,7 @@ BOOL GetMessageA(MSG* message, HWND window, UINT minMessage, UINT maxMessage) {
     return -1;
   }
   const std::shared_ptr<ThreadQueue>& mine = CallerQueue();
+  if (TakeFromInbox(*mine, window, minMessage, maxMessage, message)) return message->message != WM_QUIT;
   WindowSystem& system = System();
   std::unique_lock<std::mutex> lock(system.mutex);
   for (;;) {
@@ -900,17 +939,23 @@ BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessageA(const MSG* message) {
   if (message == nullptr || message->hwnd == nullptr) return 0;
-  const DWORD caller = GetCurrentThreadId();
-  WNDPROC procedure = nullptr;
-  {
-    WindowSystem& system = System();
+  // The procedure of the window the thread dispatched to last, good until a window is removed.
+  struct Dispatched {
+    HWND window = nullptr;
+    WNDPROC procedure = nullptr;
+    uint64_t removals = 0;
+  };
+  thread_local Dispatched last;
+  WindowSystem& system = System();
+  if (last.window != message->hwnd || last.removals != system.removals) {
     std::lock_guard<std::mutex> lock(system.mutex);
     Window* target = system.tree.Find(message->hwnd);
-    if (target == nullptr || target->ownerThread != caller) return 0;
-    procedure = target->procedure;
+    if (target == nullptr || target->ownerThread != GetCurrentThreadId()) return 0;
+    last = Dispatched{message->hwnd, target->procedure, system.removals};
   }
-  return procedure != nullptr ? procedure(message->hwnd, message->message, message->wParam, message->lParam)
-                              : 0;
+  return last.procedure != nullptr
+             ? last.procedure(message->hwnd, message->message, message->wParam, message->lParam)
+             : 0;
 }
 
 // ---- The socket layer's way in ----
@@ -950,7 +995,7 @@ QueueLength QueueLengthForTesting(DWORD threadId) {
   std::lock_guard<std::mutex> lock(system.mutex);
   auto found = system.queues.find(threadId);
   if (found == system.queues.end()) return QueueLength{0, 0};
-  return QueueLength{found->second->posted.size(), found->second->sent.size()};
+  return QueueLength{found->second->posted.size() + found->second->inboxSize, found->second->sent.size()};
 }
 
 bool WaitForThreadIdleForTesting(DWORD threadId, DWORD milliseconds) {
@@ -959,7 +1004,7 @@ bool WaitForThreadIdleForTesting(DWORD threadId, DWORD milliseconds) {
   return system.idleChanged.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
     auto found = system.queues.find(threadId);
     return found != system.queues.end() && found->second->waitingInGetMessage &&
-           found->second->posted.empty() && found->second->sent.empty();
+           found->second->posted.empty() && found->second->inboxSize == 0 && found->second->sent.empty();
   });
 }
 

@@ -15,9 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "message_wait.h"
 #include "plat/error.h"
 #include "plat/window.h"
-#include "message_wait.h"
 
 namespace plat {
 namespace {
@@ -166,8 +166,8 @@ struct Socket {
   bool oobEnabled = false;
   bool writeEnabled = false;
   bool closePosted = false;
-  bool peerClosed = false;  // nothing more will arrive and nothing is left to read
-  uint32_t watched = 0;     // what the socket is armed for in the message wait
+  bool peerClosed = false;                          // nothing more will arrive and nothing is left to read
+  uint32_t watched = 0;                             // what the socket is armed for in the message wait
   std::shared_ptr<detail::MessageWaitSet> waitSet;  // of the thread that owned waitSetWindow
   HWND waitSetWindow = nullptr;
 };
@@ -327,7 +327,8 @@ void NoticeReadable(Socket& socket, uint32_t ready) {
   constexpr uint32_t kEnding = EPOLLRDHUP | EPOLLHUP | EPOLLERR;
   // Readable without a sign of an end means data waits; only an end needs a look at what is left.
   char byte;
-  ssize_t waiting = (ready & EPOLLIN) && !(ready & kEnding) ? 1 : ::recv(socket.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  ssize_t waiting =
+      (ready & EPOLLIN) && !(ready & kEnding) ? 1 : ::recv(socket.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
   if (waiting > 0) {
     if (socket.events & FD_READ) {
       socket.readEnabled = false;

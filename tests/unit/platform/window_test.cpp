@@ -366,21 +366,31 @@ TEST_F(MessageTest, ASteadyLoopPostsAndTakesWithoutAllocating) {
   EXPECT_EQ(before, g_allocations.load());
 }
 
-// GetMessageA and PeekMessageA both answer the waiting sender before they take a posted message.
+// GetMessageA and PeekMessageA both answer the waiting sender before they take a posted message, also
+// one that came in a batch with a message taken before.
 TEST_F(MessageTest, SentMessagesAreHandledBeforePostedOnes) {
   struct Case {
     const char* name;
     bool (*take)(plat::MSG*);
+    bool oneTakenBefore;
   } const cases[] = {
-      {"GetMessageA", [](plat::MSG* m) { return plat::GetMessageA(m, nullptr, 0, 0) == plat::TRUE; }},
+      {"GetMessageA", [](plat::MSG* m) { return plat::GetMessageA(m, nullptr, 0, 0) == plat::TRUE; }, false},
       {"PeekMessageA",
-       [](plat::MSG* m) { return plat::PeekMessageA(m, nullptr, 0, 0, plat::PM_REMOVE) != 0; }},
+       [](plat::MSG* m) { return plat::PeekMessageA(m, nullptr, 0, 0, plat::PM_REMOVE) != 0; }, false},
+      {"GetMessageA after a take",
+       [](plat::MSG* m) { return plat::GetMessageA(m, nullptr, 0, 0) == plat::TRUE; }, true},
   };
   plat::HWND window = Make();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    if (c.oneTakenBefore) {
+      ASSERT_TRUE(plat::PostMessageA(window, kEcho + 1, 0, 0));
+      ASSERT_TRUE(plat::PostMessageA(window, kEcho, 1, 0));
+      EXPECT_EQ(kEcho + 1, Next().message);
+      EXPECT_EQ(1u, plat::QueueLengthForTesting(plat::GetCurrentThreadId()).posted);
+    }
     g_calls.Clear();
-    ASSERT_TRUE(plat::PostMessageA(window, kEcho, 1, 0));
+    if (!c.oneTakenBefore) ASSERT_TRUE(plat::PostMessageA(window, kEcho, 1, 0));
     auto sender =
         std::async(std::launch::async, [window] { return plat::SendMessageA(window, kEcho, 2, 0); });
     EXPECT_TRUE(Eventually([] { return plat::QueueLengthForTesting(plat::GetCurrentThreadId()).sent == 1; }));
