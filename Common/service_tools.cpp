@@ -55,8 +55,8 @@ void ChangeServiceType(const char* name, plat::DWORD serviceType, const char* de
 int InstallService() {
   char path[260] = "";
   plat::GetModuleFileNameA(g_hInstance, path, 259);
-  return CreateServiceEx(plat::SERVICE_INTERACTIVE_PROCESS, "Velcora", path, plat::SERVICE_AUTO_START, "\0",
-                         "Provides a Telvane interface for TAPI devices", "Wendrath Velcora");
+  return CreateServiceEx(plat::SERVICE_INTERACTIVE_PROCESS, ServiceName, path, plat::SERVICE_AUTO_START, "\0",
+                         ServiceDescription, ServiceDisplayName);
 }
 
 int CreateServiceEx(plat::DWORD extraType, const char* name, const char* programPath, plat::DWORD startType,
@@ -69,31 +69,36 @@ int CreateServiceEx(plat::DWORD extraType, const char* name, const char* program
   char commandLine[4096];
   std::snprintf(commandLine, 4095, "\"%s\" -D -C \"%s%s%s\" -L \"%s%s%s\" -cwd \"%s%s\"", programPath, drive,
                 directory, "VELCORA.ini", drive, directory, "log4j-config.xml", drive, directory);
-  int result = 0;
-  plat::SC_HANDLE service =
-      plat::CreateServiceA(manager, name, displayName ? displayName : name, plat::SERVICE_ALL_ACCESS,
-                           plat::SERVICE_WIN32_OWN_PROCESS | extraType, startType, plat::SERVICE_ERROR_NORMAL,
-                           commandLine, nullptr, nullptr, dependencies, nullptr, nullptr);
-  if (service != nullptr) {
-    if (description != nullptr) {
-      plat::SERVICE_DESCRIPTIONA text = {const_cast<char*>(description)};
-      plat::ChangeServiceConfig2A(service, plat::SERVICE_CONFIG_DESCRIPTION, &text);
-    }
-    plat::CloseServiceHandle(service);
-    result = 1;
-  }
+  int result = CreateServiceEntry(manager, extraType, name, commandLine, startType, dependencies, description,
+                                  displayName);
   plat::CloseServiceHandle(manager);
   return result;
 }
 
+int CreateServiceEntry(plat::SC_HANDLE manager, plat::DWORD extraType, const char* name,
+                       const char* imagePath, plat::DWORD startType, const char* dependencies,
+                       const char* description, const char* displayName) {
+  plat::SC_HANDLE service =
+      plat::CreateServiceA(manager, name, displayName ? displayName : name, plat::SERVICE_ALL_ACCESS,
+                           plat::SERVICE_WIN32_OWN_PROCESS | extraType, startType, plat::SERVICE_ERROR_NORMAL,
+                           imagePath, nullptr, nullptr, dependencies, nullptr, nullptr);
+  if (service == nullptr) return 0;
+  if (description != nullptr) {
+    plat::SERVICE_DESCRIPTIONA text = {const_cast<char*>(description)};
+    plat::ChangeServiceConfig2A(service, plat::SERVICE_CONFIG_DESCRIPTION, &text);
+  }
+  plat::CloseServiceHandle(service);
+  return 1;
+}
+
 int EnsureServiceStopped() {
-  if (!ServiceExists("Velcora")) return 1;
-  plat::DWORD state = QueryServiceState("Velcora");
+  if (!ServiceExists(ServiceName)) return 1;
+  plat::DWORD state = QueryServiceState(ServiceName);
   if (state != plat::SERVICE_STOPPED) {
-    ControlServiceByName(plat::SERVICE_CONTROL_STOP, "Velcora", plat::SC_MANAGER_ALL_ACCESS,
+    ControlServiceByName(plat::SERVICE_CONTROL_STOP, ServiceName, plat::SC_MANAGER_ALL_ACCESS,
                          plat::SERVICE_ALL_ACCESS);
     for (int poll = 0; poll < 100; ++poll) {
-      state = QueryServiceState("Velcora");
+      state = QueryServiceState(ServiceName);
       if (state == plat::SERVICE_STOPPED) break;
       plat::Sleep(100);
     }

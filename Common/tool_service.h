@@ -1,6 +1,7 @@
 // Service installation and control by service name, and the tool that opens the settings applet.
 #pragma once
 
+#include "plat/service.h"
 #include "plat/types.h"
 
 // The program's module handle; each program's main function sets it.
@@ -11,12 +12,25 @@ namespace TOOLFUNC_service {
 // The user data by which both programs find the settings applet's window.
 constexpr plat::DWORD AppletWindowTag = 0xFE93852A;
 
+// The service entry both programs make, and the files that make up the installed system.
+constexpr char ServiceName[] = "Velcora";
+constexpr char ServiceDisplayName[] = "Wendrath Velcora";
+constexpr char ServiceDescription[] = "Provides a Telvane interface for TAPI devices";
+constexpr char ServiceProgramFile[] = "VELCORA.EXE";
+constexpr char AppletFile[] = "VELCORA.CPL";
+
 // Registers the running program as the service "Velcora" with the command line of CreateServiceEx.
 int InstallService();
 // Creates the entry `name` (own process plus `extraType`) that starts `programPath` in service mode
 // with the settings and log configuration beside it; 1 when created, else 0.
 int CreateServiceEx(plat::DWORD extraType, const char* name, const char* programPath, plat::DWORD startType,
                     const char* dependencies, const char* description, const char* displayName);
+// What both installers share: creates the entry `name` through `manager` with its registered command line
+// `imagePath`, the display name (else the name), SERVICE_ALL_ACCESS, own process plus `extraType`, normal
+// error control, no group, no account, and sets the description when one is given; 1 when created.
+int CreateServiceEntry(plat::SC_HANDLE manager, plat::DWORD extraType, const char* name,
+                       const char* imagePath, plat::DWORD startType, const char* dependencies,
+                       const char* description, const char* displayName);
 // Stops "Velcora" and waits up to about 10 s; 1 when it is absent or stopped, else 0 after a message box.
 int EnsureServiceStopped();
 // Starts the service (code 0) or sends it the control code; the call's result, 0 without handles.

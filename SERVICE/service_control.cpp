@@ -46,7 +46,7 @@ plat::DWORD CServiceWindow::StartCTIService(plat::LPVOID handlePlace) {
 
 void CServiceWindow::ServiceMain(plat::DWORD, plat::LPSTR*) {
   LogMessage(5, "CServiceWindow::ServiceMain");
-  m_hServiceStatus = plat::RegisterServiceCtrlHandlerA("Velcora", Handler);
+  m_hServiceStatus = plat::RegisterServiceCtrlHandlerA(TOOLFUNC_service::ServiceName, Handler);
   SetStatus(plat::SERVICE_START_PENDING);
   LogMessage(5, "Handler registering: 0x%08X",
              static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_hServiceStatus)));

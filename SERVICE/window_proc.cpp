@@ -127,14 +127,15 @@ void CServiceWindow::DispatchMenuMessages(plat::WPARAM command) {
   // Through the service manager while the service main function runs, else on the window itself.
   auto control = [](plat::DWORD code, plat::UINT message, plat::WPARAM state) {
     if (m_bServiceRunning)
-      TOOLFUNC_service::ControlServiceByName(code, "Velcora", plat::SC_MANAGER_ALL_ACCESS,
+      TOOLFUNC_service::ControlServiceByName(code, TOOLFUNC_service::ServiceName, plat::SC_MANAGER_ALL_ACCESS,
                                              plat::SERVICE_ALL_ACCESS);
     else
       plat::SendMessageA(m_hWnd, message, state, 0);
   };
   switch (command) {
     case ID_MENU_SETTINGS:
-      TOOLFUNC_service::OpenControlPanelApplet(m_hWnd, TOOLFUNC_service::AppletWindowTag, "VELCORA.CPL");
+      TOOLFUNC_service::OpenControlPanelApplet(m_hWnd, TOOLFUNC_service::AppletWindowTag,
+                                               TOOLFUNC_service::AppletFile);
       break;
     case ID_MENU_CONTINUE:
       LogMessage(5, "Startiog");
@@ -154,7 +155,8 @@ void CServiceWindow::DispatchMenuMessages(plat::WPARAM command) {
 void CServiceWindow::DispatchIconMessages(plat::LPARAM mouse) {
   LogMessage(5, "CServiceWindow::DispatchIconMessages 0x%08X", static_cast<unsigned>(mouse));
   if (mouse == WM_LBUTTONDBLCLK)
-    TOOLFUNC_service::OpenControlPanelApplet(m_hWnd, TOOLFUNC_service::AppletWindowTag, "VELCORA.CPL");
+    TOOLFUNC_service::OpenControlPanelApplet(m_hWnd, TOOLFUNC_service::AppletWindowTag,
+                                             TOOLFUNC_service::AppletFile);
   else if (mouse == WM_RBUTTONUP)
     TOOLFUNC_window::TrackPopupMenuAtCursor(m_hWnd, m_hPopupMenu);
 }

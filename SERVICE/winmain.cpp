@@ -66,7 +66,8 @@ bool IsSwitch(const char* argument, const char* name) {
 
 // The -u switch: stop and delete the service, then end after a pause, whatever else the line holds.
 int RemoveServiceAndEnd() {
-  if (TOOLFUNC_service::EnsureServiceStopped()) TOOLFUNC_service::RemoveService("Velcora");
+  if (TOOLFUNC_service::EnsureServiceStopped())
+    TOOLFUNC_service::RemoveService(TOOLFUNC_service::ServiceName);
   plat::Sleep(5000);
   return -1;
 }

@@ -2,6 +2,7 @@
 #include "plat/debug.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <mutex>
 
@@ -25,6 +26,13 @@ void OutputDebugStringA(LPCSTR text) {
   std::lock_guard<std::mutex> lock(g_mutex);
   DebugOutput().emplace_back(text ? text : "");
   if (DebugOutput().size() > kDebugOutputKept) DebugOutput().pop_front();
+  const char* attached = std::getenv("VELCORA_DEBUG_OUTPUT");
+  if (attached != nullptr && *attached != '\0') {
+    if (std::FILE* file = std::fopen(attached, "ab")) {
+      std::fputs(DebugOutput().back().c_str(), file);
+      std::fclose(file);
+    }
+  }
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {

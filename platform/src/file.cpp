@@ -193,6 +193,12 @@ DWORD GetFileAttributesA(LPCSTR path) {
   return AttributesOf(hostPath, info);
 }
 
+int _access(LPCSTR path, int mode) {
+  std::string hostPath = ToHostPath(path);
+  const int wanted = ((mode & 2) ? W_OK : 0) | ((mode & 4) ? R_OK : 0);
+  return !hostPath.empty() && ::access(hostPath.c_str(), wanted == 0 ? F_OK : wanted) == 0 ? 0 : -1;
+}
+
 BOOL SetCurrentDirectoryA(LPCSTR path) {
   std::string hostPath = ToHostPath(path);
   if (!hostPath.empty() && chdir(hostPath.c_str()) == 0) return TRUE;

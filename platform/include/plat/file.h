@@ -36,6 +36,10 @@ struct WIN32_FIND_DATAA {
 // when a directory on the way may not be searched.
 DWORD GetFileAttributesA(LPCSTR path);
 
+// The C runtime's check of a file or directory: 0 when `path` exists (mode 0) and the account may read
+// (4), write (2) or both (6) as asked, else -1. Sets no last error.
+int _access(LPCSTR path, int mode);
+
 // Returns TRUE after making `path` the current directory; FALSE with ERROR_FILE_NOT_FOUND when it is
 // missing, ERROR_PATH_NOT_FOUND when its parent is missing, ERROR_DIRECTORY when it is a file,
 // ERROR_ACCESS_DENIED when it may not be entered.

@@ -1,11 +1,11 @@
 // Tests of the service tools against the layer's service manager and its test service program.
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "ToolFunktion.h"
 #include "plat/debug.h"
@@ -20,6 +20,7 @@
 #include "plat/window.h"
 #include "support/recording_program.h"
 #include "support/temp_dir.h"
+#include "support/test_service_entry.h"
 
 using namespace TOOLFUNC_service;
 
@@ -45,15 +46,7 @@ class ServiceToolsTest : public ::testing::Test {
 
   // Registers the test service program as "Velcora" in the given mode.
   static void InstallTestService(const std::string& mode = "") {
-    plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_ALL_ACCESS);
-    ASSERT_NE(nullptr, manager);
-    std::string command = "\"" + plat::ToWindowsPath(TEST_SERVICE) + "\" Velcora " + mode;
-    plat::SC_HANDLE service = plat::CreateServiceA(
-        manager, "Velcora", "Wendrath Velcora", plat::SERVICE_ALL_ACCESS, 0x110, plat::SERVICE_DEMAND_START,
-        plat::SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, service);
-    plat::CloseServiceHandle(service);
-    plat::CloseServiceHandle(manager);
+    ASSERT_TRUE(testsupport::InstallTestService(TEST_SERVICE, mode));
   }
 
   static bool WaitForState(plat::DWORD state) {
@@ -86,10 +79,11 @@ class ServiceToolsTest : public ::testing::Test {
 };
 
 TEST_F(ServiceToolsTest, CreateServiceExRegistersTheServiceModeCommandLine) {
-  EXPECT_EQ(1, CreateServiceEx(0, "Velcora", "D:\\tel\\VELCORA.EXE", plat::SERVICE_DEMAND_START, "\0", nullptr,
-                               nullptr));
+  EXPECT_EQ(1, CreateServiceEx(0, "Velcora", "D:\\tel\\VELCORA.EXE", plat::SERVICE_DEMAND_START, "\0",
+                               nullptr, nullptr));
   EXPECT_EQ(
-      "\"D:\\tel\\VELCORA.EXE\" -D -C \"D:\\tel\\VELCORA.ini\" -L \"D:\\tel\\log4j-config.xml\" -cwd \"D:\\tel\\\"",
+      "\"D:\\tel\\VELCORA.EXE\" -D -C \"D:\\tel\\VELCORA.ini\" -L \"D:\\tel\\log4j-config.xml\" -cwd "
+      "\"D:\\tel\\\"",
       ServiceValue("ImagePath"));
   EXPECT_EQ("Velcora", ServiceValue("DisplayName")) << "the name stands in for a missing display name";
   EXPECT_EQ("<no value>", ServiceValue("Description"));

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -21,6 +24,18 @@ TEST(DebugChannel, KeepsTextsInOrderAndOnlyTheNewest) {
   ASSERT_EQ(1000u, kept.size());
   EXPECT_EQ("500", kept.front());
   EXPECT_EQ("1499", kept.back());
+}
+
+TEST(DebugChannel, AnAttachedFileReceivesEveryTextAsItStands) {
+  testsupport::TempDir dir;
+  const std::string file = dir / "debugger.txt";
+  setenv("VELCORA_DEBUG_OUTPUT", file.c_str(), 1);
+  plat::OutputDebugStringA("one\r\n");
+  plat::OutputDebugStringA("two");
+  unsetenv("VELCORA_DEBUG_OUTPUT");
+  plat::OutputDebugStringA("not attached");
+  EXPECT_EQ("one\r\ntwo", testsupport::ReadFile(file));
+  EXPECT_EQ(3u, plat::TakeDebugOutput().size()) << "the channel keeps them all the same";
 }
 
 TEST(MessageBox, IsRecordedAndAnsweredOk) {

@@ -65,6 +65,19 @@ TEST_F(FileTest, GetFileAttributesTellsDirectoriesWritableAndReadOnlyFiles) {
     EXPECT_EQ(plat::GetFileAttributesA(Windows(c.path).c_str()), c.attributes) << c.path;
 }
 
+TEST_F(FileTest, AccessTellsWhetherAFileOrDirectoryIsThere) {
+  struct Case {
+    const char* path;
+    int mode;
+    int result;
+  } cases[] = {
+      {"\\Dir\\Plain.txt", 0, 0}, {"\\DIR\\plain.TXT", 0, 0},    {"\\Dir", 0, 0},
+      {"\\Dir\\Plain.txt", 6, 0}, {"\\Dir\\Missing.txt", 0, -1}, {"\\Gone\\Plain.txt", 0, -1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.result, plat::_access(Windows(c.path).c_str(), c.mode)) << c.path;
+  EXPECT_EQ(-1, plat::_access("", 0));
+}
+
 TEST_F(FileTest, GetFileAttributesTellsAMissingFileFromAMissingPath) {
   struct Case {
     std::string path;

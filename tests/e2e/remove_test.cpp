@@ -1,0 +1,171 @@
+// End to end: VELCORAREMOVE.EXE installs the real service program in a fresh machine directory, the
+// layer's service command starts it and a client is served, and the tool takes everything away again.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "plat/machine.h"
+#include "plat/path.h"
+#include "plat/registry.h"
+#include "plat/service.h"
+#include "plat/winsock.h"
+#include "support/recording_program.h"
+#include "support/telvane_client.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string kBin = fs::path(VELCORA_EXE).parent_path().string();
+
+// A port nobody listens on now.
+int FreePort() {
+  plat::SOCKET probe = plat::socket(plat::AF_INET, plat::SOCK_STREAM, plat::IPPROTO_TCP);
+  plat::sockaddr_in address = {};
+  address.sin_family = plat::AF_INET;
+  address.sin_addr.s_addr = plat::inet_addr("127.0.0.1");
+  plat::bind(probe, reinterpret_cast<plat::sockaddr*>(&address), sizeof(address));
+  int length = sizeof(address);
+  plat::getsockname(probe, reinterpret_cast<plat::sockaddr*>(&address), &length);
+  plat::closesocket(probe);
+  return plat::ntohs(address.sin_port);
+}
+
+// The exit code of a shell command; -1 when it did not end normally.
+int ExitCodeOf(const std::string& command) {
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 20s) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return condition();
+}
+
+class RemoveToolEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    plat::WSADATA data;
+    plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
+    // The tool's pauses (up to 19 s) and the service's own pauses pass twenty times faster.
+    setenv("VELCORA_TIME_SCALE", "0.05", 1);
+    setenv("VELCORA_DEBUG_OUTPUT", (m_machine.path() + "/debugger.txt").c_str(), 1);
+    m_system = plat::SystemDirectoryHost();
+    // As the README installs it: both programs copied into the system directory.
+    for (const char* program : {"VELCORA.EXE", "VELCORAREMOVE.EXE"})
+      fs::copy_file(kBin + "/" + program, m_system + "/" + program);
+    testsupport::WriteFile(m_system + "/VELCORA.CPL", "applet");
+    m_port = FreePort();
+    testsupport::WriteFile(m_system + "/VELCORA.INI", "[General]\r\nloginPort=" + std::to_string(m_port) +
+                                                          "\r\nDriver=" + plat::ToWindowsPath(kBin) +
+                                                          "\\SIMTSP.TSP\r\n");
+    // The control-panel runner: a stand-in that notes how it was started.
+    testsupport::WriteRecordingProgram(m_system + "/RUNDLL32.EXE", m_machine.path() + "/rundll32.txt");
+  }
+  void TearDown() override {
+    if (HasFailure()) {
+      std::cout << "--- debugger output\n"
+                << testsupport::ReadFile(m_machine.path() + "/debugger.txt") << "\n";
+      std::cout << "--- service states:";
+      for (const plat::ServiceHistoryEntry& entry : plat::ReadServiceHistory("Velcora"))
+        std::cout << " " << entry.state << "/" << entry.win32ExitCode;
+      std::cout << "\n";
+    }
+    ExitCodeOf(Tool() + " /U");
+    unsetenv("VELCORA_DEBUG_OUTPUT");
+    plat::WSACleanup();
+  }
+
+  std::string Tool() const { return "'" + m_system + "/VELCORAREMOVE.EXE'"; }
+  std::string Svcctl() const { return "'" + kBin + "/svcctl'"; }
+
+  static std::string Value(const char* key, const char* name) {
+    plat::HKEY opened = nullptr;
+    if (plat::RegOpenKeyExA(plat::HKEY_LOCAL_MACHINE, key, 0, plat::KEY_READ, &opened) != 0)
+      return "<no key>";
+    char text[1024] = "";
+    plat::DWORD size = sizeof(text);
+    plat::DWORD type = 0;
+    plat::LONG read =
+        plat::RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<plat::BYTE*>(text), &size);
+    plat::RegCloseKey(opened);
+    if (read != 0) return "<no value>";
+    if (type == plat::REG_DWORD) return std::to_string(*reinterpret_cast<plat::DWORD*>(text));
+    return text;
+  }
+
+  static plat::DWORD State() {
+    plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_CONNECT);
+    plat::SC_HANDLE service = plat::OpenServiceA(manager, "Velcora", plat::SERVICE_QUERY_STATUS);
+    plat::SERVICE_STATUS status = {};
+    bool read = service != nullptr && plat::QueryServiceStatus(service, &status);
+    if (service != nullptr) plat::CloseServiceHandle(service);
+    plat::CloseServiceHandle(manager);
+    return read ? status.dwCurrentState : 0;
+  }
+
+  bool Served() const {
+    testsupport::TelvaneClient client(m_port);
+    if (!client.connected()) return false;
+    client.SendLine("PING 1");
+    return client.NextLine(2s) == "LINE_REPLY 1 0";
+  }
+
+  testsupport::ScopedMachine m_machine;
+  std::string m_system;
+  int m_port = 0;
+};
+
+TEST_F(RemoveToolEndToEnd, InstallStartServeAndRemove) {
+  ASSERT_EQ(0, ExitCodeOf(Tool() + " /I"));
+
+  const char* key = "SYSTEM\\CurrentControlSet\\Services\\Velcora";
+  const std::string program = plat::ToWindowsPath(m_system) + "\\VELCORA.EXE";
+  EXPECT_EQ(program, Value(key, "ImagePath")) << "beside the tool, unquoted, without arguments";
+  EXPECT_EQ("Wendrath Velcora", Value(key, "DisplayName"));
+  EXPECT_EQ("Provides a Telvane interface for TAPI devices", Value(key, "Description"));
+  EXPECT_EQ("272", Value(key, "Type"));
+  EXPECT_EQ("2", Value(key, "Start"));
+  EXPECT_EQ("1", Value(key, "ErrorControl"));
+  EXPECT_EQ(plat::SERVICE_STOPPED, State()) << "installing does not start it";
+  // Started in the system directory, shown normally, with the applet's parameters.
+  EXPECT_EQ(m_system + "|1|SHELL32.DLL,Control_RunDLL|VELCORA.CPL\n",
+            testsupport::WaitForRecord(m_machine.path() + "/rundll32.txt"));
+
+  ASSERT_EQ(0, ExitCodeOf(Svcctl() + " start Velcora"));
+  ASSERT_TRUE(Eventually([&] { return State() == plat::SERVICE_RUNNING; }));
+  ASSERT_TRUE(Eventually([&] { return Served(); })) << "a client is served on port " << m_port;
+
+  ASSERT_EQ(0, ExitCodeOf(Tool() + " /U"));
+  EXPECT_EQ(0u, State()) << "stopped and deleted";
+  EXPECT_EQ("<no key>", Value(key, "ImagePath"));
+  EXPECT_FALSE(fs::exists(m_system + "/VELCORA.EXE"));
+  EXPECT_FALSE(fs::exists(m_system + "/VELCORA.CPL"));
+  EXPECT_TRUE(fs::exists(m_system + "/VELCORA.INI")) << "the settings stay";
+  EXPECT_FALSE(Served());
+
+  EXPECT_EQ(0, ExitCodeOf(Tool() + " /U")) << "a machine without the entry";
+}
+
+TEST_F(RemoveToolEndToEnd, EveryCommandTextEndsWithExitCodeZero) {
+  for (const char* text : {"", "I", "/Z", "'x I'", "-u", "/U"}) {
+    EXPECT_EQ(0, ExitCodeOf(Tool() + " " + text)) << text;
+    EXPECT_EQ(0u, State()) << text << ": no entry was made";
+  }
+}
+
+}  // namespace
