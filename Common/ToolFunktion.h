@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tool_debug.h"
+#include "tool_eventlog.h"
 #include "tool_file.h"
 #include "tool_logfile.h"
 #include "tool_process.h"

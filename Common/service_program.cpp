@@ -1,5 +1,7 @@
-// What of the tool library only the service program has: its debugger prefix and its log file.
+// What of the tool library only the service program has: its debugger prefix, its log file and its
+// event source.
 #include "tool_debug.h"
+#include "tool_eventlog.h"
 #include "tool_logfile.h"
 
 namespace TOOLFUNC_debug {
@@ -8,3 +10,6 @@ const plat::DWORD LogPrefixLength = sizeof(LogPrefix) - 1;
 }  // namespace TOOLFUNC_debug
 
 TOOLFUNC_debug::CLoggingFile g_LoggingFile;
+
+// Every start registers the source again, whatever the mode.
+TOOLFUNC_service::CEventLogger g_EventLogger("Velcora", "VELCORA.EXE");

@@ -1,8 +1,16 @@
-// The program's resources: the menu of the notification icon.
+// The program's resources: the menu of the notification icon and the message table of its events.
+#include "plat/eventlog.h"
 #include "plat/shell.h"
 #include "service_window.h"
 
 namespace {
+
+// The program is the message file of its event source: the table is known to the layer before main runs,
+// as a resource of the file would be.
+const bool g_messageTableRegistered = [] {
+  plat::RegisterMessageTable("VELCORA.EXE", {{0x20000004, "CTI-Service\r\n"}, {0x20000065, "%1\r\n"}});
+  return true;
+}();
 
 plat::HMENU BuildIconMenu() {
   plat::HMENU popup = plat::CreatePopupMenu();

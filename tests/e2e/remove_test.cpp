@@ -149,6 +149,12 @@ TEST_F(RemoveToolEndToEnd, InstallStartServeAndRemove) {
   ASSERT_EQ(0, ExitCodeOf(Svcctl() + " start Velcora"));
   ASSERT_TRUE(Eventually([&] { return State() == plat::SERVICE_RUNNING; }));
   ASSERT_TRUE(Eventually([&] { return Served(); })) << "a client is served on port " << m_port;
+  // The start registered the event source, with the program in the system directory as message file.
+  const char* source = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Velcora";
+  EXPECT_EQ("1", Value(source, "CategoryCount"));
+  EXPECT_EQ("7", Value(source, "TypesSupported"));
+  EXPECT_EQ(program, Value(source, "EventMessageFile"));
+  EXPECT_EQ(program, Value(source, "ParameterMessageFile"));
 
   ASSERT_EQ(0, ExitCodeOf(Tool() + " /U"));
   EXPECT_EQ(0u, State()) << "stopped and deleted";
@@ -156,6 +162,7 @@ TEST_F(RemoveToolEndToEnd, InstallStartServeAndRemove) {
   EXPECT_FALSE(fs::exists(m_system + "/VELCORA.EXE"));
   EXPECT_FALSE(fs::exists(m_system + "/VELCORA.CPL"));
   EXPECT_TRUE(fs::exists(m_system + "/VELCORA.INI")) << "the settings stay";
+  EXPECT_EQ(program, Value(source, "EventMessageFile")) << "and so does the event source";
   EXPECT_FALSE(Served());
 
   EXPECT_EQ(0, ExitCodeOf(Tool() + " /U")) << "a machine without the entry";
@@ -166,6 +173,9 @@ TEST_F(RemoveToolEndToEnd, EveryCommandTextEndsWithExitCodeZero) {
     EXPECT_EQ(0, ExitCodeOf(Tool() + " " + text)) << text;
     EXPECT_EQ(0u, State()) << text << ": no entry was made";
   }
+  EXPECT_EQ("<no key>",
+            Value("SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Velcora", "TypesSupported"))
+      << "the tool has no event source of its own";
 }
 
 }  // namespace

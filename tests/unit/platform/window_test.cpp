@@ -390,7 +390,9 @@ TEST_F(MessageTest, SentMessagesAreHandledBeforePostedOnes) {
       EXPECT_EQ(1u, plat::QueueLengthForTesting(plat::GetCurrentThreadId()).posted);
     }
     g_calls.Clear();
-    if (!c.oneTakenBefore) ASSERT_TRUE(plat::PostMessageA(window, kEcho, 1, 0));
+    if (!c.oneTakenBefore) {
+      ASSERT_TRUE(plat::PostMessageA(window, kEcho, 1, 0));
+    }
     auto sender =
         std::async(std::launch::async, [window] { return plat::SendMessageA(window, kEcho, 2, 0); });
     EXPECT_TRUE(Eventually([] { return plat::QueueLengthForTesting(plat::GetCurrentThreadId()).sent == 1; }));

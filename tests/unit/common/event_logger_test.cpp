@@ -1,0 +1,103 @@
+// Tests of the event source: its registration in the registry, reported events and its removal.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ToolFunktion.h"
+#include "plat/eventlog.h"
+#include "plat/machine.h"
+#include "plat/registry.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using TOOLFUNC_service::CEventLogger;
+
+const char kLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+const char kSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Velcora";
+
+class EventLoggerTest : public ::testing::Test {
+ protected:
+  // A text value as it stands, a number in decimal.
+  static std::string Value(const char* key, const char* name) {
+    plat::HKEY opened = nullptr;
+    if (plat::RegOpenKeyExA(plat::HKEY_LOCAL_MACHINE, key, 0, plat::KEY_READ, &opened) != 0)
+      return "<no key>";
+    char data[1024] = "";
+    plat::DWORD size = sizeof(data) - 1;
+    plat::DWORD type = 0;
+    plat::LONG read =
+        plat::RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<plat::BYTE*>(data), &size);
+    plat::RegCloseKey(opened);
+    if (read != 0) return "<no value>";
+    if (type == plat::REG_DWORD) return std::to_string(*reinterpret_cast<plat::DWORD*>(data));
+    return data;
+  }
+  static bool KeyExists(const char* key) {
+    TOOLFUNC_registry::CRegTool opened;
+    return opened.OpenExisting(plat::HKEY_LOCAL_MACHINE, key) == 0;
+  }
+  static std::string SystemFile(const char* name) {
+    char directory[260];
+    plat::GetSystemDirectoryA(directory, sizeof(directory));
+    return std::string(directory) + "\\" + name;
+  }
+
+  testsupport::ScopedMachine m_machine;
+};
+
+TEST_F(EventLoggerTest, TheConstructorRegistersTheSourceWithTheProgramInTheSystemDirectory) {
+  { CEventLogger logger("Velcora", "VELCORA.EXE"); }
+  EXPECT_EQ("1", Value(kSourceKey, "CategoryCount"));
+  EXPECT_EQ("7", Value(kSourceKey, "TypesSupported"));
+  EXPECT_EQ(SystemFile("VELCORA.EXE"), Value(kSourceKey, "EventMessageFile"));
+  EXPECT_EQ(SystemFile("VELCORA.EXE"), Value(kSourceKey, "ParameterMessageFile"));
+  EXPECT_TRUE(KeyExists(kSourceKey)) << "the registration outlives the object";
+}
+
+TEST_F(EventLoggerTest, AKeyThatMayOnlyBeReadStaysAsItWas) {
+  { CEventLogger first("Velcora", "OLD.EXE"); }
+  plat::SetRegistryKeyProtectedForTesting(plat::HKEY_LOCAL_MACHINE, kSourceKey, true);
+  { CEventLogger logger("Velcora", "VELCORA.EXE"); }
+  plat::SetRegistryKeyProtectedForTesting(plat::HKEY_LOCAL_MACHINE, kSourceKey, false);
+  EXPECT_EQ(SystemFile("OLD.EXE"), Value(kSourceKey, "EventMessageFile"));
+}
+
+TEST_F(EventLoggerTest, NamesThatCannotMakeTheirOwnKeyRegisterAndDeleteNothing) {
+  { CEventLogger other("Other", "OTHER.EXE"); }
+  for (const std::string& name : {std::string(""), std::string(230, 'n')}) {
+    SCOPED_TRACE(name.size());
+    CEventLogger logger(name.c_str(), "VELCORA.EXE");
+    EXPECT_EQ("<no value>", Value(kLogKey, "EventMessageFile")) << "nothing written into the log's own key";
+    logger.Unregister();
+    EXPECT_TRUE(KeyExists((std::string(kLogKey) + "\\Other").c_str())) << "the other sources stay";
+  }
+}
+
+TEST_F(EventLoggerTest, ReportWritesOneEventWithTheTextAsItsInsertionString) {
+  plat::RegisterMessageTable("VELCORA.EXE", {{0x20000065, "%1\r\n"}});
+  CEventLogger logger("Velcora", "VELCORA.EXE");
+  logger.Report(plat::EVENTLOG_ERROR_TYPE, 2, 0x20000065, "%s", "abc");
+  logger.Report(plat::EVENTLOG_INFORMATION_TYPE, 0, 0x20000065, "%s", std::string(1500, 'x').c_str());
+  std::vector<plat::EventRecord> events = plat::ReadEventLog("Application");
+  ASSERT_EQ(2u, events.size());
+  EXPECT_EQ("Velcora", events[0].source);
+  EXPECT_EQ(1, events[0].type);
+  EXPECT_EQ(2, events[0].category);
+  EXPECT_EQ(0x20000065u, events[0].eventId);
+  EXPECT_EQ(std::vector<std::string>{"abc"}, events[0].strings);
+  EXPECT_EQ("abc", events[0].description);
+  EXPECT_EQ(1023u, events[1].strings.at(0).size()) << "cut at the buffer";
+}
+
+TEST_F(EventLoggerTest, UnregisterDeletesTheSourceWithItsSubkeys) {
+  CEventLogger logger("Velcora", "VELCORA.EXE");
+  TOOLFUNC_registry::CRegTool key;
+  ASSERT_EQ(0, key.Open(plat::HKEY_LOCAL_MACHINE, (std::string(kSourceKey) + "\\Deeper\\Deepest").c_str()));
+  key.Close();
+  logger.Unregister();
+  EXPECT_FALSE(KeyExists(kSourceKey));
+  EXPECT_TRUE(KeyExists(kLogKey));
+}
+
+}  // namespace
