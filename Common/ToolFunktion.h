@@ -1,4 +1,4 @@
-// The common tool library: logging, text, file, process and window tools of both programs.
+// The common tool library: logging, text, time, file, process and window tools of both programs.
 #pragma once
 
 #include "tool_debug.h"
@@ -9,4 +9,5 @@
 #include "tool_registry.h"
 #include "tool_service.h"
 #include "tool_string.h"
+#include "tool_time.h"
 #include "tool_window.h"
