@@ -4,6 +4,7 @@
 #include "tool_debug.h"
 #include "tool_eventlog.h"
 #include "tool_file.h"
+#include "tool_input.h"
 #include "tool_logfile.h"
 #include "tool_process.h"
 #include "tool_registry.h"

@@ -1,4 +1,4 @@
-// Text tools of the tool library: bounded copies, ANSI/UTF-16 conversion, number filters, checksum.
+// Text tools of the tool library: bounded copies, conversions, filters, extraction, number tools, checksum.
 #pragma once
 
 #include "plat/types.h"
@@ -51,4 +51,86 @@ plat::DWORD Checksum16(const void* data, plat::DWORD count);
 void* AddOffset(void* base, plat::DWORD offset);
 const void* AddOffset(const void* base, plat::DWORD offset);
 
+// ---- Tools no program calls but the SQL table selector (ReplaceChar) ----
+// Unless said otherwise they work in place on a terminated, writable text.
+
+// The length (1, 2 or 3) of the international country code that starts at the text's second
+// character, decided by the second and third characters only; a text of fewer than two characters
+// and a null text give 3, as a second character that is no digit does.
+int ClassifyNumber(const char* text);
+
+// Writes length(src) / 2 bytes (an odd last character is ignored), each the sum of the low four bits
+// of two characters of src; no terminator.
+void PackDigitPairs(plat::BYTE* dst, const char* src);
+
+// Every CR and LF of the text becomes a zero byte, so the text ends at its first line end.
+void CutAtLineEnd(char* text);
+
+// Each returns the library's own buffer for its tool, rewritten by that tool's next call from any
+// thread: the text between the first "<tag>" and the next "</" (at most 126 characters), between the
+// first "<name=" and the next "/>" (at most 126), or between the first <calldata keyword="keyword">
+// and the next "</calldata>" (at most 1022). A missing start or end, and a null argument, give empty
+// text. A tag or name beyond 28 characters, or a keyword beyond 105, is cut in the search pattern.
+const char* GetTagValue(const char* text, const char* tag);
+const char* GetAttributeValue(const char* text, const char* name);
+const char* GetCallDataValue(const char* text, const char* keyword);
+
+// A text whose second character is "x" read as hexadecimal (an optional "0x", the low 32 bits kept,
+// 0 when no digit follows); any other read as a decimal number after optional white space and a
+// sign, up to the first non-digit, clamped to the 32-bit range.
+plat::LONG ParseNumber(const char* text);
+
+// From the second character on, a blank between single quotes becomes `c` and each single quote a
+// blank, so a quoted phrase becomes one word. The first character is never changed.
+void ReplaceQuotedBlanks(char* text, char c);
+// Every blank becomes `c`.
+void ReplaceBlanks(char* text, char c);
+// Every `c` becomes a blank.
+void CharToBlank(char* text, char c);
+// Every `c` becomes `replacement`.
+void ReplaceChar(char* text, char c, char replacement);
+// Removes trailing blanks (0x20 only).
+void TrimRight(char* text);
+// Keeps only the characters that occur in `set`; a null text or set leaves the text unchanged.
+void KeepCharacters(char* text, const char* set);
+
+// Replaces every occurrence of `find` by `replacement`; the result keeps at most 1023 characters and
+// at most size - 1 of them, and nothing is written at or beyond index size of the text. An empty or
+// null search text, or size 0, leaves the text unchanged.
+void ReplaceAll(char* text, plat::DWORD size, const char* find, const char* replacement);
+
+// Decodes "&#ddd;", "&amp;", "&apos;", "&lt;", "&gt;" and "&quot;", each by its fixed length (the
+// character that would end the name is consumed unread), drops TAB, LF and CR, and copies any other
+// "&". A number is written as its low byte. An entity cut off by the end of the text ends there.
+void DecodeXmlEntities(char* text);
+
+// Source first: copies at most size - 1 characters of src and a terminator into dst, and zeroes
+// dst[size] as well (dst must hold size + 1 bytes); src is read at most up to that bound.
+void CopyAndTerminate(const char* src, char* dst, plat::DWORD size);
+
+// Converts the first min(n, length(src)) units of src into at most n ANSI bytes in dst ("?" for a
+// character the code page lacks) and terminates them there; dst must hold n + 1 bytes. A null src
+// gives empty text.
+void WideToAnsiBounded(const plat::WCHAR* src, char* dst, plat::DWORD n);
+
+// 1 when the value is neither 0 nor 0xFFFFFFFF, else 0.
+plat::BOOL IsValidHandle(plat::DWORD value);
+
+// b - a, modulo 2 to the 32nd.
+plat::DWORD Difference(plat::DWORD a, plat::DWORD b);
+
 }  // namespace TOOLFUNC_string
+
+// Numbers shown as a window's text.
+namespace TOOLFUNC_window {
+
+// Sets the window's text to a blank and the decimal number.
+void SetWindowNumber(plat::HWND window, plat::DWORD number);
+// The first 30 characters of the window's text read as a signed decimal number (optional white
+// space and a sign, up to the first non-digit, clamped to the 32-bit range); 0 for a bad window.
+plat::LONG GetWindowNumber(plat::HWND window);
+// Sets the window's text to two blanks and 100 * part / whole with two decimals and "%" (0 for a
+// whole of 0), at most 14 characters.
+void SetWindowPercent(plat::HWND window, plat::DWORD part, plat::DWORD whole);
+
+}  // namespace TOOLFUNC_window

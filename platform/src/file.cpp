@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "handle_table.h"
+#include "host_file.h"
 #include "plat/error.h"
 #include "plat/path.h"
 
@@ -154,6 +155,10 @@ bool MatchesSearchPattern(const std::string& pattern, const char* name) {
 WIN32_FIND_DATAA FindDataOf(const std::string& hostPath, const char* name, const struct stat& info) {
   WIN32_FIND_DATAA data = {};
   data.dwFileAttributes = AttributesOf(hostPath, info);
+  // Tools that walk a tree must be able to tell a link from the directory it points to.
+  struct stat own;
+  if (lstat(hostPath.c_str(), &own) == 0 && S_ISLNK(own.st_mode))
+    data.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
   FileTimes times;
   if (ReadFileTimes(AT_FDCWD, hostPath.c_str(), 0, &times) ||
       ReadFileTimes(AT_FDCWD, hostPath.c_str(), AT_SYMLINK_NOFOLLOW, &times)) {
@@ -359,6 +364,80 @@ BOOL GetFileTime(HANDLE file, FILETIME* creationTime, FILETIME* lastAccessTime, 
   if (lastAccessTime != nullptr) *lastAccessTime = times.lastAccess;
   if (lastWriteTime != nullptr) *lastWriteTime = times.lastWrite;
   return TRUE;
+}
+
+BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
+  std::string source = ToHostPath(existingFile);
+  std::string target = ToHostPath(newFile);
+  struct stat info;
+  if (source.empty() || stat(source.c_str(), &info) != 0) {
+    SetLastError(LookupError(source, source.empty() ? ENOENT : errno));
+    return FALSE;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  struct stat targetInfo;
+  if (!target.empty() && stat(target.c_str(), &targetInfo) == 0) {
+    if (failIfExists) {
+      SetLastError(ERROR_FILE_EXISTS);
+      return FALSE;
+    }
+    if (S_ISDIR(targetInfo.st_mode) || AttributesOf(target, targetInfo) == FILE_ATTRIBUTE_READONLY) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+  } else if (target.empty() || !IsDirectory(ParentOf(target))) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  detail::FileDescriptor input(open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (input.get() < 0) {
+    SetLastError(LookupError(source, errno));
+    return FALSE;
+  }
+  // Reading shares with streams but not with an open that keeps every other reader out.
+  if (!TakeSharingLock(input.get(), LOCK_SH)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
+  std::string content;
+  int error = 0;
+  for (;;) {
+    char chunk[65536];
+    ssize_t got = read(input.get(), chunk, sizeof(chunk));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) error = errno;
+    if (got <= 0) break;
+    content.append(chunk, static_cast<size_t>(got));
+  }
+  if (error == 0) error = detail::ReplaceHostFile(target, content);
+  if (error == 0) return TRUE;
+  SetLastError(error == ENOENT || error == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+
+BOOL RemoveDirectoryA(LPCSTR path) {
+  std::string hostPath = ToHostPath(path);
+  struct stat info;
+  if (hostPath.empty() || lstat(hostPath.c_str(), &info) != 0) {
+    SetLastError(LookupError(hostPath, hostPath.empty() ? ENOENT : errno));
+    return FALSE;
+  }
+  if (S_ISLNK(info.st_mode)) {
+    // Only the link goes; following it would remove a directory somewhere else.
+    if (unlink(hostPath.c_str()) == 0) return TRUE;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!S_ISDIR(info.st_mode)) {
+    SetLastError(ERROR_DIRECTORY);
+    return FALSE;
+  }
+  if (rmdir(hostPath.c_str()) == 0) return TRUE;
+  SetLastError(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
+  return FALSE;
 }
 
 }  // namespace plat

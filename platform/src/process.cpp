@@ -1,12 +1,14 @@
-// Processes through posix_spawn, each watched by a reaper thread that signals its handles.
+// Processes through posix_spawn, each watched by a reaper thread that signals its handles; others from /proc.
 #include "plat/process.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -52,12 +54,28 @@ std::map<DWORD, DWORD>& PriorityClasses() {
 
 class ProcessReference : public detail::KernelObject {
  public:
-  explicit ProcessReference(DWORD pid) : m_pid(pid) {}
+  ProcessReference(DWORD pid, DWORD access) : m_pid(pid), m_access(access) {}
   DWORD pid() const { return m_pid; }
+  DWORD access() const { return m_access; }
 
  private:
   DWORD m_pid;
+  DWORD m_access;
 };
+
+// Stands for the own process without a table entry, as on Windows.
+HANDLE const kCurrentProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+// The one module the layer reports per process: the executable, at the base Windows programs load to.
+HMODULE const kMainModule = reinterpret_cast<HMODULE>(static_cast<intptr_t>(0x400000));
+
+// The host path of the process's executable, or "" when the account may not read it.
+std::string ExecutableOf(DWORD pid) {
+  char buffer[4096];
+  std::string link = "/proc/" + std::to_string(pid) + "/exe";
+  ssize_t length = readlink(link.c_str(), buffer, sizeof(buffer) - 1);
+  if (length <= 0) return std::string();
+  return std::string(buffer, static_cast<size_t>(length));
+}
 
 bool IsExecutableFile(const std::string& path) {
   struct stat status;
@@ -159,6 +177,7 @@ bool IsKnownPriorityClass(DWORD priorityClass) {
 
 // The process id behind a handle of either kind, or 0.
 DWORD ProcessIdOf(HANDLE handle) {
+  if (handle == kCurrentProcess) return static_cast<DWORD>(getpid());
   std::shared_ptr<detail::KernelObject> object = detail::FindHandle(handle);
   if (auto* reference = dynamic_cast<ProcessReference*>(object.get())) return reference->pid();
   if (auto* process = dynamic_cast<ProcessObject*>(object.get())) return static_cast<DWORD>(process->pid());
@@ -223,12 +242,91 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
-HANDLE OpenProcess(DWORD, BOOL, DWORD processId) {
-  if (processId == 0 || kill(static_cast<pid_t>(processId), 0) != 0) {
+HANDLE OpenProcess(DWORD desiredAccess, BOOL, DWORD processId) {
+  // EPERM still means the process is there, only not ours.
+  if (processId == 0 || (kill(static_cast<pid_t>(processId), 0) != 0 && errno != EPERM)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  return detail::AddHandle(std::make_shared<ProcessReference>(processId));
+  if ((desiredAccess & PROCESS_VM_READ) && ExecutableOf(processId).empty()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  return detail::AddHandle(std::make_shared<ProcessReference>(processId, desiredAccess));
+}
+
+HANDLE GetCurrentProcess() { return kCurrentProcess; }
+
+BOOL TerminateProcess(HANDLE process, UINT) {
+  std::shared_ptr<detail::KernelObject> object = detail::FindHandle(process);
+  auto* reference = dynamic_cast<ProcessReference*>(object.get());
+  DWORD pid = ProcessIdOf(process);
+  if (pid == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (reference != nullptr && !(reference->access() & PROCESS_TERMINATE)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (kill(static_cast<pid_t>(pid), SIGKILL) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL EnumProcesses(DWORD* processIds, DWORD bytes, DWORD* bytesUsed) {
+  if (processIds == nullptr || bytesUsed == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::vector<DWORD> found;
+  if (DIR* directory = opendir("/proc")) {
+    while (dirent* entry = readdir(directory)) {
+      char* end = nullptr;
+      unsigned long pid = std::strtoul(entry->d_name, &end, 10);
+      if (end != entry->d_name && *end == '\0') found.push_back(static_cast<DWORD>(pid));
+    }
+    closedir(directory);
+  }
+  std::sort(found.begin(), found.end());
+  size_t count = std::min<size_t>(found.size(), bytes / sizeof(DWORD));
+  std::copy(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(count), processIds);
+  *bytesUsed = static_cast<DWORD>(count * sizeof(DWORD));
+  return TRUE;
+}
+
+BOOL EnumProcessModules(HANDLE process, HMODULE* modules, DWORD bytes, DWORD* bytesNeeded) {
+  if (ProcessIdOf(process) == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (modules != nullptr && bytes >= sizeof(HMODULE)) modules[0] = kMainModule;
+  if (bytesNeeded != nullptr) *bytesNeeded = sizeof(HMODULE);
+  return TRUE;
+}
+
+DWORD GetModuleFileNameExA(HANDLE process, HMODULE module, LPSTR fileName, DWORD size) {
+  DWORD pid = ProcessIdOf(process);
+  if (pid == 0 || (module != nullptr && module != kMainModule)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  std::string host = ExecutableOf(pid);
+  if (host.empty()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
+  }
+  if (fileName == nullptr || size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::string path = ToWindowsPath(host);
+  size_t length = std::min<size_t>(path.size(), size - 1);
+  std::memcpy(fileName, path.data(), length);
+  fileName[length] = '\0';
+  return static_cast<DWORD>(length);
 }
 
 BOOL SetPriorityClass(HANDLE process, DWORD priorityClass) {

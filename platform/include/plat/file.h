@@ -9,6 +9,8 @@ namespace plat {
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
+// A symbolic link; a search reports it beside the attributes of what it points to.
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x00000400;
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
 constexpr DWORD GENERIC_READ = 0x80000000;
@@ -63,7 +65,8 @@ BOOL CreateDirectoryA(LPCSTR path, LPVOID securityAttributes);
 
 // Starts a search of the directory of `pattern` for the entries whose names match its last component
 // without regard to case ("*" any run of characters, "?" one character, a final ".*" also matches a
-// name without extension), in the order of their upper-cased names; "." and ".." are never found.
+// name without extension), in the order of their upper-cased names; "." and ".." are never found. A
+// symbolic link carries FILE_ATTRIBUTE_REPARSE_POINT with the attributes of what it points to.
 // Returns the search handle with the first entry in `data`; INVALID_HANDLE_VALUE with
 // ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND when the directory is missing,
 // ERROR_ACCESS_DENIED when it may not be read.
@@ -88,5 +91,19 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPVOID
 // the creation time is the file's birth time where the file system keeps one, else its last write.
 // FALSE with ERROR_INVALID_HANDLE for a handle that is no file of CreateFileA.
 BOOL GetFileTime(HANDLE file, FILETIME* creationTime, FILETIME* lastAccessTime, FILETIME* lastWriteTime);
+
+// Copies the file's content to `newFile` (which takes the permissions of a new file, writable) through a
+// file beside it that is renamed into place, so a failed copy leaves any old target whole. Returns TRUE;
+// FALSE with ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when the source or the target's directory is
+// missing, ERROR_FILE_EXISTS when `failIfExists` is set and the target exists, ERROR_ACCESS_DENIED for
+// a directory on either side, a source that may not be read or a target that may not be written (a
+// read-only one too).
+BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists);
+
+// Removes an empty directory, or a symbolic link as the link (what it points to stays untouched).
+// FALSE with ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when it is missing, ERROR_DIRECTORY for a
+// file, ERROR_DIR_NOT_EMPTY when it still holds entries, ERROR_ACCESS_DENIED where it may not be
+// removed.
+BOOL RemoveDirectoryA(LPCSTR path);
 
 }  // namespace plat

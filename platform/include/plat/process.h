@@ -7,6 +7,8 @@
 namespace plat {
 
 constexpr DWORD STARTF_USESHOWWINDOW = 0x00000001;
+constexpr DWORD PROCESS_TERMINATE = 0x0001;
+constexpr DWORD PROCESS_VM_READ = 0x0010;
 constexpr DWORD PROCESS_SET_INFORMATION = 0x0200;
 constexpr DWORD PROCESS_QUERY_INFORMATION = 0x0400;
 
@@ -66,9 +68,30 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 // The calling process's identifier; sets no error.
 DWORD GetCurrentProcessId();
 
-// A handle for the running process `processId` (for its priority); null with ERROR_INVALID_PARAMETER
-// when no such process runs.
+// A handle for the running process `processId`; null with ERROR_INVALID_PARAMETER when no such process
+// runs, ERROR_ACCESS_DENIED when PROCESS_VM_READ is asked for and its executable cannot be read (another
+// account's process).
 HANDLE OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId);
+
+// A pseudo handle for the own process, valid without closing; sets no error.
+HANDLE GetCurrentProcess();
+
+// Ends the process by SIGKILL (Linux cannot give it `exitCode`). FALSE with ERROR_INVALID_HANDLE for a
+// handle that is no process, ERROR_ACCESS_DENIED without PROCESS_TERMINATE or when the host refuses.
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+
+// The identifiers of the running processes in ascending order, as many as `bytes` holds; `bytesUsed`
+// gets the bytes written. FALSE with ERROR_INVALID_PARAMETER without buffer or result.
+BOOL EnumProcesses(DWORD* processIds, DWORD bytes, DWORD* bytesUsed);
+
+// The process's modules as the layer knows them: its executable alone. `bytesNeeded` gets the bytes
+// the full list takes. FALSE with ERROR_INVALID_HANDLE for a handle that is no process.
+BOOL EnumProcessModules(HANDLE process, HMODULE* modules, DWORD bytes, DWORD* bytesNeeded);
+
+// The Windows form of the executable's path (module null or the one EnumProcessModules gives), cut to
+// `size` - 1 characters; the length written, 0 on failure (ERROR_INVALID_HANDLE, or ERROR_ACCESS_DENIED
+// when the executable cannot be read).
+DWORD GetModuleFileNameExA(HANDLE process, HMODULE module, LPSTR fileName, DWORD size);
 
 // Records the class for the process; the Linux scheduling stays as it is, since a real-time class
 // could starve the machine. FALSE with ERROR_INVALID_PARAMETER for an unknown class,

@@ -446,4 +446,91 @@ TEST_F(FileTest, CreateDirectoryMakesOneLevel) {
   EXPECT_TRUE(fs::is_directory(m_dir / "Made"));
 }
 
+TEST_F(FileTest, CopyFileCopiesTheContentAndHonoursFailIfExists) {
+  WriteFile(m_dir / "Dir/Old.txt", "old");
+  struct Case {
+    std::string from;
+    std::string to;
+    plat::BOOL failIfExists;
+    plat::BOOL result;
+    plat::DWORD error;
+  } cases[] = {
+      {Windows("\\dir\\PLAIN.txt"), Windows("\\Dir\\New.txt"), plat::TRUE, plat::TRUE, 0},
+      {Windows("\\Dir\\Plain.txt"), Windows("\\Dir\\Old.txt"), plat::TRUE, plat::FALSE, 80},
+      {Windows("\\Dir\\Plain.txt"), Windows("\\Dir\\Old.txt"), plat::FALSE, plat::TRUE, 0},
+      {Windows("\\Dir\\Plain.txt"), Windows("\\Dir\\ReadOnly.txt"), plat::FALSE, plat::FALSE, 5},
+      {Windows("\\Dir\\Plain.txt"), Windows("\\Dir"), plat::FALSE, plat::FALSE, 5},
+      {Windows("\\Dir"), Windows("\\Dir\\D.txt"), plat::FALSE, plat::FALSE, 5},
+      {Windows("\\Dir\\Missing.txt"), Windows("\\Dir\\M.txt"), plat::FALSE, plat::FALSE, 2},
+      {Windows("\\Gone\\Missing.txt"), Windows("\\Dir\\M.txt"), plat::FALSE, plat::FALSE, 3},
+      {Windows("\\Dir\\Plain.txt"), Windows("\\Gone\\P.txt"), plat::FALSE, plat::FALSE, 3},
+  };
+  for (const Case& c : cases) {
+    plat::SetLastError(0);
+    EXPECT_EQ(c.result, plat::CopyFileA(c.from.c_str(), c.to.c_str(), c.failIfExists))
+        << c.from << " " << c.to;
+    EXPECT_EQ(c.error, plat::GetLastError()) << c.from << " " << c.to;
+  }
+  EXPECT_EQ("plain", testsupport::ReadFile(m_dir / "Dir/New.txt"));
+  EXPECT_EQ("plain", testsupport::ReadFile(m_dir / "Dir/Old.txt"));
+  EXPECT_EQ("read only", testsupport::ReadFile(m_dir / "Dir/ReadOnly.txt"));
+  EXPECT_FALSE(fs::exists(m_dir / "Dir/M.txt"));
+  // Only the two copies are new: no temporary file is left beside them.
+  EXPECT_EQ(4, std::distance(fs::directory_iterator(m_dir / "Dir"), fs::directory_iterator()));
+}
+
+TEST_F(FileTest, CopyFileRefusesASourceHeldWithoutSharing) {
+  std::string source = Windows("\\Dir\\Plain.txt");
+  plat::HANDLE exclusive =
+      plat::CreateFileA(source.c_str(), plat::GENERIC_READ, 0, nullptr, plat::OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(exclusive, plat::INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(plat::CopyFileA(source.c_str(), Windows("\\Dir\\Copy.txt").c_str(), plat::FALSE));
+  EXPECT_EQ(32u, plat::GetLastError());
+  plat::CloseHandle(exclusive);
+  EXPECT_TRUE(plat::CopyFileA(source.c_str(), Windows("\\Dir\\Copy.txt").c_str(), plat::FALSE));
+}
+
+TEST_F(FileTest, RemoveDirectoryRemovesEmptyDirectoriesAndLinksOnly) {
+  fs::create_directories(m_dir / "Empty");
+  fs::create_directories(m_dir / "Target/Inner");
+  fs::create_directory_symlink(m_dir / "Target", m_dir / "Link");
+  struct Case {
+    std::string path;
+    plat::BOOL result;
+    plat::DWORD error;
+  } cases[] = {
+      {Windows("\\empty"), plat::TRUE, 0},
+      {Windows("\\Empty"), plat::FALSE, 2},
+      {Windows("\\Gone\\Empty"), plat::FALSE, 3},
+      {Windows("\\Dir"), plat::FALSE, 145},
+      {Windows("\\Dir\\Plain.txt"), plat::FALSE, 267},
+      {Windows("\\Link"), plat::TRUE, 0},
+      {"", plat::FALSE, 3},
+  };
+  for (const Case& c : cases) {
+    plat::SetLastError(0);
+    EXPECT_EQ(c.result, plat::RemoveDirectoryA(c.path.c_str())) << c.path;
+    EXPECT_EQ(c.error, plat::GetLastError()) << c.path;
+  }
+  EXPECT_FALSE(fs::exists(m_dir / "Empty"));
+  EXPECT_FALSE(fs::is_symlink(m_dir / "Link"));
+  EXPECT_TRUE(fs::is_directory(m_dir / "Target/Inner"));
+  EXPECT_TRUE(fs::exists(m_dir / "Dir/Plain.txt"));
+}
+
+TEST_F(FileTest, ASearchMarksSymbolicLinks) {
+  fs::create_directory_symlink(m_dir / "Dir", m_dir / "Dir/DirLink");
+  fs::create_symlink(m_dir / "Dir/Plain.txt", m_dir / "Dir/FileLink");
+  plat::WIN32_FIND_DATAA data;
+  plat::HANDLE search = plat::FindFirstFileA(Windows("\\Dir\\*.*").c_str(), &data);
+  ASSERT_NE(search, plat::INVALID_HANDLE_VALUE);
+  std::vector<std::pair<std::string, plat::DWORD>> found;
+  do found.emplace_back(data.cFileName, data.dwFileAttributes);
+  while (plat::FindNextFileA(search, &data));
+  plat::FindClose(search);
+  std::vector<std::pair<std::string, plat::DWORD>> expected = {
+      {"DirLink", 0x410}, {"FileLink", 0x480}, {"Plain.txt", 0x80}, {"ReadOnly.txt", 0x01}};
+  EXPECT_EQ(expected, found);
+}
+
 }  // namespace

@@ -1,10 +1,14 @@
-// Tests of process start, exit codes, show state hand-over and the priority class.
+// Tests of process start, exit codes, show state hand-over, the priority class and the process list.
 #include "plat/process.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "plat/error.h"
 #include "plat/handle.h"
@@ -94,6 +98,98 @@ TEST(Priority, IsRecordedForTheOwnProcess) {
   EXPECT_EQ(6u, plat::GetLastError());
   EXPECT_EQ(nullptr, plat::OpenProcess(plat::PROCESS_SET_INFORMATION, plat::FALSE, 0x7FFFFFF0));
   EXPECT_EQ(87u, plat::GetLastError());
+}
+
+// A child that runs until it is ended, and its handles.
+struct SleepingChild {
+  plat::PROCESS_INFORMATION started = {};
+  SleepingChild() {
+    char commandLine[] = "/bin/sleep 30";
+    plat::STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    EXPECT_TRUE(plat::CreateProcessA(nullptr, commandLine, nullptr, nullptr, plat::FALSE, 0, nullptr, nullptr,
+                                     &startup, &started));
+  }
+  ~SleepingChild() {
+    plat::TerminateProcess(started.hProcess, 0);
+    plat::WaitForSingleObject(started.hProcess, 5000);
+    plat::CloseHandle(started.hProcess);
+    plat::CloseHandle(started.hThread);
+  }
+};
+
+TEST(ProcessList, HoldsTheOwnProcessAndAChildInAscendingOrder) {
+  SleepingChild child;
+  plat::DWORD ids[4096];
+  plat::DWORD used = 0;
+  ASSERT_TRUE(plat::EnumProcesses(ids, sizeof(ids), &used));
+  std::vector<plat::DWORD> list(ids, ids + used / sizeof(plat::DWORD));
+  EXPECT_TRUE(std::is_sorted(list.begin(), list.end()));
+  EXPECT_NE(list.end(), std::find(list.begin(), list.end(), plat::GetCurrentProcessId()));
+  EXPECT_NE(list.end(), std::find(list.begin(), list.end(), child.started.dwProcessId));
+  // A buffer for two gets two, and the bytes say so.
+  ASSERT_TRUE(plat::EnumProcesses(ids, 2 * sizeof(plat::DWORD) + 3, &used));
+  EXPECT_EQ(2 * sizeof(plat::DWORD), used);
+  EXPECT_FALSE(plat::EnumProcesses(nullptr, 8, &used));
+  EXPECT_EQ(87u, plat::GetLastError());
+}
+
+TEST(ProcessList, GivesTheExecutablePathInWindowsForm) {
+  plat::HANDLE own = plat::OpenProcess(plat::PROCESS_QUERY_INFORMATION | plat::PROCESS_VM_READ, plat::FALSE,
+                                       plat::GetCurrentProcessId());
+  ASSERT_NE(nullptr, own);
+  plat::HMODULE module = nullptr;
+  plat::DWORD needed = 0;
+  ASSERT_TRUE(plat::EnumProcessModules(own, &module, sizeof(module), &needed));
+  EXPECT_EQ(sizeof(plat::HMODULE), needed);
+  std::string expected = testsupport::WindowsForm(std::filesystem::read_symlink("/proc/self/exe").string());
+  char name[260] = {};
+  EXPECT_EQ(expected.size(), plat::GetModuleFileNameExA(own, module, name, sizeof(name)));
+  EXPECT_EQ(expected, name);
+  std::memset(name, 0, sizeof(name));
+  plat::GetModuleFileNameExA(own, nullptr, name, sizeof(name));
+  EXPECT_EQ(expected, name);
+  // Cut to the capacity, always terminated.
+  char shortName[5] = {'x', 'x', 'x', 'x', 'x'};
+  EXPECT_EQ(4u, plat::GetModuleFileNameExA(own, nullptr, shortName, sizeof(shortName)));
+  EXPECT_EQ(expected.substr(0, 4), shortName);
+  plat::CloseHandle(own);
+  EXPECT_EQ(0u, plat::GetModuleFileNameExA(own, nullptr, name, sizeof(name)));
+  EXPECT_EQ(6u, plat::GetLastError());
+}
+
+TEST(ProcessList, AnotherAccountsProcessCannotBeReadOrEnded) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may read every process";
+  // Process 1 runs as root.
+  EXPECT_EQ(nullptr,
+            plat::OpenProcess(plat::PROCESS_QUERY_INFORMATION | plat::PROCESS_VM_READ, plat::FALSE, 1));
+  EXPECT_EQ(5u, plat::GetLastError());
+  plat::HANDLE init = plat::OpenProcess(plat::PROCESS_TERMINATE, plat::FALSE, 1);
+  ASSERT_NE(nullptr, init);
+  EXPECT_FALSE(plat::TerminateProcess(init, 0));
+  EXPECT_EQ(5u, plat::GetLastError());
+  plat::CloseHandle(init);
+}
+
+TEST(TerminateProcess, EndsAChildOnlyWithTheRight) {
+  SleepingChild child;
+  plat::HANDLE query =
+      plat::OpenProcess(plat::PROCESS_QUERY_INFORMATION, plat::FALSE, child.started.dwProcessId);
+  ASSERT_NE(nullptr, query);
+  EXPECT_FALSE(plat::TerminateProcess(query, 0));
+  EXPECT_EQ(5u, plat::GetLastError());
+  plat::CloseHandle(query);
+  EXPECT_EQ(static_cast<plat::DWORD>(plat::WAIT_TIMEOUT),
+            plat::WaitForSingleObject(child.started.hProcess, 0));
+
+  plat::HANDLE terminate = plat::OpenProcess(plat::PROCESS_TERMINATE, plat::FALSE, child.started.dwProcessId);
+  ASSERT_NE(nullptr, terminate);
+  EXPECT_TRUE(plat::TerminateProcess(terminate, 0));
+  plat::CloseHandle(terminate);
+  EXPECT_EQ(plat::WAIT_OBJECT_0, plat::WaitForSingleObject(child.started.hProcess, 5000));
+  plat::DWORD code = 0;
+  plat::GetExitCodeProcess(child.started.hProcess, &code);
+  EXPECT_EQ(128u + 9u, code);
 }
 
 }  // namespace

@@ -1,0 +1,419 @@
+// The path, file, folder and shortcut tools that the programs may use beside their start-up tools.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "plat/codepage.h"
+#include "plat/file.h"
+#include "plat/handle.h"
+#include "plat/machine.h"
+#include "plat/module.h"
+#include "plat/path.h"
+#include "plat/profile.h"
+#include "plat/registry.h"
+#include "plat/shortcut.h"
+#include "plat/stream.h"
+#include "plat/window.h"
+#include "tool_file.h"
+#include "tool_string.h"
+
+namespace TOOLFUNC_file {
+namespace {
+
+constexpr size_t kPathCapacity = 259;
+constexpr size_t kWindowTextLimit = 65535;
+
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Appends `text` to a path buffer, cut silently at its capacity.
+void AppendPath(char* destination, const char* text) {
+  size_t length = std::strlen(destination);
+  size_t room = length + 1 < kPathCapacity ? kPathCapacity - 1 - length : 0;
+  size_t added = text != nullptr ? strnlen(text, room) : 0;
+  std::memcpy(destination + length, text != nullptr ? text : "", added);
+  destination[length + added] = '\0';
+}
+
+// Copies `text` into a path buffer, cut silently at its capacity.
+void CopyPath(char* destination, const char* text) {
+  destination[0] = '\0';
+  AppendPath(destination, text);
+}
+
+// AddBackslash within the buffer's capacity: a full buffer takes no more.
+void AddBackslashWithin(char* path) {
+  if (std::strlen(path) + 1 < kPathCapacity) AddBackslash(path);
+}
+
+// `folder`, a "\" if missing, and `name`.
+void FolderAndName(char* destination, const char* folder, const char* name) {
+  CopyPath(destination, folder);
+  AddBackslashWithin(destination);
+  AppendPath(destination, name);
+}
+
+bool ReadableAndWritable(const char* path) { return plat::_access(path, 4) == 0 && IsWritableIniFile(path); }
+
+// The attributes of the entry the path names itself, links marked; INVALID_FILE_ATTRIBUTES when missing.
+plat::DWORD EntryAttributes(const char* path) {
+  plat::WIN32_FIND_DATAA data;
+  plat::HANDLE search = plat::FindFirstFileA(path, &data);
+  if (search == plat::INVALID_HANDLE_VALUE) return plat::INVALID_FILE_ATTRIBUTES;
+  plat::FindClose(search);
+  return data.dwFileAttributes;
+}
+
+bool IsLink(const char* path) {
+  plat::DWORD attributes = EntryAttributes(path);
+  return attributes != plat::INVALID_FILE_ATTRIBUTES &&
+         (attributes & plat::FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// The program's directory, the system directory and the Windows directory, each ending with "\".
+struct ProgramDirectories {
+  char source[260] = "";
+  char system[260] = "";
+  char windows[260] = "";
+  bool runsFromSystem = false;
+};
+
+ProgramDirectories FindProgramDirectories() {
+  ProgramDirectories directories;
+  char drive[3] = "";
+  char directory[260] = "";
+  plat::SplitPath(GetModulePath(), drive, sizeof(drive), directory, kPathCapacity, nullptr, 0, nullptr, 0);
+  CopyPath(directories.source, drive);
+  AppendPath(directories.source, directory);
+  AddBackslashWithin(directories.source);
+  char found[260] = "";
+  if (plat::GetSystemDirectoryA(found, sizeof(found)) < sizeof(found)) CopyPath(directories.system, found);
+  AddBackslashWithin(directories.system);
+  found[0] = '\0';
+  if (plat::GetWindowsDirectoryA(found, sizeof(found)) < sizeof(found)) CopyPath(directories.windows, found);
+  AddBackslashWithin(directories.windows);
+  directories.runsFromSystem = plat::EqualsIgnoringAsciiCase(directories.source, directories.system);
+  return directories;
+}
+
+// The Windows directory's "help\" and the name.
+void HelpFilePath(char* destination, const char* windows, const char* name) {
+  CopyPath(destination, windows);
+  AppendPath(destination, "help\\");
+  AppendPath(destination, name);
+}
+
+// The Startup folder, "\\", the name and ".LNK".
+void StartupLinkPath(char* destination, const char* name) {
+  CopyPath(destination, GetStartupFolder());
+  AppendPath(destination, "\\");
+  AppendPath(destination, name);
+  AppendPath(destination, ".LNK");
+}
+
+// Saves a shortcut at `link` unless a file is there already, which counts as done.
+plat::LONG SaveShortcut(const char* link, const char* target, const char* arguments, bool setArguments) {
+  if (plat::GetFileAttributesA(link) != plat::INVALID_FILE_ATTRIBUTES) return 0;
+  plat::ShellLink shortcut;
+  shortcut.SetPath(target);
+  if (setArguments) shortcut.SetArguments(arguments);
+  plat::WCHAR wideLink[260];
+  TOOLFUNC_string::AnsiToWide(wideLink, link, 259);
+  return shortcut.Save(wideLink, plat::TRUE);
+}
+
+}  // namespace
+
+void RemoveBackslash(char* path) {
+  if (path == nullptr) return;
+  size_t length = std::strlen(path);
+  if (length > 0 && path[length - 1] == '\\') path[length - 1] = '\0';
+}
+
+plat::DWORD FileExists(const char* path) {
+  plat::WIN32_FIND_DATAA data;
+  plat::HANDLE search = plat::FindFirstFileA(path, &data);
+  if (search == plat::INVALID_HANDLE_VALUE) return 0;
+  plat::FindClose(search);
+  return data.nFileSizeLow;
+}
+
+plat::LONG ReadRegistryString(char* destination, const char* subKey, const char* valueName, plat::HKEY root) {
+  plat::HKEY key = nullptr;
+  plat::LONG result = plat::RegOpenKeyExA(root, subKey, 0, plat::KEY_READ, &key);
+  if (result != 0) return result;
+  // The value is read into a copy first, so a value too long or of no text leaves the buffer as it was
+  // and a text is always terminated.
+  char value[261] = "";
+  plat::DWORD size = 260;
+  plat::DWORD type = 0;
+  if (plat::RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<plat::BYTE*>(value), &size) ==
+          0 &&
+      (type == plat::REG_SZ || type == plat::REG_EXPAND_SZ)) {
+    value[size < 260 ? size : 260] = '\0';
+    CopyPath(destination, value);
+  }
+  return plat::RegCloseKey(key);
+}
+
+char* GetAppDataFolder() {
+  static char s_folder[260];
+  ReadRegistryString(s_folder, kShellFolders, "AppData", plat::HKEY_CURRENT_USER);
+  return s_folder;
+}
+
+char* GetLocalAppDataFolder() {
+  static char s_folder[260];
+  ReadRegistryString(s_folder, kShellFolders, "Local AppData", plat::HKEY_CURRENT_USER);
+  return s_folder;
+}
+
+char* GetDesktopFolder() {
+  static char s_folder[260];
+  ReadRegistryString(s_folder, kShellFolders, "Desktop", plat::HKEY_CURRENT_USER);
+  return s_folder;
+}
+
+char* GetStartupFolder() {
+  static char s_folder[260];
+  ReadRegistryString(s_folder, kShellFolders, "Startup", plat::HKEY_CURRENT_USER);
+  return s_folder;
+}
+
+char* GetProgramsFolder() {
+  static char s_folder[260];
+  ReadRegistryString(s_folder, kShellFolders, "Programs", plat::HKEY_CURRENT_USER);
+  return s_folder;
+}
+
+char* GetProgramFilesFolder() {
+  static char s_folder[260];
+  ReadRegistryString(s_folder, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+                     plat::HKEY_LOCAL_MACHINE);
+  return s_folder;
+}
+
+char* GetModuleName() {
+  static char s_name[260];
+  plat::SplitPath(GetModulePath(), nullptr, 0, nullptr, 0, s_name, kPathCapacity, nullptr, 0);
+  return s_name;
+}
+
+char* GetModulePath() {
+  static char s_path[260];
+  char path[261] = "";
+  plat::GetModuleFileNameA(nullptr, path, 260);
+  CopyPath(s_path, path);
+  return s_path;
+}
+
+plat::BOOL IsWritableIniFile(const char* path) {
+  return plat::WritePrivateProfileStringA("Test", "Test", "Test", path);
+}
+
+char* FindIniFile(const char* name) {
+  static char s_file[260];
+  FolderAndName(s_file, GetModuleDirectory(), name);
+  if (!ReadableAndWritable(s_file)) s_file[0] = '\0';
+  if (s_file[0] == '\0') {
+    char windows[260] = "";
+    if (plat::GetWindowsDirectoryA(windows, sizeof(windows)) >= sizeof(windows)) windows[0] = '\0';
+    FolderAndName(s_file, windows, name);
+    if (!ReadableAndWritable(s_file)) s_file[0] = '\0';
+  }
+  if (s_file[0] == '\0') FolderAndName(s_file, GetAppDataFolder(), name);
+  return s_file;
+}
+
+char* GetAppDataFile(const char* name) {
+  static char s_file[260];
+  FolderAndName(s_file, GetAppDataFolder(), name);
+  return s_file;
+}
+
+char* GetSemaphoreFileName(const char* path) {
+  static char s_file[260];
+  char drive[3] = "";
+  char directory[260] = "";
+  char name[260] = "";
+  plat::SplitPath(path, drive, sizeof(drive), directory, kPathCapacity, name, kPathCapacity, nullptr, 0);
+  CopyPath(s_file, drive);
+  AppendPath(s_file, directory);
+  AppendPath(s_file, name);
+  AppendPath(s_file, ".SEM");
+  return s_file;
+}
+
+plat::BOOL CopyProgramFiles(const char* a, const char* b, const char* c) {
+  ProgramDirectories directories = FindProgramDirectories();
+  if (directories.runsFromSystem) return plat::TRUE;
+  plat::BOOL result = plat::TRUE;
+  char from[260];
+  char to[260];
+  for (const char* name : {b, a}) {
+    if (name == nullptr) continue;
+    FolderAndName(from, directories.source, name);
+    FolderAndName(to, directories.system, name);
+    if (!plat::CopyFileA(from, to, plat::FALSE)) result = plat::FALSE;
+  }
+  if (c != nullptr) {
+    FolderAndName(from, directories.source, c);
+    HelpFilePath(to, directories.windows, c);
+    if (!plat::CopyFileA(from, to, plat::FALSE)) result = plat::FALSE;
+  }
+  return result;
+}
+
+plat::BOOL DeleteProgramFiles(const char* a, const char* b, const char* c) {
+  ProgramDirectories directories = FindProgramDirectories();
+  if (directories.runsFromSystem) return plat::TRUE;
+  plat::BOOL result = plat::TRUE;
+  char path[260];
+  for (const char* name : {b, a}) {
+    if (name == nullptr) continue;
+    FolderAndName(path, directories.system, name);
+    if (!plat::DeleteFileA(path)) result = plat::FALSE;
+  }
+  if (c != nullptr) {
+    HelpFilePath(path, directories.windows, c);
+    if (!plat::DeleteFileA(path)) result = plat::FALSE;
+  }
+  return result;
+}
+
+int CreateDirectoryTree(char* path) {
+  if (path == nullptr || std::strlen(path) < 4) return 1;
+  RemoveBackslash(path);
+  size_t start = path[1] == ':' ? 3 : 1;
+  for (size_t i = start; path[i] != '\0'; ++i) {
+    if (path[i] != '\\') continue;
+    char part[260];
+    CopyPath(part, path);
+    if (i < kPathCapacity) part[i] = '\0';
+    if (plat::_access(part, 0) != 0 && !plat::CreateDirectoryA(part, nullptr)) return 0;
+  }
+  if (plat::_access(path, 0) == 0) return 1;
+  return plat::CreateDirectoryA(path, nullptr) ? 1 : 0;
+}
+
+void RemoveDirectoryTree(const char* path) {
+  if (path == nullptr || path[0] == '\0') return;
+  char copy[260];
+  CopyPath(copy, path);
+  AddBackslashWithin(copy);
+  // Below a symbolic link the directories belong to the tree it points to; they are left alone, and so
+  // is the link itself, which its parent still holds.
+  size_t length = std::strlen(copy);
+  size_t limit = length;
+  for (size_t i = 1; i < length; ++i) {
+    if (copy[i] != '\\') continue;
+    copy[i] = '\0';
+    bool link = IsLink(copy);
+    copy[i] = '\\';
+    if (link) {
+      limit = i;
+      break;
+    }
+  }
+  for (size_t i = length - 1; i >= 1; --i) {
+    if (copy[i] != '\\') continue;
+    copy[i] = '\0';
+    if (i < limit) plat::RemoveDirectoryA(copy);
+  }
+}
+
+plat::BOOL DeleteDirectoryContents(const char* directory) {
+  if (IsLink(directory)) return plat::RemoveDirectoryA(directory);
+  char pattern[260];
+  FolderAndName(pattern, directory, "*.*");
+  plat::WIN32_FIND_DATAA data;
+  plat::HANDLE search = plat::FindFirstFileA(pattern, &data);
+  if (search == plat::INVALID_HANDLE_VALUE) return plat::RemoveDirectoryA(directory);
+  do {
+    char entry[260];
+    FolderAndName(entry, directory, data.cFileName);
+    const bool isDirectory = (data.dwFileAttributes & plat::FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if ((data.dwFileAttributes & plat::FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      // Only the link goes; what it points to belongs elsewhere.
+      if (isDirectory)
+        plat::RemoveDirectoryA(entry);
+      else
+        plat::DeleteFileA(entry);
+    } else if (!isDirectory) {
+      plat::DeleteFileA(entry);
+    } else if (data.cFileName[0] != '.') {
+      DeleteDirectoryContents(entry);
+    }
+  } while (plat::FindNextFileA(search, &data));
+  plat::FindClose(search);
+  return plat::RemoveDirectoryA(directory);
+}
+
+int DirectoryExists(const char* path) {
+  plat::DWORD attributes = EntryAttributes(path);
+  return attributes != plat::INVALID_FILE_ATTRIBUTES && (attributes & plat::FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void FileToWindowText(plat::HWND window, const char* path) {
+  plat::SetWindowTextA(window, "");
+  if (path == nullptr || path[0] == '\0') return;
+  std::FILE* file = plat::OpenFileStream(path, "rb");
+  if (file == nullptr) return;
+  std::string text(kWindowTextLimit + 1, '\0');
+  size_t got = std::fread(text.data(), 1, kWindowTextLimit, file);
+  std::fclose(file);
+  text[got] = '\0';
+  plat::SetWindowTextA(window, text.c_str());
+}
+
+void WindowTextToFile(plat::HWND window, const char* path) {
+  if (path == nullptr || path[0] == '\0') return;
+  std::FILE* file = plat::OpenFileStream(path, "wb");
+  if (file == nullptr) return;
+  std::string text(kWindowTextLimit + 1, '\0');
+  int length = plat::GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  if (length > 0) std::fwrite(text.data(), 1, static_cast<size_t>(length), file);
+  std::fflush(file);
+  std::fclose(file);
+}
+
+uint64_t GetFileWriteTime(const char* path) {
+  plat::HANDLE file =
+      plat::CreateFileA(path, plat::GENERIC_READ, 0, nullptr, plat::OPEN_EXISTING, 0, nullptr);
+  if (file == plat::INVALID_HANDLE_VALUE) return 0;
+  plat::FILETIME written = {};
+  plat::BOOL read = plat::GetFileTime(file, nullptr, nullptr, &written);
+  plat::CloseHandle(file);
+  if (!read) return 0;
+  return (static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+}
+
+plat::LONG CreateDesktopShortcut(const char* target, const char* linkName, const char* arguments) {
+  char link[260];
+  FolderAndName(link, GetDesktopFolder(), linkName);
+  AppendPath(link, ".LNK");
+  return SaveShortcut(link, target, arguments, true);
+}
+
+plat::LONG CreateProgramsShortcut(const char* target, const char* subFolder, const char* linkName) {
+  char link[260];
+  FolderAndName(link, GetProgramsFolder(), subFolder);
+  if (plat::_access(link, 0) != 0) plat::CreateDirectoryA(link, nullptr);
+  AddBackslashWithin(link);
+  AppendPath(link, linkName);
+  AppendPath(link, ".LNK");
+  return SaveShortcut(link, target, nullptr, false);
+}
+
+plat::LONG CreateStartupShortcut(const char* target, const char* linkName, const char* arguments) {
+  char link[260];
+  StartupLinkPath(link, linkName);
+  return SaveShortcut(link, target, arguments, arguments != nullptr);
+}
+
+plat::BOOL DeleteStartupShortcut(const char* linkName) {
+  char link[260];
+  StartupLinkPath(link, linkName);
+  return plat::DeleteFileA(link);
+}
+
+}  // namespace TOOLFUNC_file
