@@ -18,6 +18,7 @@
 #include "plat/service.h"
 #include "plat/winsock.h"
 #include "support/recording_program.h"
+#include "support/registry_value.h"
 #include "support/telvane_client.h"
 #include "support/temp_dir.h"
 
@@ -94,18 +95,7 @@ class RemoveToolEndToEnd : public ::testing::Test {
   std::string Svcctl() const { return "'" + kBin + "/svcctl'"; }
 
   static std::string Value(const char* key, const char* name) {
-    plat::HKEY opened = nullptr;
-    if (plat::RegOpenKeyExA(plat::HKEY_LOCAL_MACHINE, key, 0, plat::KEY_READ, &opened) != 0)
-      return "<no key>";
-    char text[1024] = "";
-    plat::DWORD size = sizeof(text);
-    plat::DWORD type = 0;
-    plat::LONG read =
-        plat::RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<plat::BYTE*>(text), &size);
-    plat::RegCloseKey(opened);
-    if (read != 0) return "<no value>";
-    if (type == plat::REG_DWORD) return std::to_string(*reinterpret_cast<plat::DWORD*>(text));
-    return text;
+    return testsupport::RegistryValue(plat::HKEY_LOCAL_MACHINE, key, name);
   }
 
   static plat::DWORD State() {

@@ -7,6 +7,7 @@
 #include "plat/eventlog.h"
 #include "plat/machine.h"
 #include "plat/registry.h"
+#include "support/registry_value.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -18,20 +19,8 @@ const char kSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Applic
 
 class EventLoggerTest : public ::testing::Test {
  protected:
-  // A text value as it stands, a number in decimal.
   static std::string Value(const char* key, const char* name) {
-    plat::HKEY opened = nullptr;
-    if (plat::RegOpenKeyExA(plat::HKEY_LOCAL_MACHINE, key, 0, plat::KEY_READ, &opened) != 0)
-      return "<no key>";
-    char data[1024] = "";
-    plat::DWORD size = sizeof(data) - 1;
-    plat::DWORD type = 0;
-    plat::LONG read =
-        plat::RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<plat::BYTE*>(data), &size);
-    plat::RegCloseKey(opened);
-    if (read != 0) return "<no value>";
-    if (type == plat::REG_DWORD) return std::to_string(*reinterpret_cast<plat::DWORD*>(data));
-    return data;
+    return testsupport::RegistryValue(plat::HKEY_LOCAL_MACHINE, key, name);
   }
   static bool KeyExists(const char* key) {
     TOOLFUNC_registry::CRegTool opened;

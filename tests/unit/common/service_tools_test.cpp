@@ -19,6 +19,7 @@
 #include "plat/time.h"
 #include "plat/window.h"
 #include "support/recording_program.h"
+#include "support/registry_value.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
 
@@ -60,11 +61,7 @@ class ServiceToolsTest : public ::testing::Test {
   }
 
   static std::string ServiceValue(const char* name) {
-    TOOLFUNC_registry::CRegTool key;
-    if (key.OpenExisting(plat::HKEY_LOCAL_MACHINE, kServiceKey) != 0) return "<no key>";
-    char text[1024];
-    if (!key.ReadString(name, text, sizeof(text), nullptr)) return "<no value>";
-    return text;
+    return testsupport::RegistryValue(plat::HKEY_LOCAL_MACHINE, kServiceKey, name);
   }
 
   static plat::DWORD ServiceNumber(const char* name) {

@@ -21,12 +21,17 @@
 #include "plat/shell.h"
 #include "plat/time.h"
 #include "plat/window.h"
+#include "support/registry_value.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+
+std::string ServiceValue(const char* key, const char* name) {
+  return testsupport::RegistryValue(plat::HKEY_LOCAL_MACHINE, key, name);
+}
 
 const char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\Velcora";
 constexpr plat::DWORD kAppletTag = 0xFE93852A;
@@ -80,14 +85,6 @@ class RemoveToolTest : public ::testing::Test {
     std::vector<char> buffer;
     plat::QUERY_SERVICE_CONFIGA* config = Config(buffer);
     return config == nullptr ? "<no entry>" : config->lpBinaryPathName;
-  }
-
-  static std::string ServiceValue(const char* name) {
-    TOOLFUNC_registry::CRegTool key;
-    if (key.OpenExisting(plat::HKEY_LOCAL_MACHINE, kServiceKey) != 0) return "<no key>";
-    char text[1024];
-    if (!key.ReadString(name, text, sizeof(text), nullptr)) return "<no value>";
-    return text;
   }
 
   static std::string DebugText() {
@@ -189,8 +186,9 @@ TEST_F(RemoveToolTest, InstallCreatesTheEntryAsSpecifiedAndLeavesItStopped) {
   EXPECT_EQ('\0', config->lpDependencies[0]) << "no dependencies";
   EXPECT_STREQ("LocalSystem", config->lpServiceStartName);
   EXPECT_STREQ("Wendrath Velcora", config->lpDisplayName);
-  EXPECT_EQ("Provides a Telvane interface for TAPI devices", ServiceValue("Description"));
-  EXPECT_EQ(testsupport::WindowsForm(m_toolDir.path() + "/VELCORA.EXE"), ServiceValue("ImagePath"));
+  EXPECT_EQ("Provides a Telvane interface for TAPI devices", ServiceValue(kServiceKey, "Description"));
+  EXPECT_EQ(testsupport::WindowsForm(m_toolDir.path() + "/VELCORA.EXE"),
+            ServiceValue(kServiceKey, "ImagePath"));
   EXPECT_EQ(plat::SERVICE_STOPPED, TOOLFUNC_service::QueryServiceState("Velcora")) << "not started";
   EXPECT_EQ("", DebugText()) << "no error to trace";
 }
