@@ -27,7 +27,6 @@ using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
 const std::string kProgram = VELCORA_EXE;
-const std::string kBin = std::filesystem::path(VELCORA_EXE).parent_path().string();
 
 Lines Fields(const std::string& line) {
   std::istringstream in(line);
@@ -70,11 +69,7 @@ std::string Join(const Lines& lines) {
 class CallsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::WSADATA data;
-    plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
-    setenv("VELCORA_TIME_SCALE", "0.01", 1);
-    plat::SetTimeScaleForTesting(1);
-    setenv("SIMTSP_CONTROL", (m_dir / "sim.sock").c_str(), 1);
+    testsupport::PrepareServiceTest(m_dir / "sim.sock");
     testsupport::WriteFile(m_dir / "sim.cfg",
                            "line Line 1 201\nline Line 2 202\nline Line 3 203\n"
                            "delay dialtone 20\ndelay dialing 20\ndelay proceeding 20\n"
@@ -91,7 +86,7 @@ class CallsTest : public ::testing::Test {
   }
 
   void Start(const std::string& features = "") {
-    ASSERT_TRUE(m_service.Start("Driver=" + plat::ToWindowsPath(kBin) + "\\SIMTSP.TSP\r\n" + features));
+    ASSERT_TRUE(m_service.Start(testsupport::SimulatedProviderSetting(kProgram) + features));
     m_client = std::make_unique<testsupport::TelvaneClient>(m_service.port());
     ASSERT_TRUE(m_client->connected());
   }

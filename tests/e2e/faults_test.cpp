@@ -23,17 +23,12 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kProgram = VELCORA_EXE;
-const std::string kBin = std::filesystem::path(VELCORA_EXE).parent_path().string();
 
 class FaultsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::WSADATA data;
-    plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
-    setenv("VELCORA_TIME_SCALE", "0.01", 1);
-    plat::SetTimeScaleForTesting(1);
-    setenv("SIMTSP_CONTROL", (m_dir / "sim.sock").c_str(), 1);
-    ASSERT_TRUE(m_service.Start("Driver=" + plat::ToWindowsPath(kBin) + "\\SIMTSP.TSP\r\n"));
+    testsupport::PrepareServiceTest(m_dir / "sim.sock");
+    ASSERT_TRUE(m_service.Start(testsupport::SimulatedProviderSetting(kProgram)));
     ASSERT_TRUE(m_control.Connect(m_dir / "sim.sock"));
   }
   void TearDown() override {

@@ -21,7 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kProgram = VELCORA_EXE;
-const std::string kBin = std::filesystem::path(VELCORA_EXE).parent_path().string();
 
 size_t OpenFiles(plat::DWORD pid) {
   size_t count = 0;
@@ -43,12 +42,9 @@ long ResidentKilobytes(plat::DWORD pid) {
 class SoakTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::WSADATA data;
-    plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
-    setenv("VELCORA_TIME_SCALE", "0.01", 1);
-    plat::SetTimeScaleForTesting(1);
+    testsupport::PrepareServiceTest();
     // Below DEBUG: the soak's hundreds of thousands of lines would otherwise fill the disk with traces.
-    ASSERT_TRUE(m_service.Start("Driver=" + plat::ToWindowsPath(kBin) + "\\SIMTSP.TSP\r\n", "info"));
+    ASSERT_TRUE(m_service.Start(testsupport::SimulatedProviderSetting(kProgram), "info"));
   }
   void TearDown() override {
     if (HasFailure())

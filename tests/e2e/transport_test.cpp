@@ -26,19 +26,14 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kProgram = VELCORA_EXE;
-const std::string kBin = std::filesystem::path(VELCORA_EXE).parent_path().string();
 
 using Client = testsupport::TelvaneClient;
 
 class TransportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    plat::WSADATA data;
-    plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
-    setenv("VELCORA_TIME_SCALE", "0.01", 1);
-    plat::SetTimeScaleForTesting(1);
-    setenv("SIMTSP_CONTROL", (m_dir / "sim.sock").c_str(), 1);
-    ASSERT_TRUE(m_service.Start("Driver=" + plat::ToWindowsPath(kBin) + "\\SIMTSP.TSP\r\n"));
+    testsupport::PrepareServiceTest(m_dir / "sim.sock");
+    ASSERT_TRUE(m_service.Start(testsupport::SimulatedProviderSetting(kProgram)));
     m_port = m_service.port();
   }
 

@@ -4,14 +4,30 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <thread>
 
 #include "plat/handle.h"
 #include "plat/path.h"
+#include "plat/time.h"
+#include "plat/winsock.h"
 #include "support/service_log.h"
 
 namespace testsupport {
+
+void PrepareServiceTest(const std::string& controlSocket) {
+  plat::WSADATA data;
+  plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
+  setenv("VELCORA_TIME_SCALE", "0.01", 1);
+  plat::SetTimeScaleForTesting(1);
+  if (!controlSocket.empty()) setenv("SIMTSP_CONTROL", controlSocket.c_str(), 1);
+}
+
+std::string SimulatedProviderSetting(const std::string& program) {
+  return "Driver=" + plat::ToWindowsPath(std::filesystem::path(program).parent_path().string()) +
+         "\\SIMTSP.TSP\r\n";
+}
 
 VelcoraProcess::VelcoraProcess(std::string program, const TempDir& dir)
     : m_program(std::move(program)), m_dir(dir) {}

@@ -8,6 +8,13 @@
 
 namespace testsupport {
 
+// What every end-to-end test of the service sets up first: sockets started, the service's own pauses a
+// hundred times shorter while this process keeps real time, and, when a path is given, the simulated
+// provider's control socket there.
+void PrepareServiceTest(const std::string& controlSocket = "");
+// The settings line that names the simulated provider beside `program` (a host path), CR LF ended.
+std::string SimulatedProviderSetting(const std::string& program);
+
 // Starts `program` in application mode with the VELCORA.INI and log4cxx.xml of `dir`; false when it cannot
 // be started.
 bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS_INFORMATION* started);
