@@ -32,10 +32,8 @@ CEventLogger::CEventLogger(const char* sourceName, const char* messageFile) {
   TOOLFUNC_string::CopyBounded(m_szSourceName, sourceName ? sourceName : "", 259);
   char keyPath[260];
   if (!SourceKeyPath(m_szSourceName, keyPath)) return;
-  char messagePath[260] = "";
-  plat::GetSystemDirectoryA(messagePath, 259);
-  TOOLFUNC_file::AddBackslash(messagePath);
-  std::strncat(messagePath, messageFile, 258 - std::strlen(messagePath));
+  char messagePath[260];
+  TOOLFUNC_file::GetSystemFilePath(messageFile, messagePath);
 
   TOOLFUNC_registry::CRegTool key;
   if (key.Open(plat::HKEY_LOCAL_MACHINE, keyPath) != plat::ERROR_SUCCESS) return;

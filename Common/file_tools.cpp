@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "plat/machine.h"
 #include "plat/module.h"
 #include "plat/path.h"
 #include "tool_file.h"
@@ -16,6 +17,14 @@ void AddBackslash(char* path) {
     path[length] = '\\';
     path[length + 1] = '\0';
   }
+}
+
+char* GetSystemFilePath(const char* file, char* path) {
+  path[0] = '\0';
+  plat::GetSystemDirectoryA(path, 259);
+  AddBackslash(path);
+  std::strncat(path, file, 258 - std::strlen(path));
+  return path;
 }
 
 char* GetModuleDirectory() {

@@ -9,6 +9,7 @@
 #include "plat/codepage.h"
 #include "plat/window.h"
 #include "tool_string.h"
+#include "tool_window.h"
 
 namespace {
 

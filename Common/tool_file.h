@@ -13,6 +13,9 @@ namespace TOOLFUNC_file {
 // Appends "\" unless the path already ends with one; null and empty paths stay as they are.
 // The buffer must have room for one more character.
 void AddBackslash(char* path);
+// Writes "<system directory>\<file>" into `path` (260 characters, at most 258 used) and returns it: where
+// the installed programs and the event source's message file live.
+char* GetSystemFilePath(const char* file, char* path);
 
 // Drive and directory of the running program, ending with "\", in a buffer the next call overwrites.
 char* GetModuleDirectory();

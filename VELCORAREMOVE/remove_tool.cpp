@@ -18,14 +18,6 @@ namespace {
 // The registered program path has to fit the 128-character buffer the system's tools read it into.
 constexpr size_t kProgramPathLimit = 126;
 
-// "<system directory>\<file>", in a buffer of 260.
-void SystemFilePath(const char* file, char* path) {
-  path[0] = '\0';
-  plat::GetSystemDirectoryA(path, 259);
-  TOOLFUNC_file::AddBackslash(path);
-  std::strncat(path, file, 258 - std::strlen(path));
-}
-
 // The state of the service the way the polling reads it; 0 when it cannot be read.
 plat::DWORD ServiceState() { return TOOLFUNC_service::QueryServiceState(TOOLFUNC_service::ServiceName); }
 
@@ -103,8 +95,7 @@ void RunUninstall() {
   plat::Sleep(5000);
   char path[260];
   for (const char* file : {TOOLFUNC_service::ServiceProgramFile, TOOLFUNC_service::AppletFile}) {
-    SystemFilePath(file, path);
-    plat::DeleteFileA(path);
+    plat::DeleteFileA(TOOLFUNC_file::GetSystemFilePath(file, path));
   }
 }
 
