@@ -83,4 +83,32 @@ void RightClickAt(int x, int y, plat::BOOL restore) {
   Click(x, y, restore, plat::MOUSEEVENTF_RIGHTDOWN, plat::MOUSEEVENTF_RIGHTUP);
 }
 
+void ClientToScreenPoint(plat::HWND window, int x, int y, plat::BOOL restore) {
+  plat::POINT point = {x, y};
+  plat::ClientToScreen(window, &point);
+  ClickAt(point.x, point.y, restore);
+}
+
+namespace {
+
+plat::HWND SendClick(int x, int y, plat::UINT down, plat::UINT up) {
+  plat::POINT point = {x, y};
+  plat::HWND window = plat::WindowFromPoint(point);
+  if (window == nullptr) return nullptr;
+  plat::ScreenToClient(window, &point);
+  const plat::LPARAM position = static_cast<plat::LPARAM>((point.x & 0xFFFF) | ((point.y & 0xFFFF) << 16));
+  plat::SendMessageA(window, down, plat::MK_LBUTTON, position);
+  plat::SendMessageA(window, up, plat::MK_LBUTTON, position);
+  PumpMessages();
+  return window;
+}
+
+}  // namespace
+
+plat::HWND PostClickAt(int x, int y) { return SendClick(x, y, plat::WM_LBUTTONDOWN, plat::WM_LBUTTONUP); }
+
+plat::HWND PostRightClickAt(int x, int y) {
+  return SendClick(x, y, plat::WM_RBUTTONDOWN, plat::WM_RBUTTONUP);
+}
+
 }  // namespace TOOLFUNC_input

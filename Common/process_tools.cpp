@@ -1,4 +1,5 @@
-// Thread end, process priority and start for the programs; process search, privileges, adapter address.
+// Thread end, process priority and start for the programs; process and console-window search,
+// privileges, adapter address.
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "plat/shell.h"
 #include "plat/thread.h"
 #include "plat/time.h"
+#include "plat/window.h"
 #include "plat/winmain.h"
 #include "tool_debug.h"
 #include "tool_process.h"
@@ -93,6 +95,20 @@ plat::DWORD FindProcessByModule(const char* text) {
     ToUpper(name);
     plat::CloseHandle(process);
     if (name[0] != '\0' && std::strstr(wanted, name) != nullptr) return processes[i];
+  }
+  return 0;
+}
+
+plat::DWORD FindCommandWindow() {
+  char name[260] = {};
+  for (plat::HWND window = plat::GetTopWindow(nullptr); window != nullptr;
+       window = plat::GetWindow(window, plat::GW_HWNDNEXT)) {
+    if (!plat::IsWindowVisible(window)) continue;
+    plat::DWORD processId = 0;
+    plat::GetWindowThreadProcessId(window, &processId);
+    if (!GetProcessModuleName(processId, name)) continue;
+    ToUpper(name);
+    if (std::strstr(name, "\\CMD.EXE") != nullptr) return processId;
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "plat/types.h"
+#include "plat/window.h"
 
 namespace TOOLFUNC_input {
 
@@ -21,5 +22,13 @@ void TypeKeys(const char* text, plat::DWORD pause);
 void ClickAt(int x, int y, plat::BOOL restore);
 void MiddleClickAt(int x, int y, plat::BOOL restore);
 void RightClickAt(int x, int y, plat::BOOL restore);
+// ClickAt on the screen point of the window's client point.
+void ClientToScreenPoint(plat::HWND window, int x, int y, plat::BOOL restore);
+
+// Sends the window under the screen point a button down and up at the point (in its client coordinates),
+// then pumps the calling thread's messages. Returns that window, or null when there is none.
+plat::HWND PostClickAt(int x, int y);
+// The same with the right button's messages; the key state still names the left button.
+plat::HWND PostRightClickAt(int x, int y);
 
 }  // namespace TOOLFUNC_input

@@ -24,6 +24,10 @@ plat::BOOL GetProcessModuleName(plat::DWORD processId, char* buffer);
 // case); 0 when none does.
 plat::DWORD FindProcessByModule(const char* text);
 
+// The process of the first visible top-level window, in Z order, whose program's path contains
+// "\CMD.EXE" without regard to case; 0 when there is none.
+plat::DWORD FindCommandWindow();
+
 // Enables or disables one privilege in `token`; 1 only when the token holds it and it was set.
 plat::BOOL SetTokenPrivilege(plat::HANDLE token, const char* privilegeName, plat::BOOL enable);
 

@@ -1,8 +1,10 @@
-// The registry class of the tool library, the bounded value read and the telephony provider lookup.
+// The registry class of the tool library with its window position store, the bounded value read and the
+// telephony provider lookup.
 #pragma once
 
 #include "plat/registry.h"
 #include "plat/types.h"
+#include "plat/window.h"
 
 namespace TOOLFUNC_registry {
 
@@ -38,6 +40,18 @@ class CRegTool {
   void DeleteSubKey(plat::HKEY root, const char* path, const char* name);
   // Deletes the key and all its subkeys; stops at a subkey that cannot be deleted, leaving the key.
   plat::LONG DeleteKeyRecursive(plat::HKEY root, const char* path);
+
+  // The window position store: the window's outer rectangle in screen coordinates under
+  // HKEY_CURRENT_USER "<base>\Windows\<title>" ("WndBottom", "WndLeft", "WndRight", "WndTop"). A window
+  // without a title is neither stored nor restored; registry failures go unreported.
+  static void SaveWindowPos(plat::HWND window, const char* base);
+  // 0 for a window without a title or a key that cannot be opened; else 1, having moved the window to
+  // the stored rectangle (and activated it) when one is stored.
+  static int RestoreWindowPos(plat::HWND window, const char* base);
+  // The window and, when asked, each of its direct children. Restoring centres the window (never a
+  // child) on its parent when its own position could not be restored.
+  static void SaveWindowPosTree(plat::HWND window, const char* base, plat::BOOL withChildren);
+  static void RestoreWindowPosTree(plat::HWND window, const char* base, plat::BOOL withChildren);
 
  protected:
   plat::HKEY m_hRootKey = nullptr;

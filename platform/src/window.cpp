@@ -17,9 +17,11 @@
 
 #include "message_wait.h"
 #include "plat/error.h"
+#include "plat/process.h"
 #include "plat/thread.h"
 #include "plat/time.h"
 #include "plat/winmain.h"
+#include "system_classes.h"
 
 namespace plat {
 namespace {
@@ -42,12 +44,17 @@ struct Window {
   RECT placement = {0, 0, 0, 0};  // relative to the parent's origin
   HINSTANCE instance = nullptr;
   HMENU menu = nullptr;
+  DWORD processId = 0;  // 0: this process
   bool destroying = false;
 };
 
 class WindowTree {
  public:
-  WindowTree() { m_windows[Desktop()] = Window{}; }
+  WindowTree() {
+    Window desktop;
+    desktop.placement = {0, 0, 1920, 1080};
+    m_windows[Desktop()] = desktop;
+  }
 
   static HWND Desktop() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10010)); }
 
@@ -109,6 +116,16 @@ class WindowTree {
                        [classAtom](const auto& entry) { return entry.second.classAtom == classAtom; });
   }
 
+  // Where the window's top-left corner is on the screen: its placement added up with its ancestors'.
+  POINT ScreenOrigin(HWND window) {
+    POINT origin = {0, 0};
+    for (Window* found = Find(window); found != nullptr; found = Find(found->parent)) {
+      origin.x += found->placement.left;
+      origin.y += found->placement.top;
+    }
+    return origin;
+  }
+
   HWND TopLevelOf(HWND window) {
     while (window != Desktop() && Find(window)->parent != Desktop()) window = Find(window)->parent;
     return window;
@@ -126,6 +143,10 @@ struct WindowClass {
   ATOM atom;
   std::string name;
   WNDPROC procedure;
+  UINT style = 0;
+  HINSTANCE instance = nullptr;
+  HICON icon = nullptr;
+  HCURSOR cursor = nullptr;
 };
 
 class ThreadQueue;
@@ -251,6 +272,13 @@ std::vector<WindowClass>::iterator FindClass(WindowSystem& system, LPCSTR name) 
     if (IsAtom(name)) return name != nullptr && entry.atom == reinterpret_cast<uintptr_t>(name);
     return SameNameIgnoringCase(entry.name, name);
   });
+}
+
+// Whether FindClass found one; else ERROR_CLASS_DOES_NOT_EXIST is set.
+bool ClassFound(WindowSystem& system, std::vector<WindowClass>::iterator found) {
+  if (found != system.classes.end()) return true;
+  SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+  return false;
 }
 
 void Answer(SentMessage& sent, LRESULT result) {
@@ -466,18 +494,31 @@ ATOM RegisterClassExA(const WNDCLASSEXA* windowClass) {
     return 0;
   }
   const ATOM atom = static_cast<ATOM>(system.nextAtom++);
-  system.classes.push_back(WindowClass{atom, windowClass->lpszClassName, windowClass->lpfnWndProc});
+  system.classes.push_back(WindowClass{atom, windowClass->lpszClassName, windowClass->lpfnWndProc,
+                                       windowClass->style, windowClass->hInstance, windowClass->hIcon,
+                                       windowClass->hCursor});
   return atom;
+}
+
+BOOL GetClassInfoA(HINSTANCE, LPCSTR className, WNDCLASSA* windowClass) {
+  if (windowClass == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  auto found = FindClass(system, className);
+  if (!ClassFound(system, found)) return FALSE;
+  *windowClass = WNDCLASSA{found->style, found->procedure, 0,       0,       found->instance,
+                           found->icon,  found->cursor,    nullptr, nullptr, found->name.c_str()};
+  return TRUE;
 }
 
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
   WindowSystem& system = System();
   std::lock_guard<std::mutex> lock(system.mutex);
   auto found = FindClass(system, className);
-  if (found == system.classes.end()) {
-    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-    return FALSE;
-  }
+  if (!ClassFound(system, found)) return FALSE;
   if (system.tree.HasWindowOfClass(found->atom)) {
     SetLastError(ERROR_CLASS_HAS_WINDOWS);
     return FALSE;
@@ -506,6 +547,14 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     WindowSystem& system = System();
     std::lock_guard<std::mutex> lock(system.mutex);
     auto windowClass = FindClass(system, className);
+    WNDPROC control = windowClass == system.classes.end() && !IsAtom(className)
+                          ? detail::SystemClassProcedure(className)
+                          : nullptr;
+    if (control != nullptr && system.nextAtom <= 0xFFFF) {
+      // A built-in control's class comes into being with its first window.
+      system.classes.push_back(WindowClass{static_cast<ATOM>(system.nextAtom++), className, control});
+      windowClass = system.classes.end() - 1;
+    }
     if (windowClass == system.classes.end()) {
       SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
       return nullptr;
@@ -613,6 +662,54 @@ HWND GetWindow(HWND window, UINT command) {
   return nullptr;
 }
 
+HWND GetTopWindow(HWND window) {
+  return GetWindow(window != nullptr ? window : GetDesktopWindow(), GW_CHILD);
+}
+
+HWND GetParent(HWND window) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = FindOrFail(system, window);
+  if (found == nullptr || found->parent == GetDesktopWindow()) return nullptr;
+  return found->parent;
+}
+
+HWND GetDlgItem(HWND dialog, int id) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  if (FindOrFail(system, dialog) == nullptr) return nullptr;
+  std::vector<HWND> order = system.tree.Subtree(dialog);
+  auto item = std::find_if(order.begin() + 1, order.end(), [&](HWND window) {
+    return reinterpret_cast<intptr_t>(system.tree.Find(window)->menu) == id;
+  });
+  if (item != order.end()) return *item;
+  SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
+  return nullptr;
+}
+
+UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size) {
+  HWND item = GetDlgItem(dialog, id);
+  if (item == nullptr) {
+    if (buffer != nullptr && size > 0) buffer[0] = '\0';
+    return 0;
+  }
+  return static_cast<UINT>(GetWindowTextA(item, buffer, size));
+}
+
+BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
+  HWND item = GetDlgItem(dialog, id);
+  return item != nullptr && SetWindowTextA(item, text);
+}
+
+DWORD GetWindowThreadProcessId(HWND window, DWORD* processId) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = FindOrFail(system, window);
+  if (found == nullptr) return 0;
+  if (processId != nullptr) *processId = found->processId != 0 ? found->processId : GetCurrentProcessId();
+  return found->ownerThread;
+}
+
 BOOL IsWindow(HWND window) {
   WindowSystem& system = System();
   std::lock_guard<std::mutex> lock(system.mutex);
@@ -626,6 +723,14 @@ Window* FindForLong(WindowTree& tree, HWND window) {
   Window* found = tree.Find(window);
   if (found == nullptr) InvalidWindow();
   return found;
+}
+
+// The style bits with WS_VISIBLE and WS_MINIMIZE as the window is now.
+DWORD StyleOf(const Window& window) {
+  DWORD style = window.style & ~(WS_VISIBLE | WS_MINIMIZE);
+  if (window.visible) style |= WS_VISIBLE;
+  if (window.minimised) style |= WS_MINIMIZE;
+  return style;
 }
 
 LONG_PTR InvalidIndex() {
@@ -643,12 +748,8 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index) {
   switch (index) {
     case GWLP_USERDATA:
       return found->userData;
-    case GWL_STYLE: {
-      DWORD style = found->style & ~(WS_VISIBLE | WS_MINIMIZE);
-      if (found->visible) style |= WS_VISIBLE;
-      if (found->minimised) style |= WS_MINIMIZE;
-      return static_cast<LONG_PTR>(style);
-    }
+    case GWL_STYLE:
+      return static_cast<LONG_PTR>(StyleOf(*found));
     case GWL_EXSTYLE:
       return static_cast<LONG_PTR>(found->exStyle);
     case GWLP_HINSTANCE:
@@ -664,10 +765,24 @@ LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   std::lock_guard<std::mutex> lock(system.mutex);
   Window* found = FindForLong(system.tree, window);
   if (found == nullptr) return 0;
-  if (index != GWLP_USERDATA) return InvalidIndex();
-  LONG_PTR previous = found->userData;
-  found->userData = value;
-  return previous;
+  LONG_PTR previous = 0;
+  switch (index) {
+    case GWLP_USERDATA:
+      previous = found->userData;
+      found->userData = value;
+      return previous;
+    case GWL_STYLE:
+      previous = static_cast<LONG_PTR>(StyleOf(*found));
+      found->style = static_cast<DWORD>(value);
+      found->visible = (found->style & WS_VISIBLE) != 0;
+      found->minimised = (found->style & WS_MINIMIZE) != 0;
+      return previous;
+    case GWL_EXSTYLE:
+      previous = static_cast<LONG_PTR>(found->exStyle);
+      found->exStyle = static_cast<DWORD>(value);
+      return previous;
+  }
+  return InvalidIndex();
 }
 
 LONG GetWindowLongA(HWND window, int index) {
@@ -715,14 +830,105 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  *rect = found->placement;
-  for (Window* ancestor = system.tree.Find(found->parent); ancestor != nullptr;
-       ancestor = system.tree.Find(ancestor->parent)) {
-    rect->left += ancestor->placement.left;
-    rect->right += ancestor->placement.left;
-    rect->top += ancestor->placement.top;
-    rect->bottom += ancestor->placement.top;
+  const POINT origin = system.tree.ScreenOrigin(found->parent);
+  *rect = {found->placement.left + origin.x, found->placement.top + origin.y,
+           found->placement.right + origin.x, found->placement.bottom + origin.y};
+  return TRUE;
+}
+
+namespace {
+
+// Moves the point by the window's screen origin, scaled by `direction` (+1 to the screen, -1 from it).
+BOOL ShiftPoint(HWND window, POINT* point, int direction) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  if (FindOrFail(system, window) == nullptr) return FALSE;
+  if (point == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
   }
+  const POINT origin = system.tree.ScreenOrigin(window);
+  point->x += direction * origin.x;
+  point->y += direction * origin.y;
+  return TRUE;
+}
+
+// The deepest visible window below `window` that holds `point`, given in `window`'s client coordinates.
+HWND DeepestAt(WindowTree& tree, HWND window, POINT point) {
+  for (HWND child : tree.Find(window)->children) {
+    const Window& found = *tree.Find(child);
+    const RECT& place = found.placement;
+    if (!found.visible || point.x < place.left || point.x >= place.right || point.y < place.top ||
+        point.y >= place.bottom) {
+      continue;
+    }
+    return DeepestAt(tree, child, POINT{point.x - place.left, point.y - place.top});
+  }
+  return window;
+}
+
+}  // namespace
+
+BOOL ClientToScreen(HWND window, POINT* point) { return ShiftPoint(window, point, 1); }
+
+BOOL ScreenToClient(HWND window, POINT* point) { return ShiftPoint(window, point, -1); }
+
+HWND WindowFromPoint(POINT point) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  return DeepestAt(system.tree, GetDesktopWindow(), point);
+}
+
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  WindowTree& tree = system.tree;
+  Window* found = tree.Find(window);
+  if (found == nullptr || window == GetDesktopWindow()) {
+    InvalidWindow();
+    return FALSE;
+  }
+  RECT& place = found->placement;
+  if ((flags & SWP_NOMOVE) == 0) {
+    place = {x, y, x + place.right - place.left, y + place.bottom - place.top};
+  }
+  if ((flags & SWP_NOSIZE) == 0) {
+    place.right = place.left + width;
+    place.bottom = place.top + height;
+  }
+  if ((flags & SWP_NOZORDER) == 0) {
+    std::vector<HWND>& siblings = tree.Find(found->parent)->children;
+    siblings.erase(std::find(siblings.begin(), siblings.end(), window));
+    auto after = std::find(siblings.begin(), siblings.end(), insertAfter);
+    if (insertAfter == HWND_BOTTOM) {
+      siblings.push_back(window);
+    } else if (after != siblings.end()) {
+      siblings.insert(after + 1, window);
+    } else {
+      siblings.insert(siblings.begin(), window);  // HWND_TOP, HWND_TOPMOST, HWND_NOTOPMOST
+    }
+  }
+  if ((flags & SWP_NOACTIVATE) == 0 && found->parent == GetDesktopWindow()) tree.m_foreground = window;
+  return TRUE;
+}
+
+BOOL GetWindowInfo(HWND window, WINDOWINFO* info) {
+  RECT rect;
+  if (info == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!GetWindowRect(window, &rect)) return FALSE;
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  Window* found = FindOrFail(system, window);
+  if (found == nullptr) return FALSE;
+  *info = WINDOWINFO{};
+  info->cbSize = sizeof(WINDOWINFO);
+  info->rcWindow = info->rcClient = rect;
+  info->dwStyle = StyleOf(*found);
+  info->dwExStyle = found->exStyle;
+  info->atomWindowType = found->classAtom;
   return TRUE;
 }
 
@@ -989,6 +1195,18 @@ HWND CreateWindowForTesting(HWND parent, LONG_PTR userData) {
 }
 
 void RemoveWindowForTesting(HWND window) { RemoveWindowUnlocked(window); }
+
+void SetWindowProcessForTesting(HWND window, DWORD processId) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  if (Window* found = system.tree.Find(window)) found->processId = processId;
+}
+
+void SetScreenSizeForTesting(int width, int height) {
+  WindowSystem& system = System();
+  std::lock_guard<std::mutex> lock(system.mutex);
+  system.tree.Find(GetDesktopWindow())->placement = {0, 0, width, height};
+}
 
 QueueLength QueueLengthForTesting(DWORD threadId) {
   WindowSystem& system = System();

@@ -42,12 +42,26 @@ constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_GETICON = 0x007F;
 constexpr UINT WM_NCCREATE = 0x0081;
 constexpr UINT WM_NCDESTROY = 0x0082;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_POWERBROADCAST = 0x0218;
 constexpr UINT WM_USER = 0x0400;
+
+// The key state of a mouse message (wParam).
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+
+// Which icon WM_GETICON asks for.
+constexpr WPARAM ICON_SMALL = 0;
+constexpr WPARAM ICON_BIG = 1;
+constexpr WPARAM ICON_SMALL2 = 2;
 
 constexpr UINT CS_VREDRAW = 0x0001;
 constexpr UINT CS_HREDRAW = 0x0002;
@@ -56,6 +70,17 @@ constexpr UINT CS_DBLCLKS = 0x0008;
 constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
 constexpr DWORD WS_MINIMIZE = 0x20000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
+
+// Where SetWindowPos puts the window in the Z order.
+inline HWND const HWND_TOP = nullptr;
+inline HWND const HWND_BOTTOM = reinterpret_cast<HWND>(1);
+inline HWND const HWND_TOPMOST = reinterpret_cast<HWND>(-1);
+inline HWND const HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
+
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
 
 constexpr int CW_USEDEFAULT = -2147483647 - 1;  // 0x80000000
 constexpr int COLOR_BTNFACE = 15;
@@ -93,6 +118,33 @@ struct WNDCLASSEXA {
   HICON hIconSm;
 };
 
+// What GetClassInfoA reports of a class.
+struct WNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCSTR lpszMenuName;
+  LPCSTR lpszClassName;
+};
+
+struct WINDOWINFO {
+  DWORD cbSize;
+  RECT rcWindow;
+  RECT rcClient;
+  DWORD dwStyle;
+  DWORD dwExStyle;
+  DWORD dwWindowStatus;
+  UINT cxWindowBorders;
+  UINT cyWindowBorders;
+  ATOM atomWindowType;  // the window's class
+  WORD wCreatorVersion;
+};
+
 // What WM_NCCREATE and WM_CREATE carry in lParam: the arguments of CreateWindowExA.
 struct CREATESTRUCTA {
   LPVOID lpCreateParams;
@@ -124,6 +176,10 @@ struct MSG {
 // 0 with ERROR_CLASS_ALREADY_EXISTS when the name is taken, ERROR_INVALID_PARAMETER for a null class,
 // a wrong cbSize, no name or no procedure.
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
+// What is known of the class named (or MAKEINTATOM-numbered) `className`: its style, procedure, instance,
+// icons, cursor and name (pointing into the layer); the instance is not compared. FALSE with
+// ERROR_CLASS_DOES_NOT_EXIST for an unknown class, ERROR_INVALID_PARAMETER for a null record.
+BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* windowClass);
 // Removes a class named (or MAKEINTATOM-numbered) `className`; the instance is not compared. FALSE with
 // ERROR_CLASS_DOES_NOT_EXIST for an unknown class, ERROR_CLASS_HAS_WINDOWS while windows of it exist.
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
@@ -161,14 +217,30 @@ HWND GetDesktopWindow();
 // sibling), null when there is none; null with ERROR_INVALID_WINDOW_HANDLE for a bad window.
 HWND GetWindow(HWND window, UINT command);
 
+// The topmost child of `window` (null: the desktop), null when it has none.
+HWND GetTopWindow(HWND window);
+// The window's parent, null for a top-level window (whose parent is the desktop) and for a bad window
+// (ERROR_INVALID_WINDOW_HANDLE).
+HWND GetParent(HWND window);
+// The first window, depth first in Z order below `dialog`, whose GWLP_ID is `id`; null with
+// ERROR_CONTROL_ID_NOT_FOUND when there is none.
+HWND GetDlgItem(HWND dialog, int id);
+// GetWindowTextA and SetWindowTextA of GetDlgItem(dialog, id); 0 / FALSE when there is no such item.
+UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size);
+BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
+
+// The thread that owns the window, and in *processId (when not null) its process: this process unless
+// SetWindowProcessForTesting said otherwise. 0 for a bad window.
+DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
+
 // Whether `window` exists; sets no error.
 BOOL IsWindow(HWND window);
 
 // The window's user data (GWLP_USERDATA), 0 with ERROR_INVALID_WINDOW_HANDLE for a bad window and
 // ERROR_INVALID_PARAMETER (87) for another index. The Set forms return the previous value. The Get
 // form also reads GWL_STYLE (with WS_VISIBLE and WS_MINIMIZE as the window is now), GWL_EXSTYLE,
-// GWLP_HINSTANCE and GWLP_ID (the menu or child id it was created with); the layer never restyles a
-// window, so only the user data can be set.
+// GWLP_HINSTANCE and GWLP_ID (the menu or child id it was created with). The user data and both styles can
+// be set; setting WS_VISIBLE or WS_MINIMIZE in GWL_STYLE shows or minimises the window as ShowWindow would.
 LONG_PTR GetWindowLongPtrA(HWND window, int index);
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 // The low 32 bits of the same value.
@@ -186,6 +258,22 @@ int GetClassNameA(HWND window, LPSTR buffer, int size);
 // The window's rectangle on the desktop (its position adds up its ancestors'); FALSE with
 // ERROR_INVALID_WINDOW_HANDLE for a bad window, ERROR_INVALID_PARAMETER for a null rectangle.
 BOOL GetWindowRect(HWND window, RECT* rect);
+
+// Converts a point between the window's client coordinates and the screen. There is no frame here, so a
+// window's client area is its whole rectangle. FALSE for a bad window or a null point.
+BOOL ClientToScreen(HWND window, POINT* point);
+BOOL ScreenToClient(HWND window, POINT* point);
+// The deepest visible window whose rectangle holds the screen point, the topmost in Z order at each level
+// (right and bottom edges excluded); the desktop when no window holds it.
+HWND WindowFromPoint(POINT point);
+// Moves (x, y in the parent's client coordinates) and sizes the window unless SWP_NOMOVE / SWP_NOSIZE,
+// and puts it after `insertAfter` in its siblings' Z order unless SWP_NOZORDER (HWND_TOP, HWND_TOPMOST and
+// HWND_NOTOPMOST: on top; HWND_BOTTOM: at the bottom). Without SWP_NOACTIVATE a top-level window also
+// becomes the foreground window. FALSE with ERROR_INVALID_WINDOW_HANDLE for a bad window or the desktop.
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
+// The rectangles (both the window's, in screen coordinates), styles and class atom of the window. FALSE for
+// a bad window or a null record.
+BOOL GetWindowInfo(HWND window, WINDOWINFO* info);
 
 // Whether the window is minimised; FALSE for a bad window.
 BOOL IsIconic(HWND window);
@@ -249,6 +337,12 @@ LRESULT DispatchMessageA(const MSG* message);
 // removal with all its descendants, without any message.
 HWND CreateWindowForTesting(HWND parent, LONG_PTR userData);
 void RemoveWindowForTesting(HWND window);
+
+// Makes the window count as one of process `processId` (GetWindowThreadProcessId); 0 gives it back to
+// this process.
+void SetWindowProcessForTesting(HWND window, DWORD processId);
+// The desktop's rectangle, 0, 0, width, height (1920 by 1080 at first).
+void SetScreenSizeForTesting(int width, int height);
 
 // The messages waiting for thread `threadId`: posted ones not yet taken and sent ones not yet handled;
 // zeros when it has no queue.

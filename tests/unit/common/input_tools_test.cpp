@@ -94,6 +94,68 @@ TEST_F(Input, AClickWithoutRestoreLeavesTheCursorOnThePoint) {
   EXPECT_EQ(400, Cursor().y);
 }
 
+TEST_F(Input, ClientToScreenPointClicksAtTheWindowsScreenPoint) {
+  plat::HWND window = plat::CreateWindowForTesting(nullptr, 0);
+  plat::SetWindowPos(window, nullptr, 100, 200, 50, 50, plat::SWP_NOZORDER | plat::SWP_NOACTIVATE);
+  TOOLFUNC_input::ClientToScreenPoint(window, 5, 7, plat::FALSE);
+  std::vector<plat::INPUT> sent = plat::TakeSentInputsForTesting();
+  ASSERT_EQ(2u, sent.size());
+  EXPECT_EQ(105, sent[0].mi.dx);
+  EXPECT_EQ(207, sent[0].mi.dy);
+  EXPECT_EQ(105, Cursor().x);
+  plat::RemoveWindowForTesting(window);
+}
+
+// What the clicked window's procedure was sent, and whether a posted message was pumped meanwhile.
+struct MouseMessage {
+  plat::UINT message;
+  plat::WPARAM keys;
+  plat::LPARAM position;
+  bool operator==(const MouseMessage& other) const {
+    return message == other.message && keys == other.keys && position == other.position;
+  }
+};
+std::vector<MouseMessage> g_mouse;
+plat::LRESULT RecordMouse(plat::HWND window, plat::UINT message, plat::WPARAM wParam, plat::LPARAM lParam) {
+  if (message >= plat::WM_LBUTTONDOWN || message == plat::WM_USER)
+    g_mouse.push_back({message, wParam, lParam});
+  return plat::DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(Input, PostClicksSendButtonMessagesInClientCoordinatesAndPump) {
+  plat::WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = RecordMouse;
+  windowClass.lpszClassName = "Mausziel";
+  ASSERT_NE(0, plat::RegisterClassExA(&windowClass));
+  plat::HWND frame = plat::CreateWindowExA(0, "Mausziel", "", plat::WS_VISIBLE, 100, 200, 300, 300, nullptr,
+                                           nullptr, nullptr, nullptr);
+  plat::HWND button = plat::CreateWindowExA(0, "Mausziel", "", plat::WS_VISIBLE, 10, 20, 50, 30, frame,
+                                            nullptr, nullptr, nullptr);
+  const plat::LPARAM atBottomRight = (49) | (29 << 16);  // (159, 249) on the screen
+  struct Case {
+    plat::HWND (*click)(int, int);
+    plat::UINT down, up;
+  } cases[] = {
+      {TOOLFUNC_input::PostClickAt, plat::WM_LBUTTONDOWN, plat::WM_LBUTTONUP},
+      {TOOLFUNC_input::PostRightClickAt, plat::WM_RBUTTONDOWN, plat::WM_RBUTTONUP},
+  };
+  for (const Case& c : cases) {
+    g_mouse.clear();
+    plat::PostMessageA(button, plat::WM_USER, 0, 0);
+    EXPECT_EQ(button, c.click(159, 249));
+    // Sent (so before the posted message, which the pump delivers after), and MK_LBUTTON for both buttons.
+    EXPECT_EQ((std::vector<MouseMessage>{
+                  {c.down, 1, atBottomRight}, {c.up, 1, atBottomRight}, {plat::WM_USER, 0, 0}}),
+              g_mouse);
+  }
+  g_mouse.clear();
+  EXPECT_EQ(frame, TOOLFUNC_input::PostClickAt(160, 249)) << "the button's right edge is outside it";
+  EXPECT_EQ(2u, g_mouse.size());
+  plat::DestroyWindow(frame);
+  plat::UnregisterClassA("Mausziel", nullptr);
+}
+
 TEST_F(Input, NudgeCursorEndsWhereItStarted) {
   TOOLFUNC_input::NudgeCursor();
   EXPECT_EQ(10, Cursor().x);

@@ -1,13 +1,19 @@
 // Tests of the path, file, folder and shortcut tools.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
 
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "ToolFunktion.h"
+#include "plat/machine.h"
 #include "plat/module.h"
+#include "plat/profile.h"
+#include "plat/registry.h"
 #include "plat/shortcut.h"
+#include "plat/window.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -83,6 +89,122 @@ TEST_F(PathToolsTest, ShortcutsAreWrittenOnceAndDeleted) {
   EXPECT_EQ("-a", contents.arguments);
   EXPECT_TRUE(TOOLFUNC_file::DeleteStartupShortcut("Run"));
   EXPECT_FALSE(fs::exists(m_dir / "Run.LNK"));
+}
+
+// A program in a temporary directory of its own, on a machine of its own with the given Shell Folders.
+class ProgramFilesTest : public PathToolsTest {
+ protected:
+  ProgramFilesTest() {
+    plat::SetProgramFileNameForTesting(Windows("\\PROG.EXE").c_str());
+    fs::create_directories(plat::WindowsDirectoryHost());
+    fs::create_directories(plat::SystemDirectoryHost());
+  }
+  ~ProgramFilesTest() override { plat::SetProgramFileNameForTesting(nullptr); }
+  void SetShellFolder(const char* name, const std::string& folder) {
+    plat::HKEY key = nullptr;
+    ASSERT_EQ(
+        0, plat::RegCreateKeyExA(plat::HKEY_CURRENT_USER,
+                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+                                 nullptr, 0, plat::KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    plat::RegSetValueExA(key, name, 0, plat::REG_SZ, reinterpret_cast<const plat::BYTE*>(folder.c_str()),
+                         static_cast<plat::DWORD>(folder.size() + 1));
+    plat::RegCloseKey(key);
+  }
+  static std::string InWindows(const std::string& relative) {
+    return plat::WindowsDirectoryHost() + "/" + relative;
+  }
+  static std::string InSystem(const std::string& relative) {
+    return plat::SystemDirectoryHost() + "/" + relative;
+  }
+  testsupport::ScopedMachine m_machine;
+};
+
+TEST_F(ProgramFilesTest, FindIniFileTakesTheProgramDirectoryThenWindowsThenAppData) {
+  SetShellFolder("AppData", Windows("\\Roaming"));
+  EXPECT_EQ(Windows("\\Roaming\\VELCORA.INI"), TOOLFUNC_file::FindIniFile("VELCORA.INI"))
+      << "neither file exists: the AppData path without a test";
+  EXPECT_FALSE(fs::exists(m_dir / "Roaming/VELCORA.INI"));
+
+  testsupport::WriteFile(InWindows("VELCORA.INI"), "");
+  char windows[260];
+  plat::GetWindowsDirectoryA(windows, sizeof(windows));
+  EXPECT_EQ(std::string(windows) + "\\VELCORA.INI", TOOLFUNC_file::FindIniFile("VELCORA.INI"));
+
+  testsupport::WriteFile(m_dir / "VELCORA.INI", "[Port]\r\nNumber=4711\r\n");
+  char* found = TOOLFUNC_file::FindIniFile("VELCORA.INI");
+  EXPECT_EQ(Windows("\\VELCORA.INI"), found) << "beside the program first";
+  char entry[16] = "";
+  plat::GetPrivateProfileStringA("Test", "Test", "", entry, sizeof(entry), found);
+  EXPECT_STREQ("Test", entry) << "the test leaves its entry behind";
+  plat::GetPrivateProfileStringA("Port", "Number", "", entry, sizeof(entry), found);
+  EXPECT_STREQ("4711", entry);
+}
+
+TEST_F(ProgramFilesTest, CopyAndDeleteProgramFilesReportEveryFailedStep) {
+  testsupport::WriteFile(m_dir / "VELCORA.EXE", "program");
+  testsupport::WriteFile(m_dir / "VELCORA.CPL", "applet");
+  testsupport::WriteFile(m_dir / "VELCORA.HLP", "help");
+  fs::create_directories(InWindows("help"));
+  EXPECT_TRUE(TOOLFUNC_file::CopyProgramFiles("VELCORA.EXE", "VELCORA.CPL", "VELCORA.HLP"));
+  EXPECT_EQ("program", testsupport::ReadFile(InSystem("VELCORA.EXE")));
+  EXPECT_EQ("applet", testsupport::ReadFile(InSystem("VELCORA.CPL")));
+  EXPECT_EQ("help", testsupport::ReadFile(InWindows("help/VELCORA.HLP")));
+
+  EXPECT_FALSE(TOOLFUNC_file::CopyProgramFiles("VELCORA.EXE", "MISSING.CPL", nullptr))
+      << "the missing first copy counts although the last one worked";
+  EXPECT_TRUE(TOOLFUNC_file::DeleteProgramFiles("VELCORA.EXE", "VELCORA.CPL", "VELCORA.HLP"));
+  EXPECT_FALSE(fs::exists(InSystem("VELCORA.EXE")));
+  EXPECT_FALSE(fs::exists(InSystem("VELCORA.CPL")));
+  EXPECT_FALSE(fs::exists(InWindows("help/VELCORA.HLP")));
+  EXPECT_FALSE(TOOLFUNC_file::DeleteProgramFiles(nullptr, nullptr, "VELCORA.HLP"))
+      << "nothing left to delete";
+  EXPECT_TRUE(fs::exists(m_dir / "VELCORA.EXE")) << "the sources stay";
+}
+
+TEST_F(ProgramFilesTest, CopyProgramFilesFromTheSystemDirectoryCopiesNothing) {
+  char system[260];
+  plat::GetSystemDirectoryA(system, sizeof(system));
+  plat::SetProgramFileNameForTesting((std::string(system) + "\\VELCORA.EXE").c_str());
+  testsupport::WriteFile(InSystem("VELCORA.EXE"), "program");
+  EXPECT_TRUE(TOOLFUNC_file::CopyProgramFiles("VELCORA.EXE", nullptr, "VELCORA.HLP"));
+  EXPECT_FALSE(fs::exists(InWindows("help/VELCORA.HLP")));
+  EXPECT_TRUE(TOOLFUNC_file::DeleteProgramFiles("VELCORA.EXE", nullptr, nullptr));
+  EXPECT_TRUE(fs::exists(InSystem("VELCORA.EXE"))) << "a program never deletes itself";
+}
+
+TEST_F(PathToolsTest, FileWriteTimeIsTheFileTimeOfTheLastWrite) {
+  testsupport::WriteFile(m_dir / "stamp.txt", "x");
+  // 2026-12-10 12:00:00 UTC and half a second.
+  struct timeval times[2] = {{1796990400, 500000}, {1796990400, 500000}};
+  ASSERT_EQ(0, utimes((m_dir / "stamp.txt").c_str(), times));
+  const uint64_t expected = (1796990400ull + 11644473600ull) * 10000000ull + 5000000ull;
+  EXPECT_EQ(expected, TOOLFUNC_file::GetFileWriteTime(Windows("\\stamp.txt").c_str()));
+  EXPECT_EQ(0u, TOOLFUNC_file::GetFileWriteTime(Windows("\\missing.txt").c_str()));
+}
+
+TEST_F(PathToolsTest, WindowTextGoesToAFileAndBackCutAt65535Bytes) {
+  plat::HWND window = plat::CreateWindowForTesting(nullptr, 0);
+  plat::SetWindowTextA(window, "Zeile 1\r\nZeile 2");
+  TOOLFUNC_file::WindowTextToFile(window, Windows("\\text.txt").c_str());
+  EXPECT_EQ("Zeile 1\r\nZeile 2", testsupport::ReadFile(m_dir / "text.txt")) << "without the terminator";
+  plat::SetWindowTextA(window, "other");
+  TOOLFUNC_file::FileToWindowText(window, Windows("\\text.txt").c_str());
+  char text[32];
+  plat::GetWindowTextA(window, text, sizeof(text));
+  EXPECT_STREQ("Zeile 1\r\nZeile 2", text);
+
+  testsupport::WriteFile(m_dir / "long.txt", std::string(70000, 'x'));
+  TOOLFUNC_file::FileToWindowText(window, Windows("\\long.txt").c_str());
+  std::string all(70001, '\0');
+  EXPECT_EQ(65535, plat::GetWindowTextA(window, all.data(), static_cast<int>(all.size())));
+
+  TOOLFUNC_file::FileToWindowText(window, Windows("\\missing.txt").c_str());
+  EXPECT_EQ(0, plat::GetWindowTextA(window, text, sizeof(text))) << "emptied even when the file is missing";
+  plat::SetWindowTextA(window, "kept");
+  TOOLFUNC_file::WindowTextToFile(window, "");
+  TOOLFUNC_file::FileToWindowText(window, "");
+  EXPECT_EQ(0, plat::GetWindowTextA(window, text, sizeof(text)));
+  plat::RemoveWindowForTesting(window);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <future>
 #include <string>
+#include <vector>
 
 #include "ToolFunktion.h"
 #include "plat/debug.h"
@@ -20,6 +21,8 @@
 #include "plat/security.h"
 #include "plat/shell.h"
 #include "plat/thread.h"
+#include "plat/window.h"
+#include "plat/winmain.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -146,6 +149,37 @@ TEST_F(ProcessLibrary, GivesTheModulePathOrLeavesTheBufferUnchanged) {
   EXPECT_EQ(1, TOOLFUNC_process::GetProcessModuleName(0x7FFFFFF0, untouched));
   EXPECT_STREQ("unchanged", untouched);
   EXPECT_TRUE(plat::TakeMessageBoxes().empty());
+}
+
+TEST_F(ProcessLibrary, FindCommandWindowTakesTheFirstVisibleConsoleWindow) {
+  InstallLibrary();
+  testsupport::TempDir dir;
+  std::string program = dir / "cmd.exe";
+  std::filesystem::copy_file("/bin/sleep", program);
+  Sleeper console(program);
+  Sleeper other;
+  std::vector<plat::HWND> windows;
+  auto window = [&windows](plat::DWORD processId, bool visible) {
+    windows.push_back(plat::CreateWindowForTesting(nullptr, 0));
+    plat::SetWindowProcessForTesting(windows.back(), processId);
+    if (!visible) plat::ShowWindow(windows.back(), plat::SW_HIDE);
+  };
+  window(console.pid, true);  // lowest in the Z order
+  window(other.pid, true);
+  window(console.pid, false);  // topmost, but hidden
+  EXPECT_EQ(console.pid, TOOLFUNC_process::FindCommandWindow()) << "the path compared in upper case";
+  plat::ShowWindow(windows[0], plat::SW_HIDE);
+  EXPECT_EQ(0u, TOOLFUNC_process::FindCommandWindow());
+  for (plat::HWND made : windows) plat::RemoveWindowForTesting(made);
+}
+
+TEST_F(ProcessLibrary, FindCommandWindowWithoutTheLibraryWarnsForEachVisibleWindow) {
+  std::vector<plat::HWND> windows;
+  for (int i = 0; i < 3; ++i) windows.push_back(plat::CreateWindowForTesting(nullptr, 0));
+  plat::ShowWindow(windows[1], plat::SW_HIDE);
+  EXPECT_EQ(0u, TOOLFUNC_process::FindCommandWindow());
+  EXPECT_EQ(2u, plat::TakeMessageBoxes().size());
+  for (plat::HWND made : windows) plat::RemoveWindowForTesting(made);
 }
 
 TEST(FindProcessByModule, MatchesTheWholePathWithinTheText) {

@@ -1,5 +1,5 @@
-// Tests of the window tools (popup menu at the cursor, FindWindowByUserData, BringWindowToFront) on
-// windows made by the test.
+// Tests of the window tools of the programs (popup menu at the cursor, BringWindowToFront) on windows
+// made by the test.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -25,20 +25,6 @@ class WindowToolsTest : public ::testing::Test {
   }
   std::vector<plat::HWND> m_topLevel;
 };
-
-TEST_F(WindowToolsTest, FindsTheFirstMatchDepthFirstInZOrder) {
-  plat::HWND later = TopLevel(kTag);  // lowest in the Z order
-  plat::HWND first = TopLevel();      // topmost
-  plat::HWND inner = plat::CreateWindowForTesting(first, 0);
-  plat::HWND tagged = plat::CreateWindowForTesting(inner, kTag);
-  EXPECT_EQ(tagged, TOOLFUNC_window::FindWindowByUserData(plat::GetDesktopWindow(), kTag));
-  EXPECT_EQ(later, TOOLFUNC_window::FindWindowByUserData(later, kTag));
-
-  plat::SetWindowLongPtrA(first, plat::GWLP_USERDATA, kTag);
-  EXPECT_EQ(first, TOOLFUNC_window::FindWindowByUserData(plat::GetDesktopWindow(), kTag))
-      << "a root that carries the value is taken before its children";
-  EXPECT_EQ(nullptr, TOOLFUNC_window::FindWindowByUserData(plat::GetDesktopWindow(), 0x12345678));
-}
 
 TEST_F(WindowToolsTest, BringWindowToFrontRestoresAndRaises) {
   plat::HWND applet = TopLevel(kTag);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "plat/error.h"
+#include "plat/process.h"
 #include "plat/thread.h"
 #include "plat/winmain.h"
 
@@ -101,6 +102,111 @@ TEST_F(WindowTest, ShowStatesAndRemovedWindows) {
     EXPECT_EQ(1400u, plat::GetLastError());
   }
   EXPECT_NE(window, Make(nullptr)) << "handles are never reused";
+}
+
+// ---- Geometry, styles and the tree's queries ----
+
+// Moves and sizes the window within its parent's client area, leaving the Z order alone.
+void Place(plat::HWND window, int x, int y, int width, int height) {
+  EXPECT_TRUE(plat::SetWindowPos(window, plat::HWND_TOP, x, y, width, height,
+                                 plat::SWP_NOZORDER | plat::SWP_NOACTIVATE));
+}
+
+std::vector<plat::LONG> Edges(plat::HWND window) {
+  plat::RECT rect{};
+  EXPECT_TRUE(plat::GetWindowRect(window, &rect));
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+TEST_F(WindowTest, PositionsAddUpFromTheScreenDown) {
+  plat::HWND frame = Make(nullptr);
+  plat::HWND panel = Make(frame);
+  Place(frame, -300, 100, 200, 150);  // on a monitor left of the primary one
+  Place(panel, 10, 20, 50, 40);
+  EXPECT_EQ((std::vector<plat::LONG>{-300, 100, -100, 250}), Edges(frame));
+  EXPECT_EQ((std::vector<plat::LONG>{-290, 120, -240, 160}), Edges(panel));
+  EXPECT_EQ((std::vector<plat::LONG>{0, 0, 1920, 1080}), Edges(plat::GetDesktopWindow()));
+
+  plat::POINT point{5, 6};
+  EXPECT_TRUE(plat::ClientToScreen(panel, &point));
+  EXPECT_EQ(-285, point.x);
+  EXPECT_EQ(126, point.y);
+  EXPECT_TRUE(plat::ScreenToClient(frame, &point));
+  EXPECT_EQ(15, point.x);
+  EXPECT_EQ(26, point.y);
+  EXPECT_FALSE(plat::ScreenToClient(panel, nullptr));
+
+  EXPECT_TRUE(plat::SetWindowPos(panel, nullptr, 1, 2, 0, 0, plat::SWP_NOSIZE | plat::SWP_NOZORDER));
+  EXPECT_EQ((std::vector<plat::LONG>{-299, 102, -249, 142}), Edges(panel)) << "moved, size kept";
+  EXPECT_TRUE(plat::SetWindowPos(panel, nullptr, 0, 0, 7, 8, plat::SWP_NOMOVE | plat::SWP_NOZORDER));
+  EXPECT_EQ((std::vector<plat::LONG>{-299, 102, -292, 110}), Edges(panel)) << "sized, place kept";
+}
+
+TEST_F(WindowTest, SetWindowPosOrdersSiblingsAndActivatesTopLevelWindows) {
+  plat::HWND lower = Make(nullptr);
+  plat::HWND upper = Make(nullptr);
+  plat::SetForegroundWindow(upper);
+  EXPECT_TRUE(plat::SetWindowPos(lower, plat::HWND_NOTOPMOST, 0, 0, 0, 0, plat::SWP_NOSIZE));
+  EXPECT_EQ(lower, plat::GetTopWindow(nullptr));
+  EXPECT_EQ(lower, plat::GetForegroundWindow()) << "activated without SWP_NOACTIVATE";
+  EXPECT_TRUE(plat::SetWindowPos(lower, plat::HWND_BOTTOM, 0, 0, 0, 0, plat::SWP_NOACTIVATE));
+  EXPECT_EQ(upper, plat::GetTopWindow(nullptr));
+  EXPECT_TRUE(plat::SetWindowPos(upper, lower, 0, 0, 0, 0, plat::SWP_NOACTIVATE));
+  EXPECT_EQ(upper, plat::GetWindow(lower, plat::GW_HWNDNEXT)) << "after the given window";
+  plat::SetLastError(0);
+  EXPECT_FALSE(plat::SetWindowPos(plat::GetDesktopWindow(), nullptr, 0, 0, 1, 1, 0));
+  EXPECT_EQ(1400u, plat::GetLastError());
+}
+
+TEST_F(WindowTest, WindowFromPointFindsTheDeepestVisibleWindow) {
+  plat::HWND below = Make(nullptr);
+  plat::HWND above = Make(nullptr);
+  plat::HWND button = Make(above);
+  Place(below, 0, 0, 400, 400);
+  Place(above, 100, 100, 100, 100);
+  Place(button, 10, 10, 20, 20);
+  struct Case {
+    plat::POINT point;
+    plat::HWND expected;
+  } cases[] = {
+      {{115, 115}, button}, {{130, 130}, above},  // the button's right and bottom edges are outside it
+      {{150, 150}, above},  {{50, 50}, below},   {{500, 500}, plat::GetDesktopWindow()},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, plat::WindowFromPoint(c.point)) << c.point.x << "," << c.point.y;
+  }
+  plat::ShowWindow(above, plat::SW_HIDE);
+  EXPECT_EQ(below, plat::WindowFromPoint({115, 115})) << "hidden windows and their children are passed over";
+}
+
+TEST_F(WindowTest, ParentsAndOwningProcess) {
+  plat::HWND dialog = Make(nullptr);
+  plat::HWND group = Make(dialog);
+  EXPECT_EQ(nullptr, plat::GetParent(dialog)) << "a top-level window has no parent";
+  EXPECT_EQ(dialog, plat::GetParent(group));
+
+  plat::DWORD process = 0;
+  EXPECT_EQ(plat::GetCurrentThreadId(), plat::GetWindowThreadProcessId(group, &process));
+  EXPECT_EQ(plat::GetCurrentProcessId(), process);
+  plat::SetWindowProcessForTesting(group, 4242);
+  plat::GetWindowThreadProcessId(group, &process);
+  EXPECT_EQ(4242u, process);
+}
+
+TEST_F(WindowTest, StylesCanBeSetAndShowTheWindowState) {
+  plat::HWND window = Make(nullptr);
+  EXPECT_EQ(static_cast<plat::LONG_PTR>(plat::WS_VISIBLE),
+            plat::SetWindowLongPtrA(window, plat::GWL_STYLE, 0x00C00000 | plat::WS_MINIMIZE));
+  EXPECT_TRUE(plat::IsIconic(window));
+  EXPECT_FALSE(plat::IsWindowVisible(window)) << "WS_VISIBLE was cleared";
+  EXPECT_EQ(0x20C00000, plat::GetWindowLongA(window, plat::GWL_STYLE));
+  EXPECT_EQ(0, plat::SetWindowLongPtrA(window, plat::GWL_EXSTYLE, 0x8));
+  EXPECT_EQ(0x8, plat::GetWindowLongA(window, plat::GWL_EXSTYLE));
+  plat::WINDOWINFO info{};
+  EXPECT_TRUE(plat::GetWindowInfo(window, &info));
+  EXPECT_EQ(0x20C00000u, info.dwStyle);
+  EXPECT_EQ(0x8u, info.dwExStyle);
+  EXPECT_EQ(0, info.atomWindowType) << "made without a class";
 }
 
 // ---- Messages ----
@@ -637,6 +743,51 @@ TEST_F(MessageTest, ClassNamesAreTakenOnceWithoutRegardToCase) {
   EXPECT_EQ(1411u, plat::GetLastError());
   EXPECT_NE(0, plat::RegisterClassExA(&other)) << "the name is free again";
   EXPECT_TRUE(plat::UnregisterClassA("OtherWindow", nullptr));
+}
+
+TEST_F(MessageTest, DialogItemsAreFoundByTheirIdBelowTheDialog) {
+  plat::HWND dialog = Make();
+  plat::HWND group = Make(dialog);
+  plat::HWND field = plat::CreateWindowExA(0, kClassName, "Kunde", 0, 0, 0, 10, 10, group,
+                                           reinterpret_cast<plat::HMENU>(1001), nullptr, nullptr);
+  m_made.push_back(field);
+  EXPECT_EQ(field, plat::GetDlgItem(dialog, 1001)) << "found below a child too";
+  char text[8];
+  EXPECT_EQ(3u, plat::GetDlgItemTextA(dialog, 1001, text, 4));
+  EXPECT_STREQ("Kun", text);
+  EXPECT_TRUE(plat::SetDlgItemTextA(dialog, 1001, "X"));
+  EXPECT_EQ(1u, plat::GetDlgItemTextA(dialog, 1001, text, sizeof(text)));
+  EXPECT_STREQ("X", text);
+
+  plat::SetLastError(0);
+  EXPECT_EQ(nullptr, plat::GetDlgItem(dialog, 4711));
+  EXPECT_EQ(1421u, plat::GetLastError());
+  EXPECT_EQ(0u, plat::GetDlgItemTextA(dialog, 4711, text, sizeof(text)));
+  EXPECT_STREQ("", text);
+  EXPECT_FALSE(plat::SetDlgItemTextA(dialog, 4711, "Y"));
+}
+
+TEST_F(MessageTest, ClassInfoGivesTheIconAndTheWindowInfoTheClass) {
+  static char icon;
+  plat::WNDCLASSEXA withIcon = RecordingClass("IconWindow");
+  withIcon.hIcon = reinterpret_cast<plat::HICON>(&icon);
+  plat::ATOM atom = plat::RegisterClassExA(&withIcon);
+  ASSERT_NE(0, atom);
+  plat::WNDCLASSA info{};
+  EXPECT_TRUE(plat::GetClassInfoA(nullptr, plat::MAKEINTATOM(atom), &info));
+  EXPECT_EQ(withIcon.hIcon, info.hIcon);
+  EXPECT_STREQ("IconWindow", info.lpszClassName);
+  EXPECT_TRUE(plat::GetClassInfoA(nullptr, "iconwindow", &info)) << "by name without regard to case";
+  plat::HWND window =
+      plat::CreateWindowExA(0, "IconWindow", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  plat::WINDOWINFO windowInfo{};
+  EXPECT_TRUE(plat::GetWindowInfo(window, &windowInfo));
+  EXPECT_EQ(atom, windowInfo.atomWindowType);
+  ASSERT_TRUE(plat::DestroyWindow(window));
+  EXPECT_TRUE(plat::UnregisterClassA("IconWindow", nullptr));
+  plat::SetLastError(0);
+  EXPECT_FALSE(plat::GetClassInfoA(nullptr, "IconWindow", &info));
+  EXPECT_EQ(1411u, plat::GetLastError());
 }
 
 TEST_F(MessageTest, RegisterClassRefusesAnIncompleteClass) {
