@@ -4,6 +4,7 @@
 #include <string>
 
 #include "plat/codepage.h"
+#include "plat/com.h"
 #include "plat/file.h"
 #include "plat/handle.h"
 #include "plat/machine.h"
@@ -11,8 +12,10 @@
 #include "plat/path.h"
 #include "plat/profile.h"
 #include "plat/registry.h"
+#include "plat/shell_folder.h"
 #include "plat/shortcut.h"
 #include "plat/stream.h"
+#include "plat/system_info.h"
 #include "plat/window.h"
 #include "tool_file.h"
 #include "tool_string.h"
@@ -119,6 +122,18 @@ plat::LONG SaveShortcut(const char* link, const char* target, const char* argume
   plat::WCHAR wideLink[260];
   TOOLFUNC_string::AnsiToWide(wideLink, link, 259);
   return shortcut.Save(wideLink, plat::TRUE);
+}
+
+// The start folder's item list of the running BrowseForFolder, for the dialog's callback; null between
+// calls, so no call sees a list an earlier one has freed.
+plat::LPITEMIDLIST s_startList = nullptr;
+
+// Frees an item list through the shell's allocator; null is ignored.
+void FreeItemList(plat::LPITEMIDLIST list) {
+  plat::IMalloc* allocator = nullptr;
+  if (list == nullptr || plat::SHGetMalloc(&allocator) != plat::S_OK) return;
+  allocator->Free(list);
+  allocator->Release();
 }
 
 }  // namespace
@@ -241,6 +256,35 @@ char* GetSemaphoreFileName(const char* path) {
   AppendPath(s_file, name);
   AppendPath(s_file, ".SEM");
   return s_file;
+}
+
+char* GetUserAndComputer() {
+  static char s_names[260];
+  if (s_names[0] != '\0') return s_names;
+  plat::DWORD size = sizeof(s_names);
+  plat::GetUserNameA(s_names, &size);
+  size_t length = std::strlen(s_names);
+  // A user name filling the whole buffer leaves no room for "#" and a terminator behind it.
+  if (length + 1 >= sizeof(s_names)) return s_names;
+  s_names[length] = '#';
+  s_names[length + 1] = '\0';
+  size = static_cast<plat::DWORD>(sizeof(s_names) - length - 1);
+  plat::GetComputerNameA(s_names + length + 1, &size);
+  return s_names;
+}
+
+void InitializeCom(int multithreaded) {
+  plat::OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  if (!plat::GetVersionExA(&version)) return;
+  if (version.dwPlatformId < plat::VER_PLATFORM_WIN32_NT) {
+    plat::CoInitialize(nullptr);
+  } else if (version.dwPlatformId == plat::VER_PLATFORM_WIN32_NT) {
+    if (multithreaded)
+      plat::CoInitializeEx(nullptr, plat::COINIT_MULTITHREADED);
+    else
+      plat::CoInitialize(nullptr);
+  }
 }
 
 plat::BOOL CopyProgramFiles(const char* a, const char* b, const char* c) {
@@ -414,6 +458,47 @@ plat::BOOL DeleteStartupShortcut(const char* linkName) {
   char link[260];
   StartupLinkPath(link, linkName);
   return plat::DeleteFileA(link);
+}
+
+int PathToItemList(const char* path, plat::LPITEMIDLIST* list) {
+  *list = nullptr;
+  if (path == nullptr) return 0;
+  plat::WCHAR widePath[260];
+  TOOLFUNC_string::AnsiToWide(widePath, path, 259);
+  return plat::SUCCEEDED(plat::SHParseDisplayName(widePath, nullptr, list, 0, nullptr)) ? 1 : 0;
+}
+
+int BrowseForFolder(plat::HWND owner, const char* title, char* path) {
+  s_startList = nullptr;
+  if (path != nullptr && path[0] != '\0') {
+    // The "\" goes into a copy: a cancelled dialog leaves the caller's path as it was.
+    char start[260];
+    CopyPath(start, path);
+    AddBackslashWithin(start);
+    PathToItemList(start, &s_startList);
+  }
+  plat::BROWSEINFOA info = {owner,
+                            nullptr,
+                            path,
+                            title,
+                            plat::BIF_RETURNONLYFSDIRS | plat::BIF_BROWSEFORCOMPUTER,
+                            BrowseForFolderCallback,
+                            reinterpret_cast<plat::LPARAM>(s_startList),
+                            0};
+  plat::LPITEMIDLIST chosen = plat::SHBrowseForFolderA(&info);
+  if (chosen != nullptr) plat::SHGetPathFromIDListA(chosen, path);
+  // Both lists are ours whatever the user did.
+  FreeItemList(chosen);
+  FreeItemList(s_startList);
+  s_startList = nullptr;
+  return chosen != nullptr ? 1 : 0;
+}
+
+int BrowseForFolderCallback(plat::HWND window, plat::UINT message, plat::LPARAM, plat::LPARAM) {
+  if (message == plat::BFFM_INITIALIZED)
+    plat::SendMessageA(window, plat::BFFM_SETSELECTIONA, plat::FALSE,
+                       reinterpret_cast<plat::LPARAM>(s_startList));
+  return 0;
 }
 
 }  // namespace TOOLFUNC_file

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "plat/registry.h"
+#include "plat/shell_folder.h"
 #include "plat/types.h"
 #include "plat/window.h"
 
@@ -55,6 +56,13 @@ char* GetAppDataFile(const char* name);
 // The path with ".SEM" in place of its extension.
 char* GetSemaphoreFileName(const char* path);
 
+// "<user>#<computer>", read on the first call; every later call returns that first result.
+char* GetUserAndComputer();
+
+// Starts COM on the calling thread as the system's platform allows: the multithreaded model on the NT
+// family when `multithreaded` is set, else the apartment model; nothing on an unknown platform.
+void InitializeCom(int multithreaded);
+
 // Copies b, then a into the system directory and the help file c into the Windows directory's "help"
 // folder, from the program's directory; each name may be null. Nothing is done when the program runs
 // from the system directory. TRUE unless a copy failed.
@@ -89,5 +97,14 @@ plat::LONG CreateProgramsShortcut(const char* target, const char* subFolder, con
 plat::LONG CreateStartupShortcut(const char* target, const char* linkName, const char* arguments);
 // Deletes the Startup folder's shortcut "<name>.LNK".
 plat::BOOL DeleteStartupShortcut(const char* linkName);
+
+// 1 and a new item list of the folder in `*list` (to be freed through the shell's allocator), or 0 and
+// null.
+int PathToItemList(const char* path, plat::LPITEMIDLIST* list);
+// Lets the user choose a folder in the dialog, opened at the folder in `path` (260 bytes; empty: none).
+// 1 with the chosen folder's path in `path`; 0 with `path` as it was when nothing was chosen.
+int BrowseForFolder(plat::HWND owner, const char* title, char* path);
+// The dialog's callback: opens it at BrowseForFolder's start folder. Returns 0.
+int BrowseForFolderCallback(plat::HWND window, plat::UINT message, plat::LPARAM lParam, plat::LPARAM data);
 
 }  // namespace TOOLFUNC_file

@@ -1,4 +1,4 @@
-// Conversions between the ANSI code page (Windows-1252) and UTF-16.
+// Conversions between the ANSI code page (Windows-1252) and UTF-16, and comparing its texts without case.
 #include "plat/codepage.h"
 
 #include <algorithm>
@@ -51,6 +51,22 @@ size_t WideLengthWithTerminator(LPCWSTR text) {
   return length + 1;
 }
 
+// Windows-1252 lower case: ASCII, the accented capitals from 0xC0 (the multiplication sign 0xD7 is no
+// letter) and the four capitals the code page keeps between 0x80 and 0x9F.
+unsigned char Folded(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7)) return byte + 0x20;
+  switch (byte) {
+    case 0x8A:
+    case 0x8C:
+    case 0x8E:
+      return byte + 0x10;
+    case 0x9F:
+      return 0xFF;
+  }
+  return byte;
+}
+
 }  // namespace
 
 int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR src, int srcBytes, LPWSTR dst, int dstUnits) {
@@ -86,6 +102,15 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR src, int srcUnits, LPSTR d
   }
   if (usedDefault != nullptr) *usedDefault = substituted ? TRUE : FALSE;
   return produced;
+}
+
+int lstrcmpiA(LPCSTR a, LPCSTR b) {
+  const char* left = a != nullptr ? a : "";
+  const char* right = b != nullptr ? b : "";
+  for (;; ++left, ++right) {
+    const int difference = Folded(*left) - Folded(*right);
+    if (difference != 0 || *left == '\0') return difference;
+  }
 }
 
 }  // namespace plat

@@ -1,8 +1,28 @@
-// The built-in controls: edit, list box, combo box, list view and tree view.
+// The built-in control classes by name.
+#include "plat/controls.h"
+
+#include "plat/codepage.h"
+
+#include "control_classes.h"
 #include "system_classes.h"
 
-namespace plat::detail {
+namespace plat {
+namespace detail {
 
-WNDPROC SystemClassProcedure(LPCSTR) { return nullptr; }
+WNDPROC SystemClassProcedure(LPCSTR className) {
+  static const struct {
+    LPCSTR name;
+    WNDPROC procedure;
+  } kClasses[] = {
+      {WC_EDITA, EditProcedure},         {WC_LISTBOXA, ListBoxProcedure},   {WC_COMBOBOXA, ComboBoxProcedure},
+      {WC_LISTVIEWA, ListViewProcedure}, {WC_TREEVIEWA, TreeViewProcedure},
+  };
+  if (className == nullptr) return nullptr;
+  for (const auto& known : kClasses) {
+    if (lstrcmpiA(known.name, className) == 0) return known.procedure;
+  }
+  return nullptr;
+}
 
-}  // namespace plat::detail
+}  // namespace detail
+}  // namespace plat

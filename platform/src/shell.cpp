@@ -9,6 +9,7 @@
 #include "plat/error.h"
 #include "plat/handle.h"
 #include "plat/process.h"
+#include "user_handle.h"
 
 namespace plat {
 namespace {
@@ -78,15 +79,6 @@ std::vector<ShellExecution> TakeShellExecutions() {
 // ---- Icons and menus
 
 namespace {
-
-// Icons and menus draw their values from one counter (under g_mutex), so no value ever names two
-// objects.
-uintptr_t g_lastUserHandle = 0x30000;
-
-template <typename Handle>
-Handle NewUserHandle() {
-  return reinterpret_cast<Handle>(g_lastUserHandle += 4);
-}
 
 // Built on first use: the programs call the layer from their static constructors too.
 std::map<HICON, UINT>& IconResources() {
@@ -159,7 +151,7 @@ void DestroyWithSubmenus(HMENU menu) {
 
 HMENU NewMenu() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  HMENU menu = NewUserHandle<HMENU>();
+  HMENU menu = detail::NewUserHandle<HMENU>();
   Menus()[menu];
   return menu;
 }
@@ -180,7 +172,7 @@ HICON LoadIconA(HINSTANCE, LPCSTR name) {
   UINT number = 0;
   if (!ResourceNumberOf(name, &number)) return nullptr;
   std::lock_guard<std::mutex> lock(g_mutex);
-  HICON icon = NewUserHandle<HICON>();
+  HICON icon = detail::NewUserHandle<HICON>();
   IconResources()[icon] = number;
   return icon;
 }

@@ -42,9 +42,9 @@ void ShellLink::SetArguments(LPCSTR arguments) { m_arguments = arguments != null
 
 LONG ShellLink::Save(LPCWSTR fileName, BOOL) const {
   if (fileName == nullptr || fileName[0] == 0 || HasLineBreak(m_target) || HasLineBreak(m_arguments))
-    return ShortcutFailure(ERROR_INVALID_PARAMETER);
+    return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
   int size = WideCharToMultiByte(CP_ACP, 0, fileName, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return ShortcutFailure(ERROR_INVALID_PARAMETER);
+  if (size <= 0) return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
   std::vector<char> ansi(static_cast<size_t>(size));
   WideCharToMultiByte(CP_ACP, 0, fileName, -1, ansi.data(), size, nullptr, nullptr);
   std::string hostPath = ToHostPath(ansi.data());
@@ -52,7 +52,7 @@ LONG ShellLink::Save(LPCWSTR fileName, BOOL) const {
       std::string(kHeader) + kTargetKey + m_target + "\n" + kArgumentsKey + m_arguments + "\n";
   int error = detail::ReplaceHostFile(hostPath, content);
   if (error == 0) return 0;
-  return ShortcutFailure(error == ENOENT || error == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+  return HRESULT_FROM_WIN32(error == ENOENT || error == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
 }
 
 BOOL ReadShortcut(LPCSTR fileName, ShortcutContents* contents) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "message_wait.h"
+#include "plat/codepage.h"
 #include "plat/error.h"
 #include "plat/process.h"
 #include "plat/thread.h"
@@ -260,17 +260,10 @@ HWND ThreadMessagesOnly() { return reinterpret_cast<HWND>(static_cast<intptr_t>(
 
 bool IsAtom(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) <= 0xFFFF; }
 
-bool SameNameIgnoringCase(const std::string& left, const char* right) {
-  const size_t length = std::char_traits<char>::length(right);
-  return left.size() == length &&
-         std::equal(left.begin(), left.end(), right,
-                    [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
-}
-
 std::vector<WindowClass>::iterator FindClass(WindowSystem& system, LPCSTR name) {
   return std::find_if(system.classes.begin(), system.classes.end(), [name](const WindowClass& entry) {
     if (IsAtom(name)) return name != nullptr && entry.atom == reinterpret_cast<uintptr_t>(name);
-    return SameNameIgnoringCase(entry.name, name);
+    return lstrcmpiA(entry.name.c_str(), name) == 0;
   });
 }
 

@@ -1,4 +1,4 @@
-// Conversions between the ANSI code page (Windows-1252) and UTF-16.
+// Conversions between the ANSI code page (Windows-1252) and UTF-16, and comparing its texts without case.
 #pragma once
 
 #include "plat/types.h"
@@ -27,5 +27,10 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcBytes, LP
 // MultiByteToWideChar, with the same errors.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcUnits, LPSTR dst,
                         int dstBytes, LPCSTR defaultChar, BOOL* usedDefault);
+
+// Compares two texts without regard to case: ASCII and the letters of Windows-1252 are folded to
+// lower case, then the bytes are compared. Negative, 0 or positive as `a` sorts before, with or after `b`;
+// a null text counts as empty.
+int lstrcmpiA(LPCSTR a, LPCSTR b);
 
 }  // namespace plat

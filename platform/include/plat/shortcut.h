@@ -3,12 +3,10 @@
 
 #include <string>
 
+#include "plat/com.h"
 #include "plat/types.h"
 
 namespace plat {
-
-// The failure code a shortcut call gives for the Windows error `error`: 0x8007xxxx, as the shell does.
-constexpr LONG ShortcutFailure(DWORD error) { return static_cast<LONG>(0x80070000u | (error & 0xFFFFu)); }
 
 // A shortcut being built: what it starts and with which arguments.
 class ShellLink {
@@ -18,7 +16,7 @@ class ShellLink {
   void SetArguments(LPCSTR arguments);
 
   // Writes the shortcut file `fileName` (a Windows-form path in UTF-16), replacing one that is there;
-  // `remember` is taken and has no effect. Returns 0, or ShortcutFailure of ERROR_PATH_NOT_FOUND when
+  // `remember` is taken and has no effect. Returns 0, or HRESULT_FROM_WIN32 of ERROR_PATH_NOT_FOUND when
   // the folder is missing, ERROR_ACCESS_DENIED where the file may not be written, ERROR_INVALID_PARAMETER
   // for a null or empty name or a target or arguments holding a line break, which the file cannot keep.
   LONG Save(LPCWSTR fileName, BOOL remember) const;

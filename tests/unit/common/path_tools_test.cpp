@@ -5,14 +5,19 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "ToolFunktion.h"
+#include "plat/com.h"
 #include "plat/machine.h"
 #include "plat/module.h"
 #include "plat/profile.h"
 #include "plat/registry.h"
+#include "plat/shell_folder.h"
 #include "plat/shortcut.h"
+#include "plat/system_info.h"
 #include "plat/window.h"
 #include "support/temp_dir.h"
 
@@ -205,6 +210,121 @@ TEST_F(PathToolsTest, WindowTextGoesToAFileAndBackCutAt65535Bytes) {
   TOOLFUNC_file::FileToWindowText(window, "");
   EXPECT_EQ(0, plat::GetWindowTextA(window, text, sizeof(text)));
   plat::RemoveWindowForTesting(window);
+}
+
+// The only test of this program that asks for the names: the first call fills the buffer for good.
+TEST(PathTools, UserAndComputerAreReadOnce) {
+  plat::SetUserNameForTesting("anna");
+  plat::SetComputerNameForTesting("PC-7");
+  char* first = TOOLFUNC_file::GetUserAndComputer();
+  EXPECT_STREQ("anna#PC-7", first);
+  plat::SetUserNameForTesting("bert");
+  EXPECT_EQ(first, TOOLFUNC_file::GetUserAndComputer());
+  EXPECT_STREQ("anna#PC-7", first) << "the first result stays after the user name changed";
+  plat::SetUserNameForTesting(std::nullopt);
+  plat::SetComputerNameForTesting(std::nullopt);
+}
+
+TEST(PathTools, InitializeComChoosesTheCallByPlatformAndFlag) {
+  struct Case {
+    plat::DWORD platform;
+    int flag;
+    bool called;
+    plat::ComFunction function;
+    plat::DWORD flags;
+  };
+  const Case cases[] = {
+      {0, 0, true, plat::ComFunction::CoInitialize, 0x2},
+      {0, 1, true, plat::ComFunction::CoInitialize, 0x2},
+      {1, 0, true, plat::ComFunction::CoInitialize, 0x2},
+      {1, 1, true, plat::ComFunction::CoInitialize, 0x2},
+      {2, 0, true, plat::ComFunction::CoInitialize, 0x2},
+      {2, 1, true, plat::ComFunction::CoInitializeEx, 0x0},
+      {3, 0, false, plat::ComFunction::CoInitialize, 0},
+      {3, 1, false, plat::ComFunction::CoInitialize, 0},
+  };
+  plat::TakeComCalls();
+  for (const Case& c : cases) {
+    SCOPED_TRACE("platform " + std::to_string(c.platform) + ", flag " + std::to_string(c.flag));
+    plat::SetSystemVersionForTesting(plat::SystemVersion{c.platform, 5, 1});
+    TOOLFUNC_file::InitializeCom(c.flag);
+    std::vector<plat::ComCall> calls = plat::TakeComCalls();
+    ASSERT_EQ(c.called ? 1u : 0u, calls.size());
+    if (!c.called) continue;
+    EXPECT_EQ(c.function, calls[0].function);
+    EXPECT_EQ(c.flags, calls[0].flags);
+    EXPECT_EQ(0, calls[0].result);
+    plat::CoUninitialize();
+    plat::TakeComCalls();
+  }
+  plat::SetSystemVersionForTesting(std::nullopt);
+}
+
+// Folders to start at and to choose, and "the user" choosing in the dialog.
+class BrowseForFolderTest : public PathToolsTest {
+ protected:
+  BrowseForFolderTest() {
+    fs::create_directories(m_dir / "Start");
+    fs::create_directories(m_dir / "Ziel");
+  }
+  ~BrowseForFolderTest() override { plat::SetFolderChoiceForTesting(nullptr); }
+};
+
+TEST_F(BrowseForFolderTest, TheDialogOpensAtTheStartFolderAndGivesTheChosenOne) {
+  struct Case {
+    const char* name;
+    std::string start;
+    std::optional<std::string> choice;
+    int expected;
+    std::string selection;  // where the dialog opened
+  };
+  // In this order: the empty start paths come after calls that had a start list and freed it.
+  const Case cases[] = {
+      {"chosen", Windows("\\Start"), Windows("\\Ziel"), 1, Windows("\\Start\\")},
+      {"no start folder after one", "", Windows("\\Ziel"), 1, ""},
+      {"cancelled", Windows("\\Start\\"), std::nullopt, 0, Windows("\\Start\\")},
+      {"cancelled without start folder", "", std::nullopt, 0, ""},
+      {"a start folder that does not exist", Windows("\\Fehlt"), Windows("\\Ziel"), 1, ""},
+      {"a choice that is no folder", Windows("\\Start"), Windows("\\Fehlt"), 0, Windows("\\Start\\")},
+  };
+  const plat::LONG listsBefore = plat::ItemListsInUseForTesting();
+  plat::HWND owner = plat::CreateWindowForTesting(nullptr, 0);
+  for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      std::vector<plat::FolderDialogView> views;
+      plat::SetFolderChoiceForTesting([&](const plat::FolderDialogView& view) {
+        views.push_back(view);
+        return c.choice;
+      });
+      char path[260];
+      std::strcpy(path, c.start.c_str());
+      EXPECT_EQ(c.expected, TOOLFUNC_file::BrowseForFolder(owner, "Ordner", path));
+      EXPECT_EQ(c.expected ? *c.choice : c.start, path);
+      ASSERT_EQ(1u, views.size());
+      EXPECT_EQ(c.selection, views[0].selection);
+      EXPECT_EQ(owner, views[0].owner);
+      EXPECT_EQ("Ordner", views[0].title);
+      EXPECT_EQ(0x1001u, views[0].flags);
+      EXPECT_EQ(path, views[0].displayName) << "the path buffer serves as the display name buffer";
+      EXPECT_EQ(listsBefore, plat::ItemListsInUseForTesting()) << "both lists are freed";
+  }
+  plat::RemoveWindowForTesting(owner);
+}
+
+TEST_F(BrowseForFolderTest, PathToItemListGivesAListOnlyForAFolder) {
+    plat::LPITEMIDLIST list = nullptr;
+    ASSERT_EQ(1, TOOLFUNC_file::PathToItemList(Windows("\\Start").c_str(), &list));
+    char path[260];
+    ASSERT_TRUE(plat::SHGetPathFromIDListA(list, path));
+    EXPECT_EQ(Windows("\\Start"), path);
+    plat::IMalloc* allocator = nullptr;
+    ASSERT_EQ(0, plat::SHGetMalloc(&allocator));
+    allocator->Free(list);
+    allocator->Release();
+    int stale = 0;
+    list = reinterpret_cast<plat::LPITEMIDLIST>(&stale);
+    EXPECT_EQ(0, TOOLFUNC_file::PathToItemList(Windows("\\Fehlt").c_str(), &list));
+    EXPECT_EQ(nullptr, list);
 }
 
 }  // namespace

@@ -219,4 +219,28 @@ TEST_F(CodePageTest, BadArgumentsFailWithInvalidParameter) {
   EXPECT_EQ(std::u16string(u"abc"), std::u16string(wideSrc));
 }
 
+TEST(Codepage, CompareTextsWithoutCase) {
+  struct Case {
+    const char* a;
+    const char* b;
+    int sign;
+  } cases[] = {
+      {"customers", "CUSTOMERS", 0},
+      {"", "", 0},
+      {"\xC4pfel", "\xE4PFEL", 0},  // capital and small a with diaeresis
+      {"\x8A", "\x9A", 0},          // s with caron
+      {"\x9F", "\xFF", 0},          // y with diaeresis
+      {"\xD7", "\xF7", -1},         // multiplication and division signs are no letters
+      {"abc", "abd", -1},
+      {"abc", "ab", 1},
+      {"a", "B", -1},  // ordered without case, unlike the bytes
+      {"Zeta", "alpha", 1},
+      {nullptr, "", 0},
+  };
+  for (const Case& c : cases) {
+    const int result = plat::lstrcmpiA(c.a, c.b);
+    EXPECT_EQ(c.sign, (result > 0) - (result < 0)) << (c.a ? c.a : "(null)") << " / " << c.b;
+  }
+}
+
 }  // namespace

@@ -29,9 +29,9 @@ TEST(Shortcut, FailsForMissingFoldersLineBreaksAndForeignFiles) {
   testsupport::TempDir dir;
   std::string base = testsupport::WindowsForm(dir.path());
   plat::ShellLink shortcut;
-  EXPECT_EQ(plat::ShortcutFailure(3), shortcut.Save(Wide(base + "\\No\\A.LNK").c_str(), plat::TRUE));
+  EXPECT_EQ(plat::HRESULT_FROM_WIN32(3), shortcut.Save(Wide(base + "\\No\\A.LNK").c_str(), plat::TRUE));
   shortcut.SetArguments("a\nb");
-  EXPECT_EQ(plat::ShortcutFailure(87), shortcut.Save(Wide(base + "\\B.LNK").c_str(), plat::TRUE));
+  EXPECT_EQ(plat::HRESULT_FROM_WIN32(87), shortcut.Save(Wide(base + "\\B.LNK").c_str(), plat::TRUE));
   testsupport::WriteFile(dir / "C.LNK", "not a shortcut");
   plat::ShortcutContents contents;
   EXPECT_FALSE(plat::ReadShortcut((base + "\\C.LNK").c_str(), &contents));
