@@ -1,14 +1,13 @@
 // The machine directory that holds what Windows keeps machine-wide.
 #include "plat/machine.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
+#include "host_account.h"
 #include "plat/path.h"
 
 namespace plat {
@@ -16,12 +15,8 @@ namespace {
 
 std::string HomeDirectory() {
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-  passwd entry;
-  passwd* found = nullptr;
-  std::vector<char> storage(16384);
-  if (getpwuid_r(getuid(), &entry, storage.data(), storage.size(), &found) == 0 && found != nullptr &&
-      found->pw_dir != nullptr)
-    return found->pw_dir;
+  if (auto account = detail::FindHostAccount(getuid()); account && !account->home.empty())
+    return account->home;
   return "/tmp";
 }
 

@@ -1,14 +1,13 @@
 // The system version, the user name and the computer name, each with a test override.
 #include "plat/system_info.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstring>
 #include <mutex>
-#include <vector>
 
+#include "host_account.h"
 #include "plat/error.h"
 
 namespace plat {
@@ -20,12 +19,8 @@ std::optional<std::string> g_userName;
 std::optional<std::string> g_computerName;
 
 std::string HostUserName() {
-  passwd entry;
-  passwd* found = nullptr;
-  std::vector<char> storage(16384);
-  if (getpwuid_r(geteuid(), &entry, storage.data(), storage.size(), &found) == 0 && found != nullptr &&
-      found->pw_name != nullptr)
-    return found->pw_name;
+  if (auto account = detail::FindHostAccount(geteuid()); account && !account->name.empty())
+    return account->name;
   return std::to_string(geteuid());
 }
 
@@ -40,8 +35,8 @@ std::string HostComputerName() {
 
 // The two name calls differ only in the error of a short buffer and in whether the length they give
 // back counts the terminator.
-BOOL CopyName(const std::optional<std::string>& override, std::string (*host)(), LPSTR buffer,
-              LPDWORD size, DWORD shortBufferError, bool countTerminator) {
+BOOL CopyName(const std::optional<std::string>& override, std::string (*host)(), LPSTR buffer, LPDWORD size,
+              DWORD shortBufferError, bool countTerminator) {
   if (size == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
