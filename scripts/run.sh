@@ -5,7 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh
-dir=$(scripts/build.sh normal)
+# Only what a session needs: the service, the simulated provider and the two setup stand-ins.
+dir=$(scripts/build.sh normal VELCORA.EXE simtsp svcctl tspctl)
+# The simulated provider is entered in the machine's provider list once, as a provider's setup would.
+"$dir/bin/tspctl" add SIMTSP.TSP
 # The settings file is written back at shutdown; the bundled one stays as it is.
 settings="$dir/VELCORA.INI"
 [ -f "$settings" ] || cp conf/VELCORA.INI "$settings"

@@ -1,6 +1,8 @@
 // The real VELCORA.EXE started for an end-to-end test, with its own settings, log and free port.
 #include "support/velcora_process.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,9 +12,11 @@
 
 #include "plat/handle.h"
 #include "plat/path.h"
+#include "plat/telephony.h"
 #include "plat/time.h"
 #include "plat/winsock.h"
 #include "support/service_log.h"
+#include "tapi.h"
 
 namespace testsupport {
 
@@ -22,6 +26,14 @@ void PrepareServiceTest(const std::string& controlSocket) {
   setenv("VELCORA_TIME_SCALE", "0.01", 1);
   plat::SetTimeScaleForTesting(1);
   if (!controlSocket.empty()) setenv("SIMTSP_CONTROL", controlSocket.c_str(), 1);
+  EnterSimulatedProvider();
+}
+
+void EnterSimulatedProvider() {
+  plat::DWORD id = 0;
+  const plat::LONG entered = plat::lineAddProvider("SIMTSP.TSP", nullptr, &id);
+  if (entered != 0 && entered != static_cast<plat::LONG>(LINEERR_NOMULTIPLEINSTANCE))
+    ADD_FAILURE() << "the simulated provider was not entered in the provider list: " << entered;
 }
 
 std::string SimulatedProviderSetting(const std::string& program) {

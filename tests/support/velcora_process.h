@@ -10,8 +10,12 @@ namespace testsupport {
 
 // What every end-to-end test of the service sets up first: sockets started, the service's own pauses a
 // hundred times shorter while this process keeps real time, and, when a path is given, the simulated
-// provider's control socket there.
+// provider's control socket there. Also enters the simulated provider in the provider list of the
+// machine directory (see EnterSimulatedProvider).
 void PrepareServiceTest(const std::string& controlSocket = "");
+// Enters SIMTSP.TSP in the telephony provider list of the machine directory once, as its setup would, so a
+// start finds its permanent identifier; a test fails when it cannot be entered.
+void EnterSimulatedProvider();
 // The settings line that names the simulated provider beside `program` (a host path), CR LF ended.
 std::string SimulatedProviderSetting(const std::string& program);
 
