@@ -12,6 +12,6 @@ void WriteRecordingProgram(const std::string& path, const std::string& recordFil
 
 // Waits until `path` holds at least one complete line, at most `timeout`; returns its content.
 std::string WaitForRecord(const std::string& path,
-                          std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+                          std::chrono::milliseconds timeout = std::chrono::milliseconds(30000));
 
 }  // namespace testsupport

@@ -1,10 +1,48 @@
-// The entry "Velcora" that runs the layer's test service program, for tests of the service tools.
+// The entry "Velcora" that runs the layer's test service program, and the end of a service's process.
 #include "support/test_service_entry.h"
 
+#include <chrono>
+#include <thread>
+
+#include "plat/handle.h"
 #include "plat/path.h"
+#include "plat/process.h"
 #include "plat/service.h"
+#include "plat/time.h"
 
 namespace testsupport {
+namespace {
+
+// The manager's record of service `name`; false when there is no such service (any more).
+bool QueryStatus(const std::string& name, plat::SERVICE_STATUS_PROCESS& status) {
+  plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_CONNECT);
+  plat::SC_HANDLE service = plat::OpenServiceA(manager, name.c_str(), plat::SERVICE_QUERY_STATUS);
+  plat::DWORD needed = 0;
+  const bool read =
+      service != nullptr && plat::QueryServiceStatusEx(service, plat::SC_STATUS_PROCESS_INFO,
+                                                       reinterpret_cast<plat::BYTE*>(&status), sizeof(status),
+                                                       &needed);
+  if (service != nullptr) plat::CloseServiceHandle(service);
+  plat::CloseServiceHandle(manager);
+  return read;
+}
+
+bool IsStopped(const std::string& name) {
+  plat::SERVICE_STATUS_PROCESS status = {};
+  return !QueryStatus(name, status) || status.dwCurrentState == plat::SERVICE_STOPPED;
+}
+
+// Polls with the host's own sleep: a plat::Sleep here would come back to the observer that calls it.
+bool WaitUntilStopped(const std::string& name) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!IsStopped(name)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+}  // namespace
 
 bool InstallTestService(const std::string& program, const std::string& mode) {
   plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_ALL_ACCESS);
@@ -17,5 +55,26 @@ bool InstallTestService(const std::string& program, const std::string& mode) {
   plat::CloseServiceHandle(manager);
   return service != nullptr;
 }
+
+bool EndServiceProcess(const std::string& name) {
+  plat::SERVICE_STATUS_PROCESS status = {};
+  // The manager reports a process only while it is the one it started, so no other is hit.
+  if (QueryStatus(name, status) && status.dwProcessId != 0) {
+    plat::HANDLE process = plat::OpenProcess(plat::PROCESS_TERMINATE, plat::FALSE, status.dwProcessId);
+    if (process != nullptr) {
+      plat::TerminateProcess(process, 1);
+      plat::CloseHandle(process);
+    }
+  }
+  return WaitUntilStopped(name);
+}
+
+PausesWaitForTheStop::PausesWaitForTheStop(const std::string& name, plat::DWORD pauseMilliseconds) {
+  plat::SetSleepObserver([name, pauseMilliseconds](plat::DWORD milliseconds) {
+    if (milliseconds == pauseMilliseconds) WaitUntilStopped(name);
+  });
+}
+
+PausesWaitForTheStop::~PausesWaitForTheStop() { plat::SetSleepObserver(nullptr); }
 
 }  // namespace testsupport

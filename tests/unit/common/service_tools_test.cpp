@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,18 +31,11 @@ const char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\Velcora";
 class ServiceToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The test service's own pauses (a service that never stops ends by itself) are shortened.
-    setenv("VELCORA_TIME_SCALE", "0.05", 1);
     plat::TakeMessageBoxes();
     plat::TakeShellExecutions();
   }
-  void TearDown() override {
-    // A service still running would outlive the machine directory of the test.
-    if (QueryServiceState("Velcora") > plat::SERVICE_STOPPED)
-      ControlServiceByName(plat::SERVICE_CONTROL_STOP, "Velcora", plat::SC_MANAGER_ALL_ACCESS,
-                           plat::SERVICE_ALL_ACCESS);
-    WaitForState(plat::SERVICE_STOPPED);
-  }
+  // A service still running, one that never stops too, would outlive the machine directory of the test.
+  void TearDown() override { EXPECT_TRUE(testsupport::EndServiceProcess("Velcora")); }
 
   // Registers the test service program as "Velcora" in the given mode.
   static void InstallTestService(const std::string& mode = "") {
@@ -51,10 +43,9 @@ class ServiceToolsTest : public ::testing::Test {
   }
 
   static bool WaitForState(plat::DWORD state) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
-      plat::DWORD current = QueryServiceState("Velcora");
-      if (current == state || (state == plat::SERVICE_STOPPED && current == 0)) return true;
+      if (QueryServiceState("Velcora") == state) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
@@ -134,7 +125,10 @@ TEST_F(ServiceToolsTest, StartQueryStopAndRemove) {
                                     plat::SERVICE_ALL_ACCESS));
   EXPECT_TRUE(WaitForState(plat::SERVICE_RUNNING));
 
-  EXPECT_EQ(1, EnsureServiceStopped());
+  {
+    testsupport::PausesWaitForTheStop pollsOutlastTheStop("Velcora", 100);
+    EXPECT_EQ(1, EnsureServiceStopped());
+  }
   EXPECT_EQ(plat::SERVICE_STOPPED, QueryServiceState("Velcora"));
   EXPECT_TRUE(plat::TakeMessageBoxes().empty());
   EXPECT_NE(0, RemoveService("Velcora"));

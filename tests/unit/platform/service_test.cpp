@@ -3,6 +3,7 @@
 #include "plat/service.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -19,13 +20,14 @@
 #include "plat/time.h"
 #include "service_database.h"
 #include "support/temp_dir.h"
+#include "support/test_service_entry.h"
 
 namespace {
 
 using plat::DWORD;
 using Clock = std::chrono::steady_clock;
 
-// The manager's 30 s waits become 1.5 s; the test service's 20 s pauses 1 s.
+// The manager's 30 s waits become 1.5 s, also in the service processes.
 constexpr double kTimeScale = 0.05;
 constexpr char kTimeScaleText[] = "0.05";
 constexpr DWORD kAllTestServiceControls = 7;  // stop, pause/continue, shutdown
@@ -46,9 +48,9 @@ class ScHandle {
   plat::SC_HANDLE m_handle;
 };
 
-// Polls `done` until it holds or 20 s have passed; returns whether it held.
+// Polls `done` until it holds or 30 s have passed; returns whether it held.
 bool WaitUntil(const std::function<bool()>& done) {
-  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  const auto deadline = Clock::now() + std::chrono::seconds(30);
   while (!done()) {
     if (Clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -157,12 +159,11 @@ class ServiceManagerTest : public ::testing::Test {
 
   void SetUp() override { ASSERT_NE(nullptr, m_manager.get()); }
 
-  // Stops what a test left running and waits until its processes are gone, so none outlives the test.
+  // Ends what a test left running, the modes that never end by themselves too, and waits until its
+  // processes are gone, so none outlives the test.
   void TearDown() override {
     for (const auto& [name, processId] : m_started) {
-      ScHandle service(plat::OpenServiceA(m_manager.get(), name.c_str(), plat::SERVICE_ALL_ACCESS));
-      plat::SERVICE_STATUS status = {};
-      if (service.get() != nullptr) plat::ControlService(service.get(), plat::SERVICE_CONTROL_STOP, &status);
+      EXPECT_TRUE(testsupport::EndServiceProcess(name)) << name << " does not read as stopped";
       EXPECT_TRUE(WaitUntil([&] { return IsProcessGone(processId); })) << name << " still runs";
     }
   }
@@ -549,6 +550,8 @@ TEST_F(ServiceManagerTest, ControlsWhileStartOrStopPendingAreRefused) {
        {plat::SERVICE_CONTROL_STOP, plat::SERVICE_CONTROL_PAUSE, plat::SERVICE_CONTROL_INTERROGATE})
     ExpectRefused(starting.get(), control, plat::ERROR_SERVICE_CANNOT_ACCEPT_CTRL,
                   plat::SERVICE_START_PENDING);
+  // The start goes on only when it is let go.
+  ASSERT_EQ(0, kill(static_cast<pid_t>(ProcessIdOf(starting.get())), SIGUSR1));
   EXPECT_EQ(plat::SERVICE_RUNNING, WaitForState(starting.get(), plat::SERVICE_RUNNING));
 
   ScHandle stopping = StartRunning("Stopping", "never-stops");
@@ -628,6 +631,10 @@ TEST_F(ServiceManagerTest, AMarkedServiceGoesWhenItsProcessIsFoundGone) {
   ASSERT_TRUE(plat::DeleteService(service.get()));
   EXPECT_TRUE(KeyExists("Svc")) << "stop pending is not stopped";
   // The process ends without reporting; the first query that finds it gone stops it and removes it.
+  plat::HANDLE process = plat::OpenProcess(plat::PROCESS_TERMINATE, plat::FALSE, ProcessIdOf(service.get()));
+  ASSERT_NE(nullptr, process);
+  ASSERT_TRUE(plat::TerminateProcess(process, 1));
+  plat::CloseHandle(process);
   ASSERT_EQ(plat::SERVICE_STOPPED, WaitForState(service.get(), plat::SERVICE_STOPPED));
   EXPECT_EQ(plat::ERROR_PROCESS_ABORTED, Status(service.get()).dwWin32ExitCode);
   EXPECT_FALSE(KeyExists("Svc"));
@@ -709,12 +716,14 @@ TEST(ServiceProcessSide, CallsOutsideADispatchedProcessFail) {
 TEST(ServiceProcessSide, AServiceProgramNotStartedByTheManagerFailsAtOnce) {
   testsupport::ScopedMachine machine;
   testsupport::TempDir dir;
-  // Without markers, and with a name marker that no start of the manager stands behind.
+  // Without markers, and with a name marker that no start of the manager stands behind. Unscaled, a
+  // wait for a manager would take its full 30 s, far beyond what a start of the program takes.
   for (std::string environment : {"", "VELCORA_SERVICE_NAME=Svc "}) {
     std::string output;
     const auto began = Clock::now();
-    EXPECT_EQ(1u, RunShell(environment + "\"" + TEST_SERVICE + "\" Svc", dir, output)) << environment;
-    EXPECT_LT(Clock::now() - began, std::chrono::seconds(5)) << environment;
+    const std::string command = "VELCORA_TIME_SCALE=1 " + environment + "\"" + TEST_SERVICE + "\" Svc";
+    EXPECT_EQ(1u, RunShell(command, dir, output)) << environment;
+    EXPECT_LT(Clock::now() - began, std::chrono::seconds(20)) << environment;
     EXPECT_EQ("StartServiceCtrlDispatcherA failed with error 1063\n", output) << environment;
   }
 }

@@ -2,15 +2,18 @@
 //
 // Without a mode it reports START_PENDING then RUNNING, accepting stop, pause/continue and shutdown,
 // and follows each control the way a well-behaved service does. The modes change one thing each:
-//   never-stops    stop gives STOP_PENDING but never STOPPED; the process ends 20 s (scaled) later
-//                  without a report
+//   never-stops    stop gives STOP_PENDING but never STOPPED; the process runs on until it is killed
 //   dies           the process exits with code 3 right after RUNNING, without a report
-//   no-dispatcher  never calls StartServiceCtrlDispatcherA; sleeps 60 s (scaled)
+//   no-dispatcher  never calls StartServiceCtrlDispatcherA; runs until it is killed
 //   stop-only      accepts stop only
-//   slow-start     stays START_PENDING for 20 s (scaled) before RUNNING
-//   hangs          the handler takes 45 s (scaled) over an interrogate
+//   slow-start     stays START_PENDING until the process gets SIGUSR1, then reports RUNNING
+//   hangs          the handler never returns from an interrogate; the process runs until it is killed
+// No mode waits for a time: what a test must outlast lasts until the test ends it, so no busy machine
+// can make a pause run out first.
 // The service main function writes <machine>/test_service-<name>.txt: "show <show state>", then its
 // arguments, one a line.
+#include <signal.h>
+
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -80,13 +83,28 @@ DWORD Handler(DWORD control, DWORD, plat::LPVOID, plat::LPVOID context) {
     default:  // interrogate and the service's own controls: the current record again
       if (control == plat::SERVICE_CONTROL_INTERROGATE && g_mode == "hangs") {
         lock.unlock();
-        plat::Sleep(45000);
-        lock.lock();
+        plat::Sleep(plat::INFINITE);
       }
       Report(service.status.dwCurrentState);
       break;
   }
   return plat::ERROR_SUCCESS;
+}
+
+// SIGUSR1, which ends a slow start. Every thread blocks it (main does so before any other thread
+// exists), so it waits for its one taker instead of ending the process.
+sigset_t ReleaseSignal() {
+  sigset_t release;
+  sigemptyset(&release);
+  sigaddset(&release, SIGUSR1);
+  return release;
+}
+
+void WaitForRelease() {
+  const sigset_t release = ReleaseSignal();
+  int taken = 0;
+  while (sigwait(&release, &taken) != 0) {
+  }
 }
 
 void WriteStartRecord(DWORD argc, plat::LPSTR* argv) {
@@ -108,7 +126,7 @@ void ServiceMain(DWORD argc, plat::LPSTR* argv) {
   Report(plat::SERVICE_START_PENDING);
   if (g_mode == "slow-start") {
     lock.unlock();
-    plat::Sleep(20000);
+    WaitForRelease();
     lock.lock();
   }
   Report(plat::SERVICE_RUNNING);
@@ -116,8 +134,7 @@ void ServiceMain(DWORD argc, plat::LPSTR* argv) {
   g_service.changed.wait(lock, [] { return g_service.isStopRequested; });
   if (g_mode == "never-stops") {
     lock.unlock();
-    plat::Sleep(20000);
-    std::_Exit(0);
+    plat::Sleep(plat::INFINITE);
   }
   if (g_service.status.dwCurrentState != plat::SERVICE_STOPPED) Report(plat::SERVICE_STOPPED);
   g_service.hasMainReturned = true;
@@ -132,10 +149,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   g_mode = argc > 2 ? argv[2] : "";
-  if (g_mode == "no-dispatcher") {
-    plat::Sleep(60000);
-    return 0;
-  }
+  const sigset_t release = ReleaseSignal();
+  pthread_sigmask(SIG_BLOCK, &release, nullptr);
+  if (g_mode == "no-dispatcher") plat::Sleep(plat::INFINITE);
   plat::SERVICE_TABLE_ENTRYA table[] = {{argv[1], ServiceMain}, {nullptr, nullptr}};
   if (!plat::StartServiceCtrlDispatcherA(table)) {
     std::printf("StartServiceCtrlDispatcherA failed with error %u\n", plat::GetLastError());
