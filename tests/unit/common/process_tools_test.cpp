@@ -21,6 +21,7 @@
 #include "plat/security.h"
 #include "plat/shell.h"
 #include "plat/thread.h"
+#include "plat/time.h"
 #include "plat/window.h"
 #include "plat/winmain.h"
 #include "support/temp_dir.h"
@@ -105,7 +106,7 @@ struct Sleeper {
   plat::HANDLE process = nullptr;
   std::string program;
   explicit Sleeper(std::string programPath = "/bin/sleep") : program(std::move(programPath)) {
-    std::string line = program + " 30";
+    std::string line = program + " infinity";
     std::vector<char> commandLine(line.begin(), line.end());
     commandLine.push_back('\0');
     plat::STARTUPINFOA startup = {};
@@ -119,7 +120,7 @@ struct Sleeper {
   }
   ~Sleeper() {
     plat::TerminateProcess(process, 0);
-    plat::WaitForSingleObject(process, 5000);
+    plat::WaitForSingleObject(process, 30000);
     plat::CloseHandle(process);
   }
   bool Running() { return plat::WaitForSingleObject(process, 0) == plat::WAIT_TIMEOUT; }
@@ -245,7 +246,7 @@ TEST_F(Privileges, KillProcessEndsTheProcessAndDisablesThePrivilegeAgain) {
   plat::SetHeldPrivilegesForTesting({"SeDebugPrivilege"});
   Sleeper child;
   EXPECT_EQ(1, TOOLFUNC_process::KillProcess(child.pid));
-  EXPECT_EQ(plat::WAIT_OBJECT_0, plat::WaitForSingleObject(child.process, 5000));
+  EXPECT_EQ(plat::WAIT_OBJECT_0, plat::WaitForSingleObject(child.process, 30000));
   EXPECT_FALSE(plat::IsPrivilegeEnabledForTesting("SeDebugPrivilege"));
   EXPECT_EQ(0, TOOLFUNC_process::KillProcess(0x7FFFFFF0));
   EXPECT_FALSE(plat::IsPrivilegeEnabledForTesting("SeDebugPrivilege"));
@@ -344,6 +345,10 @@ struct DelayedOpen {
   TOOLFUNC_process::ShellExecuteBlock block = {};
   std::promise<void> handleStored;
   std::promise<void> unwound;
+  // The pauses the thread asked for; it is held at the start of the first until the test lets it go.
+  std::vector<plat::DWORD> pauses;
+  std::promise<void> firstPauseReached;
+  std::promise<void> firstPauseMayEnd;
 };
 
 plat::DWORD RunDelayedShellExecute(plat::LPVOID parameter) {
@@ -360,11 +365,22 @@ TEST(DelayedShellExecute, OpensTheTextAfterAPauseAndEndsItsThread) {
   plat::HANDLE thread = plat::CreateThread(nullptr, 0, RunDelayedShellExecute, &open, 0, nullptr);
   ASSERT_NE(nullptr, thread);
   open.block.thread = thread;
+  plat::SetSleepObserver([&open](plat::DWORD milliseconds) {
+    open.pauses.push_back(milliseconds);
+    if (open.pauses.size() > 1) return;
+    open.firstPauseReached.set_value();
+    open.firstPauseMayEnd.get_future().wait();
+  });
   open.handleStored.set_value();
   std::future<void> ended = open.unwound.get_future();
-  EXPECT_EQ(std::future_status::timeout, ended.wait_for(std::chrono::milliseconds(50)));
+  std::future<void> firstPause = open.firstPauseReached.get_future();
+  EXPECT_EQ(std::future_status::ready, firstPause.wait_for(std::chrono::seconds(30)));
+  EXPECT_EQ(std::future_status::timeout, ended.wait_for(std::chrono::seconds(0)));
   EXPECT_TRUE(plat::TakeShellExecutions().empty()) << "opened before the first pause ended";
+  open.firstPauseMayEnd.set_value();
   ended.wait();
+  plat::SetSleepObserver(nullptr);
+  EXPECT_EQ((std::vector<plat::DWORD>{100, 100}), open.pauses) << "a pause before and after the opening";
   EXPECT_EQ(nullptr, open.block.thread);
   EXPECT_FALSE(plat::CloseHandle(thread)) << "the thread closed its own handle";
   std::vector<plat::ShellExecution> opened = plat::TakeShellExecutions();

@@ -173,7 +173,7 @@ TEST(GuardedCallTest, ThreadEndingInsideTheCallStillEnds) {
       },
       &probe, 0, nullptr);
   ASSERT_NE(thread, nullptr);
-  ASSERT_EQ(plat::WaitForSingleObject(thread, 10000), 0u);
+  ASSERT_EQ(plat::WaitForSingleObject(thread, 30000), 0u);
   DWORD exitCode = 0;
   EXPECT_EQ(plat::GetExitCodeThread(thread, &exitCode), 1);
   EXPECT_EQ(exitCode, 9u);

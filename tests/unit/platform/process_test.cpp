@@ -29,7 +29,7 @@ plat::DWORD RunAndWait(std::string commandLine, plat::STARTUPINFOA* startup = nu
                                    &started))
       << commandLine;
   EXPECT_NE(0u, started.dwProcessId);
-  EXPECT_EQ(0u, plat::WaitForSingleObject(started.hProcess, 10000));
+  EXPECT_EQ(0u, plat::WaitForSingleObject(started.hProcess, 30000));
   plat::DWORD code = 0;
   EXPECT_TRUE(plat::GetExitCodeProcess(started.hProcess, &code));
   plat::CloseHandle(started.hProcess);
@@ -104,7 +104,7 @@ TEST(Priority, IsRecordedForTheOwnProcess) {
 struct SleepingChild {
   plat::PROCESS_INFORMATION started = {};
   SleepingChild() {
-    char commandLine[] = "/bin/sleep 30";
+    char commandLine[] = "/bin/sleep infinity";
     plat::STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     EXPECT_TRUE(plat::CreateProcessA(nullptr, commandLine, nullptr, nullptr, plat::FALSE, 0, nullptr, nullptr,
@@ -112,7 +112,7 @@ struct SleepingChild {
   }
   ~SleepingChild() {
     plat::TerminateProcess(started.hProcess, 0);
-    plat::WaitForSingleObject(started.hProcess, 5000);
+    plat::WaitForSingleObject(started.hProcess, 30000);
     plat::CloseHandle(started.hProcess);
     plat::CloseHandle(started.hThread);
   }
@@ -186,7 +186,7 @@ TEST(TerminateProcess, EndsAChildOnlyWithTheRight) {
   ASSERT_NE(nullptr, terminate);
   EXPECT_TRUE(plat::TerminateProcess(terminate, 0));
   plat::CloseHandle(terminate);
-  EXPECT_EQ(plat::WAIT_OBJECT_0, plat::WaitForSingleObject(child.started.hProcess, 5000));
+  EXPECT_EQ(plat::WAIT_OBJECT_0, plat::WaitForSingleObject(child.started.hProcess, 30000));
   plat::DWORD code = 0;
   plat::GetExitCodeProcess(child.started.hProcess, &code);
   EXPECT_EQ(128u + 9u, code);

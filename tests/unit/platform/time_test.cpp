@@ -16,6 +16,10 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+// What no sleep of the tests, scaled as meant, comes near however busy the machine, and what every
+// sleep scaled wrongly (or not at all) goes far beyond.
+constexpr auto kFarTooLong = 20s;
+
 // Every test starts without an observer and leaves the factor as it found it.
 class SleeperTest : public ::testing::Test {
  protected:
@@ -89,34 +93,47 @@ INSTANTIATE_TEST_SUITE_P(
                       // A huge product is capped instead of overflowing into a negative wait.
                       ScaleCase{1e12, 0xFFFFFFFE, std::chrono::nanoseconds(1000000000000000000)}));
 
+// 100 s unscaled: only a scaled sleep ends before kFarTooLong.
 TEST_F(SleeperTest, ScaleShortensASleep) {
-  plat::SetTimeScaleForTesting(0.01);
-  const auto took = TimeOfSleep(1000);
-  EXPECT_GE(took, 10ms);
-  EXPECT_LT(took, 500ms);
+  plat::SetTimeScaleForTesting(0.001);
+  const auto took = TimeOfSleep(100000);
+  EXPECT_GE(took, 100ms);
+  EXPECT_LT(took, kFarTooLong);
 }
 
+// 50 ms taken for seconds would last 50 s.
 TEST_F(SleeperTest, ScaleOneSleepsTheRequestedTime) {
   plat::SetTimeScaleForTesting(1.0);
   const auto took = TimeOfSleep(50);
   EXPECT_GE(took, 50ms);
-  EXPECT_LT(took, 2000ms);
+  EXPECT_LT(took, kFarTooLong);
 }
 
+// Two minutes unscaled; and of a hundred zero sleeps each one that slept 200 ms adds up to 20 s.
 TEST_F(SleeperTest, ScaleZeroAndSleepZeroOnlyYield) {
   plat::SetTimeScaleForTesting(0.0);
-  EXPECT_LT(TimeOfSleep(60000), 200ms);
+  EXPECT_LT(TimeOfSleep(120000), kFarTooLong);
   plat::SetTimeScaleForTesting(1.0);
-  EXPECT_LT(TimeOfSleep(0), 200ms);
+  const auto start = Clock::now();
+  for (int i = 0; i < 100; ++i) plat::Sleep(0);
+  EXPECT_LT(Clock::now() - start, kFarTooLong);
 }
 
+// The thread is known to be in its sleep before the test looks: only a sleep that returns within the
+// look can pass.
 TEST_F(SleeperTest, InfiniteNeverReturnsEvenAtScaleZero) {
   plat::SetTimeScaleForTesting(0.0);
+  auto entered = std::make_shared<std::atomic<bool>>(false);
+  plat::SetSleepObserver([entered](plat::DWORD) { entered->store(true); });
   auto returned = std::make_shared<std::atomic<bool>>(false);
   std::thread([returned] {
     plat::Sleep(0xFFFFFFFF);
     returned->store(true);
   }).detach();
+  const auto deadline = Clock::now() + 30s;
+  while (!entered->load() && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(entered->load());
+  plat::SetSleepObserver(nullptr);
   std::this_thread::sleep_for(100ms);
   EXPECT_FALSE(returned->load());
 }
@@ -179,17 +196,21 @@ TEST_F(SleeperTest, ObserverMayBeReplacedWhileThreadsSleep) {
   EXPECT_EQ(calls->load(), kSleepers * kSleepsEach);
 }
 
+// A tick count that followed the scale would count the 100 s asked for; one in microseconds 50000 for
+// the 50 ms.
 TEST_F(SleeperTest, TickCountFollowsRealTimeNotTheScale) {
-  plat::SetTimeScaleForTesting(0.01);
+  const plat::DWORD kFarTooManyTicks = std::chrono::milliseconds(kFarTooLong).count();
+  plat::SetTimeScaleForTesting(0.001);
   const plat::DWORD beforeScaledSleep = plat::GetTickCount();
-  plat::Sleep(1000);
+  plat::Sleep(100000);
   const plat::DWORD afterScaledSleep = plat::GetTickCount();
-  EXPECT_LT(afterScaledSleep - beforeScaledSleep, 500u);
+  EXPECT_GE(afterScaledSleep - beforeScaledSleep, 100u);
+  EXPECT_LT(afterScaledSleep - beforeScaledSleep, kFarTooManyTicks);
 
   std::this_thread::sleep_for(50ms);
   const plat::DWORD afterRealSleep = plat::GetTickCount();
   EXPECT_GE(afterRealSleep - afterScaledSleep, 50u);
-  EXPECT_LT(afterRealSleep - afterScaledSleep, 2000u);
+  EXPECT_LT(afterRealSleep - afterScaledSleep, kFarTooManyTicks);
 }
 
 }  // namespace

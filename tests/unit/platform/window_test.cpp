@@ -304,10 +304,10 @@ plat::HWND MakeRecordingWindow(plat::HWND parent) {
   return plat::CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, parent, nullptr, nullptr, nullptr);
 }
 
-// Polls `condition` for five seconds at most.
+// Polls `condition` for twenty seconds at most.
 template <typename Condition>
 bool Eventually(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
   while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(1ms);
@@ -315,7 +315,7 @@ bool Eventually(Condition condition) {
   return true;
 }
 
-// Handles what other threads send to this one until `answer` is ready, for five seconds at most; a
+// Handles what other threads send to this one until `answer` is ready, for twenty seconds at most; a
 // sender left waiting would block the end of the test.
 bool PumpUntilReady(std::future<plat::LRESULT>& answer) {
   return Eventually([&answer] {
@@ -332,8 +332,8 @@ class Watchdog {
   Watchdog() {
     m_thread = std::thread([this] {
       std::unique_lock<std::mutex> lock(m_mutex);
-      if (!m_changed.wait_for(lock, 15s, [this] { return m_finished; })) {
-        std::fprintf(stderr, "%s did not finish within 15 s\n",
+      if (!m_changed.wait_for(lock, 60s, [this] { return m_finished; })) {
+        std::fprintf(stderr, "%s did not finish within 60 s\n",
                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::_Exit(1);
       }
@@ -544,12 +544,13 @@ TEST_F(MessageTest, CrossThreadSendWaitsUntilTheOwnerHandlesItAndGetsTheResult) 
   plat::HWND window = Make();
   g_calls.Clear();
   auto sender = std::async(std::launch::async, [window] { return plat::SendMessageA(window, kEcho, 5, 0); });
+  EXPECT_TRUE(Eventually([] { return plat::QueueLengthForTesting(plat::GetCurrentThreadId()).sent == 1; }));
   EXPECT_EQ(std::future_status::timeout, sender.wait_for(100ms));
   EXPECT_TRUE(g_calls.MessagesOf(window).empty()) << "nothing runs until the owner asks for messages";
 
   plat::MSG message;
   EXPECT_FALSE(plat::PeekMessageA(&message, nullptr, 0, 0, plat::PM_REMOVE)) << "nothing was posted";
-  EXPECT_EQ(std::future_status::ready, sender.wait_for(1s)) << "one PeekMessageA answered it";
+  EXPECT_EQ(std::future_status::ready, sender.wait_for(20s)) << "one PeekMessageA answered it";
   EXPECT_TRUE(PumpUntilReady(sender));
   EXPECT_EQ(1005, sender.get());
   std::vector<Call> calls = g_calls.All();
@@ -587,7 +588,7 @@ TEST_F(MessageTest, WindowsBelongToTheThreadThatMadeThem) {
   LoopThread other;
   ASSERT_TRUE(plat::PostMessageA(other.window(), kEcho, 1, 0));
   EXPECT_EQ(1002, plat::SendMessageA(other.window(), kEcho, 2, 0));
-  EXPECT_TRUE(plat::WaitForThreadIdleForTesting(other.threadId(), 5000));
+  EXPECT_TRUE(plat::WaitForThreadIdleForTesting(other.threadId(), 20000));
   EXPECT_EQ(0u, plat::QueueLengthForTesting(plat::GetCurrentThreadId()).posted) << "nothing came here";
   int echoes = 0;
   for (const Call& call : g_calls.All()) {
@@ -626,7 +627,7 @@ TEST_F(MessageTest, SendToAWindowThatGoesMeanwhileReturnsZero) {
     EXPECT_TRUE(Eventually(
         [ownerThread = ownerThread] { return plat::QueueLengthForTesting(ownerThread).sent == 1; }));
     go.set_value();
-    EXPECT_EQ(std::future_status::ready, sender.wait_for(5s));
+    EXPECT_EQ(std::future_status::ready, sender.wait_for(20s));
     finish.set_value();
     EXPECT_EQ(0, sender.get());
     owner.join();

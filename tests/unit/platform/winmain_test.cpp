@@ -79,7 +79,7 @@ TEST(StartUpShim, GetsTheCommandTextAsTheLayersStarterWroteIt) {
   plat::PROCESS_INFORMATION started = {};
   ASSERT_TRUE(plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr,
                                    nullptr, &startup, &started));
-  EXPECT_EQ(0u, plat::WaitForSingleObject(started.hProcess, 10000));
+  EXPECT_EQ(0u, plat::WaitForSingleObject(started.hProcess, 30000));
   plat::DWORD code = 0;
   plat::GetExitCodeProcess(started.hProcess, &code);
   EXPECT_EQ(7u, code);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -14,7 +15,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// What the actions did, with a wait for a number of them that gives up after a few seconds.
+// What the actions did, with a wait for a number of them that gives up after twenty seconds.
 class Journal {
  public:
   void Add(const std::string& entry) {
@@ -25,7 +26,7 @@ class Journal {
   }
   bool WaitFor(size_t count) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_entries.size() >= count; });
+    return m_changed.wait_for(lock, std::chrono::seconds(20), [&] { return m_entries.size() >= count; });
   }
   std::vector<std::string> Entries() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -43,20 +44,30 @@ class Journal {
   std::vector<std::thread::id> m_threads;
 };
 
+// Each delay counts from its own post, so the due order is the one below only when the four posts took
+// less than the 20 ms between the delays; a round in which a busy machine held the test back longer
+// tells nothing and is made again.
 TEST(EventQueue, RunsActionsOnOneThreadOfItsOwnWhenTheyFallDue) {
-  simtsp::EventQueue queue;
-  Journal journal;
-  ASSERT_TRUE(queue.Start());
-  queue.Post(milliseconds(60), [&] { journal.Add("late"); });
-  queue.Post(milliseconds(20), [&] { journal.Add("soon 1"); });
-  queue.Post(milliseconds(20), [&] { journal.Add("soon 2"); });
-  queue.Post(milliseconds(0), [&] { journal.Add("now"); });
-  ASSERT_TRUE(journal.WaitFor(4));
-  EXPECT_EQ((std::vector<std::string>{"now", "soon 1", "soon 2", "late"}), journal.Entries());
-  std::vector<std::thread::id> threads = journal.Threads();
-  EXPECT_NE(std::this_thread::get_id(), threads[0]);
-  for (std::thread::id thread : threads) EXPECT_EQ(threads[0], thread);
-  EXPECT_TRUE(queue.Stop());
+  for (int round = 0; round < 50; ++round) {
+    simtsp::EventQueue queue;
+    Journal journal;
+    ASSERT_TRUE(queue.Start());
+    const auto posting = std::chrono::steady_clock::now();
+    queue.Post(milliseconds(60), [&] { journal.Add("late"); });
+    queue.Post(milliseconds(20), [&] { journal.Add("soon 1"); });
+    queue.Post(milliseconds(20), [&] { journal.Add("soon 2"); });
+    queue.Post(milliseconds(0), [&] { journal.Add("now"); });
+    const bool isOrderKnown = std::chrono::steady_clock::now() - posting < milliseconds(20);
+    ASSERT_TRUE(journal.WaitFor(4));
+    EXPECT_TRUE(queue.Stop());
+    if (!isOrderKnown) continue;
+    EXPECT_EQ((std::vector<std::string>{"now", "soon 1", "soon 2", "late"}), journal.Entries());
+    std::vector<std::thread::id> threads = journal.Threads();
+    EXPECT_NE(std::this_thread::get_id(), threads[0]);
+    for (std::thread::id thread : threads) EXPECT_EQ(threads[0], thread);
+    return;
+  }
+  FAIL() << "no round posted its four actions within 20 ms";
 }
 
 TEST(EventQueue, StopDropsWhatIsPendingAndRefusesNewActions) {
@@ -66,7 +77,7 @@ TEST(EventQueue, StopDropsWhatIsPendingAndRefusesNewActions) {
   ASSERT_TRUE(queue.Post(milliseconds(60000), [&] { ++runs; }));
   auto before = std::chrono::steady_clock::now();
   EXPECT_TRUE(queue.Stop());
-  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(20));
   EXPECT_FALSE(queue.IsRunning());
   EXPECT_FALSE(queue.Post(milliseconds(0), [&] { ++runs; }));
   EXPECT_EQ(0, runs.load());
