@@ -11,10 +11,8 @@
 #include "plat/time.h"
 
 namespace testsupport {
-namespace {
 
-// The manager's record of service `name`; false when there is no such service (any more).
-bool QueryStatus(const std::string& name, plat::SERVICE_STATUS_PROCESS& status) {
+bool QueryServiceProcess(const std::string& name, plat::SERVICE_STATUS_PROCESS& status) {
   plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_CONNECT);
   plat::SC_HANDLE service = plat::OpenServiceA(manager, name.c_str(), plat::SERVICE_QUERY_STATUS);
   plat::DWORD needed = 0;
@@ -27,9 +25,11 @@ bool QueryStatus(const std::string& name, plat::SERVICE_STATUS_PROCESS& status) 
   return read;
 }
 
+namespace {
+
 bool IsStopped(const std::string& name) {
   plat::SERVICE_STATUS_PROCESS status = {};
-  return !QueryStatus(name, status) || status.dwCurrentState == plat::SERVICE_STOPPED;
+  return !QueryServiceProcess(name, status) || status.dwCurrentState == plat::SERVICE_STOPPED;
 }
 
 // Polls with the host's own sleep: a plat::Sleep here would come back to the observer that calls it.
@@ -59,7 +59,7 @@ bool InstallTestService(const std::string& program, const std::string& mode) {
 bool EndServiceProcess(const std::string& name) {
   plat::SERVICE_STATUS_PROCESS status = {};
   // The manager reports a process only while it is the one it started, so no other is hit.
-  if (QueryStatus(name, status) && status.dwProcessId != 0) {
+  if (QueryServiceProcess(name, status) && status.dwProcessId != 0) {
     plat::HANDLE process = plat::OpenProcess(plat::PROCESS_TERMINATE, plat::FALSE, status.dwProcessId);
     if (process != nullptr) {
       plat::TerminateProcess(process, 1);

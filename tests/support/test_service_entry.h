@@ -4,13 +4,17 @@
 
 #include <string>
 
-#include "plat/types.h"
+#include "plat/service.h"
 
 namespace testsupport {
 
 // Enters `program` (a host path) as the demand-started service "Velcora" in the test service's `mode`;
 // false when the entry cannot be made.
 bool InstallTestService(const std::string& program, const std::string& mode);
+
+// The manager's record of service `name`, with its process; false when there is no such service (any
+// more).
+bool QueryServiceProcess(const std::string& name, plat::SERVICE_STATUS_PROCESS& status);
 
 // Kills the process that the manager reports for service `name`, if any, and waits up to 30 s until
 // the service reads as stopped (or is gone); false when it still does not. The test service's modes

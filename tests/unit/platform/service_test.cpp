@@ -21,15 +21,16 @@
 #include "service_database.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
+#include "support/time_scale.h"
 
 namespace {
 
 using plat::DWORD;
 using Clock = std::chrono::steady_clock;
 
-// The manager's 30 s waits become 1.5 s, also in the service processes.
-constexpr double kTimeScale = 0.05;
-constexpr char kTimeScaleText[] = "0.05";
+// Only the tests of a time-out shorten the manager's 30 s waits, to 1.5 s; every other wait stays
+// unscaled, so that no start or control of a service runs out on a busy machine.
+constexpr double kShortWaits = 0.05;
 constexpr DWORD kAllTestServiceControls = 7;  // stop, pause/continue, shutdown
 
 // Closes a manager or service handle at the end of its scope.
@@ -152,11 +153,6 @@ DWORD RunShell(const std::string& command, const testsupport::TempDir& dir, std:
 
 class ServiceManagerTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    plat::SetTimeScaleForTesting(kTimeScale);
-    setenv("VELCORA_TIME_SCALE", kTimeScaleText, 1);  // for the service processes
-  }
-
   void SetUp() override { ASSERT_NE(nullptr, m_manager.get()); }
 
   // Ends what a test left running, the modes that never end by themselves too, and waits until its
@@ -570,7 +566,10 @@ TEST_F(ServiceManagerTest, AHandlerThatDoesNotReturnTimesOut) {
   status.dwCurrentState = 0xABCD;
   const auto began = Clock::now();
   plat::SetLastError(0);
-  EXPECT_FALSE(plat::ControlService(service.get(), plat::SERVICE_CONTROL_INTERROGATE, &status));
+  {
+    testsupport::ScopedTimeScale shortWaits(kShortWaits);
+    EXPECT_FALSE(plat::ControlService(service.get(), plat::SERVICE_CONTROL_INTERROGATE, &status));
+  }
   EXPECT_EQ(plat::ERROR_SERVICE_REQUEST_TIMEOUT, plat::GetLastError());
   EXPECT_GE(Clock::now() - began, std::chrono::milliseconds(1400));  // 30 s scaled by 0.05
   EXPECT_EQ(0xABCDu, status.dwCurrentState) << "the record is left alone";
@@ -667,7 +666,10 @@ TEST_F(ServiceManagerTest, AStartWithoutDispatcherTimesOut) {
   ScHandle service = Create("Svc", "no-dispatcher");
   const auto began = Clock::now();
   plat::SetLastError(0);
-  EXPECT_FALSE(plat::StartServiceA(service.get(), 0, nullptr));
+  {
+    testsupport::ScopedTimeScale shortWaits(kShortWaits);
+    EXPECT_FALSE(plat::StartServiceA(service.get(), 0, nullptr));
+  }
   EXPECT_EQ(plat::ERROR_SERVICE_REQUEST_TIMEOUT, plat::GetLastError());
   EXPECT_GE(Clock::now() - began, std::chrono::milliseconds(1400));  // 30 s scaled by 0.05
   EXPECT_EQ(plat::SERVICE_STOPPED, Status(service.get()).dwCurrentState);

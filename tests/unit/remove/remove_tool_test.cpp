@@ -24,6 +24,7 @@
 #include "support/registry_value.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
+#include "support/time_scale.h"
 
 namespace {
 
@@ -279,6 +280,8 @@ TEST_F(RemoveToolTest, RemoveStopsAndDeletesTheServiceAndTheInstalledFiles) {
     PlaceInstalledFiles();
     if (c.mode != nullptr) InstallTestService(c.mode);
     if (c.running) {
+      // The manager waits for the service's dispatcher unscaled, however slowly the program starts.
+      testsupport::ScopedTimeScale unscaled(1);
       ASSERT_NE(0, TOOLFUNC_service::ControlServiceByName(0, "Velcora", plat::SC_MANAGER_ALL_ACCESS,
                                                           plat::SERVICE_ALL_ACCESS));
       ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
