@@ -22,6 +22,7 @@
 #include "support/telvane_client.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
+#include "support/velcora_process.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ class RemoveToolEndToEnd : public ::testing::Test {
     setenv("VELCORA_TIME_SCALE", "0.05", 1);
     setenv("VELCORA_DEBUG_OUTPUT", (m_machine.path() + "/debugger.txt").c_str(), 1);
     m_system = plat::SystemDirectoryHost();
+    testsupport::EnterSimulatedProvider();
     // As the README installs it: both programs copied into the system directory.
     for (const char* program : {"VELCORA.EXE", "VELCORAREMOVE.EXE"})
       fs::copy_file(kBin + "/" + program, m_system + "/" + program);
