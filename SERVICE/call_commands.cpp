@@ -64,10 +64,20 @@ void Creating(CommandFields f, plat::LONG result) {
   if (result <= 0) Reply(f, result);
 }
 
+// A creating request from its provider call to the entering of its calls: its completion may come
+// on the provider's thread before they are entered.
+class Creation {
+ public:
+  explicit Creation(CommandFields f) { CServiceWindow::BeginCreation(Number(f[1])); }
+  ~Creation() { CServiceWindow::EndCreation(); }
+  Creation(const Creation&) = delete;
+  Creation& operator=(const Creation&) = delete;
+};
+
 // The new call of a pending request, under the number the client chose for it.
 void Enter(plat::LONG result, CLineObject* line, HDRVCALL handle, plat::DWORD callNumber,
            plat::DWORD serviceHandle, plat::DWORD origin) {
-  if (result > 0) CServiceWindow::InsertCall(line, handle, callNumber, serviceHandle, serviceHandle, origin);
+  if (result > 0) CServiceWindow::InsertCreatedCall(line, handle, callNumber, serviceHandle, origin);
 }
 
 // A consultation call made from a call (to a conference or for a transfer): it is entered on the call's
@@ -79,6 +89,7 @@ void Consultation(CommandFields f, PFN_TSPI_lineSetupTransfer entryPoint, HDRVCA
   handleVariable = callNumber;
   CallRecord* call = CallOf(f[2]);
   if (call == nullptr) return Reply(f, kInvalidCallHandle);
+  Creation creation(f);
   plat::LONG result = entryPoint(Number(f[1]), call->DrvBaseCall, serviceHandle, &handleVariable, nullptr);
   Enter(result, call->pLine, handleVariable, callNumber, serviceHandle, LINECALLORIGIN_OUTBOUND);
   Creating(f, result);
@@ -172,6 +183,7 @@ void MakeCall(CommandFields f) {
     LogMessage(2, "Invalid Param");
     return;
   }
+  Creation creation(f);
   plat::LONG result = g_TspiEntryPoints.TSPI_lineMakeCall(Number(f[1]), line->GetHdLine(), serviceHandle,
                                                           &g_hdMakeCall, destination.units, 0, nullptr);
   Enter(result, line, g_hdMakeCall, callNumber, serviceHandle, LINECALLORIGIN_OUTBOUND);
@@ -191,6 +203,7 @@ void Pickup(CommandFields f) {
     LogMessage(1, "Invalid Param");
     return;
   }
+  Creation creation(f);
   plat::LONG result =
       g_TspiEntryPoints.TSPI_linePickup(Number(f[1]), line->GetHdLine(), Number(f[3]), serviceHandle,
                                         &g_hdPickupCall, destination.units, group.units);
@@ -218,6 +231,7 @@ void SetupConference(CommandFields f) {
   g_hdSetupConsultCall = consultationNumber;
   CallRecord* call = CallOf(f[2]);
   if (call == nullptr) return Reply(f, kInvalidCallHandle);
+  Creation creation(f);
   plat::LONG result = g_TspiEntryPoints.TSPI_lineSetupConference(
       Number(f[1]), call->DrvBaseCall, lineHandle, conferenceHandle, &g_hdSetupConfCall, consultationHandle,
       &g_hdSetupConsultCall, parties, nullptr);
@@ -236,6 +250,7 @@ void CompleteTransfer(CommandFields f) {
   plat::DWORD conferenceNumber = Number(f[5]);
   g_hdCompleteConfCall = conferenceNumber;
   plat::DWORD mode = Number(f[6]);
+  Creation creation(f);
   plat::LONG result = g_TspiEntryPoints.TSPI_lineCompleteTransfer(
       Number(f[1]), call->DrvBaseCall, consultation->DrvBaseCall, serviceHandle, &g_hdCompleteConfCall, mode);
   if (mode & LINETRANSFERMODE_CONFERENCE)

@@ -1,4 +1,6 @@
-// The call table and the counters that hand out service call handles and client call numbers.
+// The call table, the creating requests that enter calls in it, and the counters that hand out
+// service call handles, client call numbers and service line handles.
+#include <cstdint>
 #include <cstring>
 
 #include "ToolFunktion.h"
@@ -9,6 +11,7 @@ using TOOLFUNC_debug::LogMessage;
 CallRecord CServiceWindow::CallTable[kCallTableSize];
 plat::DWORD CServiceWindow::m_dwNextTapiCall = 4;
 plat::DWORD CServiceWindow::m_dwNextDrvCall = 0x8004;
+plat::DWORD CServiceWindow::m_dwNextHtLine = 4;
 
 namespace {
 
@@ -23,9 +26,60 @@ int FindUsed(Matches matches) {
   return -1;
 }
 
+int FindBase(plat::DWORD handle) {
+  return FindUsed([handle](const CallRecord& call) { return call.DrvBaseCall == handle; });
+}
+
 void Clear(int position) {
   if (position >= 0) std::memset(&CServiceWindow::CallTable[position], 0, sizeof(CallRecord));
 }
+
+// The masks at which the counters wrap.
+constexpr plat::DWORD kTapiCallMask = 0x7FFF;
+constexpr plat::DWORD kDrvCallMask = 0xFFFF;
+constexpr plat::DWORD kHtLineMask = 0xFFFFFFFF;
+
+// The value after `value` of a counter that runs in steps of 4 within `mask`, where 0 stands for none.
+plat::DWORD Step(plat::DWORD value, plat::DWORD mask) {
+  value = (value + 4) & mask;
+  return value == 0 ? 4 : value;
+}
+
+// The first value from `value` on, in the counter's steps, that is neither 0 nor `inUse`. A wrapped
+// counter meets the values it handed out before; one still held by a call or line would make that one
+// answer for two. `value` itself when every value is in use, which the table's size rules out.
+template <typename InUse>
+plat::DWORD FirstFree(plat::DWORD value, plat::DWORD mask, InUse inUse) {
+  plat::DWORD candidate = value;
+  for (uint64_t tried = 0; tried <= mask / 4; ++tried) {
+    if (candidate != 0 && !inUse(candidate)) return candidate;
+    candidate = Step(candidate, mask);
+  }
+  return value;
+}
+
+bool TapiCallInUse(plat::DWORD handle) {
+  return FindUsed([handle](const CallRecord& call) { return call.TapiCall == handle; }) >= 0;
+}
+
+bool DrvCallInUse(plat::DWORD number) {
+  return FindUsed([number](const CallRecord& call) { return call.DrvClientCall == number; }) >= 0;
+}
+
+// The list's root holds 0, which is never a candidate.
+bool HtLineInUse(plat::DWORD handle) {
+  CLineObject* root = CServiceWindow::m_pLineRoot;
+  return root != nullptr && root->GetObjectFromHtLine(handle) != nullptr;
+}
+
+// The creating request the main thread has in hand, and what its completion said if it came already.
+struct Creation {
+  bool open;
+  plat::DWORD request;
+  bool settled;
+  bool failed;
+};
+Creation g_creation;
 
 }  // namespace
 
@@ -36,7 +90,7 @@ int CServiceWindow::InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat
   // Provider handle 0 is what marks a free entry: such a call cannot be told from no call.
   if (DrvBaseCall == 0) return -1;
   TapiCallLock lock;
-  int position = FindUsed([DrvBaseCall](const CallRecord& call) { return call.DrvBaseCall == DrvBaseCall; });
+  int position = FindBase(DrvBaseCall);
   if (position >= 0) return position;
   for (position = 0; position < kCallTableSize; ++position) {
     CallRecord& call = CallTable[position];
@@ -57,7 +111,7 @@ int CServiceWindow::InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat
 void CServiceWindow::RemoveDrvBaseCall(plat::DWORD DrvBaseCall) {
   LogMessage(5, "CServiceWindow::RemoveDrvBaseCall");
   TapiCallLock lock;
-  Clear(FindUsed([DrvBaseCall](const CallRecord& call) { return call.DrvBaseCall == DrvBaseCall; }));
+  Clear(FindBase(DrvBaseCall));
 }
 
 void CServiceWindow::RemoveTapiCall(plat::DWORD TapiCall) {
@@ -81,7 +135,7 @@ int CServiceWindow::GetPosFromDrvClientCall(plat::DWORD DrvClientCall) {
 int CServiceWindow::GetPosFromDrvBaseCall(plat::DWORD DrvBaseCall) {
   LogMessage(5, "CServiceWindow::GetPosFromDrvBaseCall");
   TapiCallLock lock;
-  return FindUsed([DrvBaseCall](const CallRecord& call) { return call.DrvBaseCall == DrvBaseCall; });
+  return FindBase(DrvBaseCall);
 }
 
 void CServiceWindow::ClearCallsOfLine(const CLineObject* line) {
@@ -93,24 +147,89 @@ void CServiceWindow::ClearCallsOfLine(const CLineObject* line) {
 plat::DWORD CServiceWindow::IncrementTapiCall() {
   LogMessage(5, "CServiceWindow::IncrementTapiCall");
   TapiCallLock lock;
-  plat::DWORD handle = m_dwNextTapiCall;
-  m_dwNextTapiCall = (m_dwNextTapiCall + 4) & 0x7FFF;
-  if (m_dwNextTapiCall == 0) m_dwNextTapiCall = 4;
+  const plat::DWORD handle = PeekTapiCall();
+  m_dwNextTapiCall = FirstFree(Step(handle, kTapiCallMask), kTapiCallMask, TapiCallInUse);
   return handle;
+}
+
+plat::DWORD CServiceWindow::PeekTapiCall() {
+  TapiCallLock lock;
+  // A client may have named the handle for its own call since the last draw.
+  m_dwNextTapiCall = FirstFree(m_dwNextTapiCall, kTapiCallMask, TapiCallInUse);
+  return m_dwNextTapiCall;
 }
 
 plat::DWORD CServiceWindow::IncrementDrvCall() {
   LogMessage(5, "CServiceWindow::IncrementDrvCall");
   TapiCallLock lock;
-  plat::DWORD number = m_dwNextDrvCall;
-  // Past 0xFFFC the numbers start again from 0; 0 means no call, and a number a call still has would
-  // make two calls answer to it.
-  plat::DWORD next = number;
-  do {
-    next = (next + 4) & 0xFFFF;
-  } while (
-      (next == 0 || FindUsed([next](const CallRecord& call) { return call.DrvClientCall == next; }) >= 0) &&
-      next != number);
-  m_dwNextDrvCall = next;
+  // A client may have chosen the number for its own call since the last draw.
+  const plat::DWORD number = FirstFree(m_dwNextDrvCall, kDrvCallMask, DrvCallInUse);
+  m_dwNextDrvCall = FirstFree(Step(number, kDrvCallMask), kDrvCallMask, DrvCallInUse);
   return number;
+}
+
+plat::DWORD CServiceWindow::IncrementHtLine() {
+  TapiCallLock lock;
+  const plat::DWORD handle = FirstFree(m_dwNextHtLine, kHtLineMask, HtLineInUse);
+  m_dwNextHtLine = Step(handle, kHtLineMask);
+  return handle;
+}
+
+void CServiceWindow::BeginCreation(plat::DWORD request) {
+  TapiCallLock lock;
+  g_creation = {true, request, false, false};
+}
+
+void CServiceWindow::EndCreation() {
+  TapiCallLock lock;
+  g_creation = {};
+}
+
+int CServiceWindow::InsertCreatedCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat::DWORD DrvClientCall,
+                                      plat::DWORD TapiCall, plat::DWORD dwOrigin) {
+  TapiCallLock lock;
+  if (g_creation.settled && g_creation.failed) {
+    LogMessage(3, "CServiceWindow::InsertCreatedCall: request %u already failed, call 0x%08X not entered",
+               g_creation.request, DrvBaseCall);
+    return -1;
+  }
+  const bool known = FindBase(DrvBaseCall) >= 0;
+  const int position = InsertCall(pLine, DrvBaseCall, DrvClientCall, TapiCall, TapiCall, dwOrigin);
+  // A call that was in the table before is not this request's to free.
+  if (position >= 0 && !known && !g_creation.settled) {
+    CallTable[position].dwCreation = kCreationPending;
+    CallTable[position].dwCreatingRequest = g_creation.request;
+  }
+  return position;
+}
+
+bool CServiceWindow::SettleCreation(plat::DWORD request, plat::LONG result) {
+  TapiCallLock lock;
+  const bool failed = result < 0;
+  if (g_creation.open && g_creation.request == request) {
+    g_creation.settled = true;
+    g_creation.failed = failed;
+  }
+  bool toFree = false;
+  for (CallRecord& call : CallTable) {
+    if (call.DrvBaseCall == 0 || call.dwCreation != kCreationPending || call.dwCreatingRequest != request)
+      continue;
+    call.dwCreation = failed ? kCreationFailed : kCreationSettled;
+    toFree = toFree || failed;
+  }
+  return toFree;
+}
+
+void CServiceWindow::FreeFailedCreations() {
+  LogMessage(5, "CServiceWindow::FreeFailedCreations");
+  TapiCallLock lock;
+  for (int position = 0; position < kCallTableSize; ++position) {
+    CallRecord& call = CallTable[position];
+    if (call.DrvBaseCall == 0 || call.dwCreation != kCreationFailed) continue;
+    // A call the client has heard of goes the way of its states, as the provider reports them.
+    if (call.bNewCallSent)
+      call.dwCreation = kCreationSettled;
+    else
+      Clear(position);
+  }
 }

@@ -17,6 +17,13 @@ struct CallRecord {
   plat::DWORD dwCallID;
   plat::DWORD dwStatusChecksum;
   plat::DWORD dwInfoChecksum;
+  // Where the creating request that entered the call stands (kCreation...), and its identifier.
+  plat::DWORD dwCreation;
+  plat::DWORD dwCreatingRequest;
 };
+
+// A creating request's call is pending until the request completes; a failed completion means the
+// provider never made the call, and the main thread frees its entry.
+enum : plat::DWORD { kCreationSettled = 0, kCreationPending = 1, kCreationFailed = 2 };
 
 constexpr int kCallTableSize = 1024;

@@ -12,7 +12,6 @@ plat::BOOL g_bInProviderCall = 0;
 
 namespace {
 
-plat::DWORD g_dwNextHtLine = 4;
 HDRVCALL g_hdConsultationCall = 0;
 
 // The line a client's address name stands for; the list's root is no line, and an empty name no name.
@@ -82,9 +81,8 @@ void Open(CommandFields f) {
   if (line->GetHtLine() == 0) {
     {
       TapiCallLock lock;
-      line->SetHtLine(g_dwNextHtLine);
+      line->SetHtLine(CServiceWindow::IncrementHtLine());
     }
-    g_dwNextHtLine += 4;
     line->SetClientLine(ReadNumber64(f[4]));
     g_bInProviderCall = 1;
     result = g_TspiEntryPoints.TSPI_lineOpen(line->GetDeviceID(), line->GetHtLine(), line->GetHdLinePtr(),

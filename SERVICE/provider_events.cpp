@@ -52,17 +52,32 @@ void EnterNewCall(HTAPILINE htLine, plat::DWORD_PTR hdCall, plat::DWORD_PTR hand
   // The handover, the entry and the advance are one step: no client-made call may draw the handle
   // between them, and the main thread may not change the line list meanwhile.
   TapiCallLock lock;
-  const plat::DWORD handle = CServiceWindow::m_dwNextTapiCall;
+  CLineObject* line = LineOf(htLine);
+  // A call no line takes draws nothing: the provider keeps the handle, which stays the next one.
+  const plat::DWORD handle =
+      line != nullptr ? CServiceWindow::IncrementTapiCall() : CServiceWindow::PeekTapiCall();
   *place = handle;
   LogMessage(4, " LINE_NEWCALL(1): %d", handle);
-  CLineObject* line = LineOf(htLine);
   if (line == nullptr) {
     LogMessage(1, "LINE_NEWCALL: No Line Object found!");
     return;
   }
-  CServiceWindow::InsertCall(line, Low32(hdCall), CServiceWindow::m_dwNextDrvCall, handle, 0, 0);
-  CServiceWindow::IncrementDrvCall();
-  CServiceWindow::IncrementTapiCall();
+  CServiceWindow::InsertCall(line, Low32(hdCall), CServiceWindow::IncrementDrvCall(), handle, 0, 0);
+}
+
+// Posts an event record to the main thread; false (and the record freed) when it cannot be posted.
+bool PostEvent(const PIPE_LINE_EVENT& fields) {
+  auto* event = new (std::nothrow) PIPE_LINE_EVENT(fields);
+  if (event == nullptr) {
+    LogMessage(1, "LP_PIPE_LINE_EVENT memory error");
+    return false;
+  }
+  if (!Post(event)) {
+    LogMessage(1, "LP_PIPE_LINE_EVENT could not be posted <%d>", fields.dwSequence);
+    delete event;
+    return false;
+  }
+  return true;
 }
 
 // Marks the main thread busy with an event for a scope, and gives back the mark it found.
@@ -229,6 +244,10 @@ void HandleEvent(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg, plat::DW
     case LINE_NEWCALL:
       LogMessage(4, "LINE_NEWCALL(2)");
       break;
+    case MSG_CREATION_FAILED:
+      LogMessage(4, "Creating request %u failed with 0x%08X", Low32(param1), Low32(param2));
+      CServiceWindow::FreeFailedCreations();
+      break;
   }
 }
 
@@ -241,16 +260,7 @@ void CServiceWindow::LineEventFunction(HTAPILINE htLine, HTAPICALL htCall, plat:
   LogMessage(4, "CServiceWindow::LineEventFunction <%d> 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X", sequence,
              htLine, htCall, dwMsg, Low32(dwParam1), Low32(dwParam2), Low32(dwParam3));
   if (dwMsg == LINE_NEWCALL) EnterNewCall(htLine, dwParam1, dwParam2);
-  auto* event =
-      new (std::nothrow) PIPE_LINE_EVENT{htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3, sequence};
-  if (event == nullptr) {
-    LogMessage(1, "LP_PIPE_LINE_EVENT memory error");
-    return;
-  }
-  if (!Post(event)) {
-    LogMessage(1, "LP_PIPE_LINE_EVENT could not be posted <%d>", sequence);
-    delete event;
-  }
+  PostEvent({htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3, sequence});
 }
 
 void CServiceWindow::LineEventFunction2(plat::DWORD dwSequence, HTAPILINE htLine, HTAPICALL htCall,
@@ -279,6 +289,11 @@ void CServiceWindow::PhoneEventFunction(HTAPIPHONE, plat::DWORD, plat::DWORD_PTR
 
 void CServiceWindow::AsyncCompletion(DRV_REQUESTID dwRequestID, plat::LONG lResult) {
   LogMessage(5, "CServiceWindow::AsyncCompletion");
+  // The main thread frees the calls of a failed creating request, as it alone frees entries; posted
+  // before the reply goes out, the record is handled before the client's next command is read.
+  if (SettleCreation(dwRequestID, lResult))
+    PostEvent(
+        {0, 0, MSG_CREATION_FAILED, dwRequestID, static_cast<plat::DWORD>(lResult), 0, ++g_dwEventSequence});
   SendLineReply(dwRequestID, lResult);
 }
 

@@ -189,17 +189,38 @@ class CServiceWindow {
   static int GetPosFromTapiCall(plat::DWORD TapiCall);
   static int GetPosFromDrvClientCall(plat::DWORD DrvClientCall);
   static int GetPosFromDrvBaseCall(plat::DWORD DrvBaseCall);
-  // A new service call handle: 4, 8, ... 0x7FFC, then 4 again.
+  // A new service call handle: 4, 8, ... 0x7FFC, then 4 again, past every handle a call in the table
+  // still has.
   static plat::DWORD IncrementTapiCall();
-  // The current client number for a call the provider announces; the next one is never 0 nor a number
-  // a call in the table still has.
+  // The handle the next IncrementTapiCall gives, without drawing it.
+  static plat::DWORD PeekTapiCall();
+  // A new client number for a call the provider announces: from 0x8004 on in steps of 4 within 16
+  // bits, never 0 nor a number a call in the table still has.
   static plat::DWORD IncrementDrvCall();
+  // A new service line handle: steps of 4 within 32 bits, never 0 nor the handle of a line in the list.
+  static plat::DWORD IncrementHtLine();
   // Clears the entries of the calls on `line`: a closed or removed line keeps no calls.
   static void ClearCallsOfLine(const CLineObject* line);
+
+  // A creating request between its provider call and the entering of its calls. Its completion comes
+  // on the provider's thread and may come first, so it is kept until EndCreation. Main thread only.
+  static void BeginCreation(plat::DWORD request);
+  static void EndCreation();
+  // InsertCall for a call of the creation under way (TapiCall also as ClientTapiCall); enters nothing
+  // when the creation's completion has already failed.
+  static int InsertCreatedCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat::DWORD DrvClientCall,
+                               plat::DWORD TapiCall, plat::DWORD dwOrigin);
+  // The completion of `request`, on the provider's thread. A success keeps the calls the request
+  // entered; true when it failed and entered calls that FreeFailedCreations has to free.
+  static bool SettleCreation(plat::DWORD request, plat::LONG result);
+  // On the main thread, which alone frees entries: frees the calls of failed creating requests,
+  // except those announced meanwhile (a provider that reported their states made them).
+  static void FreeFailedCreations();
 
   static CallRecord CallTable[kCallTableSize];
   static plat::DWORD m_dwNextTapiCall;
   static plat::DWORD m_dwNextDrvCall;
+  static plat::DWORD m_dwNextHtLine;
 
   // ---- structure buffer and structure text --------------------------------------------------------
   static constexpr plat::DWORD kStructBufferSize = 16384;
@@ -240,6 +261,10 @@ class TapiCallLock {
 inline unsigned Pointer32(const void* pointer) {
   return static_cast<unsigned>(reinterpret_cast<plat::DWORD_PTR>(pointer));
 }
+
+// Not a provider message: the completion callback posts it to the main thread, with the request in
+// dwParam1 and the result in dwParam2, when a creating request failed (FreeFailedCreations).
+constexpr plat::DWORD MSG_CREATION_FAILED = 0x10000 | LINE_REPLY;
 
 // One provider event on its way from the provider's thread to the main thread.
 struct PIPE_LINE_EVENT {

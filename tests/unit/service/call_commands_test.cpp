@@ -110,8 +110,9 @@ class CallCommandsTest : public CommandTest {
     m_line->SetHtLine(4);
     m_line->SetClientLine(7);
     m_line->SetHdLine(0x51);
-    CServiceWindow::InsertCall(m_line, 0x100, 12, 8, 8, 1);
-    CServiceWindow::InsertCall(m_line, 0x200, 13, 12, 12, 1);
+    // Service handles far from the first draws, which skip handles that calls hold.
+    CServiceWindow::InsertCall(m_line, 0x100, 12, 0x7000, 0x7000, 1);
+    CServiceWindow::InsertCall(m_line, 0x200, 13, 0x7004, 0x7004, 1);
   }
 };
 

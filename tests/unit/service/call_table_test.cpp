@@ -100,6 +100,69 @@ TEST_F(CallTableTest, ClientCallNumbersSkipZeroAndNumbersInUse) {
   EXPECT_EQ(8u, CServiceWindow::m_dwNextDrvCall) << "past 0 and 4, which a call still has";
 }
 
+// Every counter keeps its wrap point, and neither a draw nor the value after it is 0 or a value that a
+// call (or, for line handles, a line) still holds: a client may also have named one since the last draw.
+TEST_F(CallTableTest, WrappedCountersSkipValuesStillInUse) {
+  enum Counter { kTapiCall, kDrvCall, kHtLine };
+  struct Case {
+    Counter counter;
+    DWORD start;
+    std::vector<DWORD> held;
+    DWORD first, second;
+  } cases[] = {
+      {kTapiCall, 4, {}, 4, 8},
+      {kTapiCall, 0x7FFC, {}, 0x7FFC, 4},
+      {kTapiCall, 0x7FFC, {4}, 0x7FFC, 8},
+      {kTapiCall, 4, {4, 8}, 12, 16},
+      {kTapiCall, 0x7FF8, {0x7FF8, 0x7FFC, 4, 12}, 8, 16},
+      {kDrvCall, 0x8004, {}, 0x8004, 0x8008},
+      {kDrvCall, 0xFFFC, {}, 0xFFFC, 4},
+      {kDrvCall, 0xFFF8, {0xFFF8, 0xFFFC, 4}, 8, 12},
+      {kHtLine, 4, {}, 4, 8},
+      {kHtLine, 0xFFFFFFFC, {}, 0xFFFFFFFC, 4},
+      {kHtLine, 0xFFFFFFFC, {4}, 0xFFFFFFFC, 8},
+      {kHtLine, 0xFFFFFFF8, {0xFFFFFFF8, 0xFFFFFFFC, 4}, 8, 12},
+  };
+  for (const Case& c : cases) {
+    std::memset(CServiceWindow::CallTable, 0, sizeof(CServiceWindow::CallTable));
+    auto* root = new CLineObject(0xFFFFFFFF);
+    CServiceWindow::m_pLineRoot = root;
+    DWORD provider = 0x100;
+    for (DWORD value : c.held) {
+      if (c.counter == kHtLine) {
+        auto* line = new CLineObject(provider);
+        line->SetHtLine(value);
+        root->AddObject(line);
+      } else {
+        const bool tapi = c.counter == kTapiCall;
+        CServiceWindow::InsertCall(&m_line, provider, tapi ? 0x9000 + provider : value,
+                                   tapi ? value : provider, 0, 0);
+      }
+      ++provider;
+    }
+    DWORD (*draw)
+    () = c.counter == kTapiCall  ? CServiceWindow::IncrementTapiCall
+         : c.counter == kDrvCall ? CServiceWindow::IncrementDrvCall
+                                 : CServiceWindow::IncrementHtLine;
+    DWORD& next = c.counter == kTapiCall  ? CServiceWindow::m_dwNextTapiCall
+                  : c.counter == kDrvCall ? CServiceWindow::m_dwNextDrvCall
+                                          : CServiceWindow::m_dwNextHtLine;
+    next = c.start;
+    EXPECT_EQ(c.first, draw()) << "counter " << c.counter << " from 0x" << std::hex << c.start;
+    EXPECT_EQ(c.second, draw()) << "counter " << c.counter << " from 0x" << std::hex << c.start;
+    CServiceWindow::m_pLineRoot = nullptr;
+    delete root;
+  }
+}
+
+TEST_F(CallTableTest, PeekingGivesTheNextDrawWithoutDrawingIt) {
+  CServiceWindow::InsertCall(&m_line, 0x100, 12, 4, 4, 0);
+  EXPECT_EQ(8u, CServiceWindow::PeekTapiCall()) << "past a handle a call holds";
+  EXPECT_EQ(8u, CServiceWindow::PeekTapiCall());
+  EXPECT_EQ(8u, CServiceWindow::IncrementTapiCall());
+  EXPECT_EQ(12u, CServiceWindow::PeekTapiCall());
+}
+
 TEST_F(CallTableTest, ClosingALineClearsItsCallsOnly) {
   CLineObject other(4);
   CServiceWindow::InsertCall(&m_line, 0x100, 12, 4, 4, 0);

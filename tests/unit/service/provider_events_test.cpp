@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -45,6 +47,60 @@ LONG FakeGetAddressCaps(DWORD deviceId, DWORD, DWORD, DWORD, LPLINEADDRESSCAPS c
   std::memcpy(reinterpret_cast<char*>(caps) + caps->dwAddressOffset, kAddress, sizeof(kAddress));
   return 0;
 }
+
+// A provider whose creating requests are pending, with new call handles from 0x700 on; with
+// g_completeEarly the completion comes from its own thread before the request returns.
+HDRVCALL g_nextCall = 0x700;
+bool g_completeEarly = false;
+LONG g_completion = 0;
+void CompleteOnProviderThread(DRV_REQUESTID request, LONG result) {
+  std::thread([request, result] { CServiceWindow::AsyncCompletion(request, result); }).join();
+}
+LONG FakeMakeCall(DRV_REQUESTID request, HDRVLINE, HTAPICALL, LPHDRVCALL newCall, LPCWSTR, DWORD,
+                  LPLINECALLPARAMS) {
+  *newCall = g_nextCall++;
+  if (g_completeEarly) CompleteOnProviderThread(request, g_completion);
+  return static_cast<LONG>(request);
+}
+LONG FakeSetupConference(DRV_REQUESTID request, HDRVCALL, HDRVLINE, HTAPICALL, LPHDRVCALL conference,
+                         HTAPICALL, LPHDRVCALL consultation, DWORD, LPLINECALLPARAMS) {
+  *conference = g_nextCall++;
+  *consultation = g_nextCall++;
+  if (g_completeEarly) CompleteOnProviderThread(request, g_completion);
+  return static_cast<LONG>(request);
+}
+constexpr LONG kFailed = static_cast<LONG>(LINEERR_CALLUNAVAIL);
+
+// The service's hidden window on this thread, for the events the callbacks post to it.
+class EventWindow {
+ public:
+  EventWindow() {
+    plat::WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = 48;
+    windowClass.lpfnWndProc = CServiceWindow::WindowProc;
+    windowClass.lpszClassName = "EventsTest";
+    EXPECT_NE(0, plat::RegisterClassExA(&windowClass));
+    m_window =
+        plat::CreateWindowExA(0, "EventsTest", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    CServiceWindow::m_hWnd = m_window;
+  }
+  ~EventWindow() {
+    CServiceWindow::m_hWnd = nullptr;
+    plat::DestroyWindow(m_window);
+    plat::UnregisterClassA("EventsTest", nullptr);
+  }
+  EventWindow(const EventWindow&) = delete;
+  EventWindow& operator=(const EventWindow&) = delete;
+
+  // Hands every posted event to the window procedure, as the main thread's loop does.
+  static void DispatchAll() {
+    plat::MSG message;
+    while (plat::PeekMessageA(&message, nullptr, 0, 0, plat::PM_REMOVE)) plat::DispatchMessageA(&message);
+  }
+
+ private:
+  plat::HWND m_window = nullptr;
+};
 
 class ProviderEventsTest : public CommandTest {
  protected:
@@ -228,14 +284,7 @@ TEST_F(ProviderEventsTest, LineCreateNumbersTheNewLineWithTheLineCount) {
 
 // Events posted while the main thread is busy with the provider wait for their turn in the queue.
 TEST_F(ProviderEventsTest, AnEventDuringAProviderCallIsHandledAfterIt) {
-  plat::WNDCLASSEXA windowClass = {};
-  windowClass.cbSize = 48;
-  windowClass.lpfnWndProc = CServiceWindow::WindowProc;
-  windowClass.lpszClassName = "EventsTest";
-  ASSERT_NE(0, plat::RegisterClassExA(&windowClass));
-  plat::HWND window =
-      plat::CreateWindowExA(0, "EventsTest", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  CServiceWindow::m_hWnd = window;
+  EventWindow window;
   CServiceWindow::InsertCall(m_line, 0x100, 12, 8, 8, 1);
   CServiceWindow::LineEventFunction(4, 8, LINE_CALLSTATE, LINECALLSTATE_IDLE, 0, 0);
 
@@ -253,8 +302,103 @@ TEST_F(ProviderEventsTest, AnEventDuringAProviderCallIsHandledAfterIt) {
   dispatchOne();
   EXPECT_EQ(nullptr, CallOf(8));
   EXPECT_EQ(0, g_bInProviderCall) << "the busy flag is given back";
-  plat::DestroyWindow(window);
-  plat::UnregisterClassA("EventsTest", nullptr);
+}
+
+// A call held since before the handles wrapped keeps its handle: a new call gets the next free one.
+TEST_F(ProviderEventsTest, ANewCallAfterTheWrapSkipsHandlesThatCallsHold) {
+  CServiceWindow::InsertCall(m_line, 0x100, 12, 4, 4, 1);
+  CServiceWindow::m_dwNextTapiCall = 0x7FFC;
+  HTAPICALL given[2] = {};
+  for (DWORD i = 0; i < 2; ++i)
+    CServiceWindow::LineEventFunction(4, 0, LINE_NEWCALL, 0x300 + i, reinterpret_cast<DWORD_PTR>(&given[i]),
+                                      0);
+  EXPECT_EQ(0x7FFCu, given[0]);
+  EXPECT_EQ(8u, given[1]) << "4 is still the call's";
+  EXPECT_EQ(0x100u, CallOf(4)->DrvBaseCall);
+  EXPECT_EQ(0x301u, CallOf(8)->DrvBaseCall);
+
+  // A client names handle 12 for its own call: a call no line takes is given the next free handle,
+  // which stays the next one.
+  CServiceWindow::InsertCall(m_line, 0x102, 14, 12, 12, 1);
+  HTAPICALL unknown = 0;
+  CServiceWindow::LineEventFunction(99, 0, LINE_NEWCALL, 0x303, reinterpret_cast<DWORD_PTR>(&unknown), 0);
+  EXPECT_EQ(16u, unknown);
+  EXPECT_EQ(16u, CServiceWindow::IncrementTapiCall());
+}
+
+class CreationTest : public ProviderEventsTest {
+ protected:
+  void SetUp() override {
+    ProviderEventsTest::SetUp();
+    g_TspiEntryPoints.TSPI_lineMakeCall = FakeMakeCall;
+    g_TspiEntryPoints.TSPI_lineSetupConference = FakeSetupConference;
+    g_nextCall = 0x700;
+    g_completeEarly = false;
+    m_window = std::make_unique<EventWindow>();
+  }
+  static bool Entered(DWORD callNumber) { return CServiceWindow::GetPosFromDrvClientCall(callNumber) >= 0; }
+  std::unique_ptr<EventWindow> m_window;
+};
+
+// A creating request whose completion fails frees the calls it entered, once the main thread handles the
+// posted failure; a success keeps them, also against a later failure under the same request number. The
+// completion may come before the request's calls are entered.
+TEST_F(CreationTest, AFailedCompletionFreesTheCallsOfItsRequest) {
+  struct Case {
+    bool early;
+    LONG result;
+    bool kept;
+  } cases[] = {{false, kFailed, false}, {true, kFailed, false}, {false, 0, true}, {true, 0, true}};
+  DWORD number = 30;
+  std::vector<DWORD> kept;
+  for (const Case& c : cases) {
+    const std::string request = std::to_string(number + 100);
+    g_completeEarly = c.early;
+    g_completion = c.result;
+    Run(commands::MakeCall, {"TSPI_lineMakeCall", request, "7", "0", std::to_string(number), "200"});
+    if (!c.early) {
+      CompleteOnProviderThread(number + 100, c.result);
+      EXPECT_TRUE(Entered(number)) << "the provider's thread frees no entry";
+    }
+    EventWindow::DispatchAll();
+    EXPECT_EQ(c.kept, Entered(number)) << "early " << c.early << " result " << c.result;
+    CompleteOnProviderThread(number + 100, kFailed);
+    EventWindow::DispatchAll();
+    EXPECT_EQ(c.kept, Entered(number)) << "early " << c.early << ": a later failure of the same request";
+    if (c.kept) kept.push_back(number);
+    ++number;
+  }
+  g_completeEarly = false;
+  Run(commands::MakeCall, {"TSPI_lineMakeCall", "999", "7", "0", "99", "200"});
+  CompleteOnProviderThread(999, kFailed);
+  EventWindow::DispatchAll();
+  EXPECT_FALSE(Entered(99));
+  for (DWORD call : kept) EXPECT_TRUE(Entered(call)) << call << " after the failure of another request";
+}
+
+TEST_F(CreationTest, AFailedConferenceFreesBothItsCalls) {
+  CServiceWindow::InsertCall(m_line, 0x100, 12, 0x7000, 0x7000, 1);
+  Run(commands::SetupConference, {"TSPI_lineSetupConference", "8", "12", "0", "0", "50", "0", "51", "3"});
+  ASSERT_TRUE(Entered(50) && Entered(51));
+  CompleteOnProviderThread(8, kFailed);
+  EventWindow::DispatchAll();
+  EXPECT_FALSE(Entered(50));
+  EXPECT_FALSE(Entered(51));
+  EXPECT_TRUE(Entered(12)) << "the call it was set up from stays";
+}
+
+// Only the calls the request made are freed: not one announced meanwhile, not one the table knew before.
+TEST_F(CreationTest, AFailureSparesAnnouncedAndEarlierCalls) {
+  Run(commands::MakeCall, {"TSPI_lineMakeCall", "9", "7", "0", "40", "200"});
+  CServiceWindow::CallTable[CServiceWindow::GetPosFromDrvClientCall(40)].bNewCallSent = 1;
+  CServiceWindow::InsertCall(m_line, 0x701, 41, 0x7000, 0x7000, 1);
+  Run(commands::MakeCall, {"TSPI_lineMakeCall", "10", "7", "0", "42", "200"});
+  EXPECT_EQ(-1, CServiceWindow::GetPosFromDrvClientCall(42)) << "the provider named the known call 0x701";
+  CompleteOnProviderThread(9, kFailed);
+  CompleteOnProviderThread(10, kFailed);
+  EventWindow::DispatchAll();
+  EXPECT_TRUE(Entered(40)) << "announced";
+  EXPECT_TRUE(Entered(41)) << "in the table before";
 }
 
 }  // namespace
