@@ -24,6 +24,12 @@ char** SplitCommandLine(const char* text, int* count) {
   size_t pointerCount = (length + 2) / 2 + 1;
   // One block, never freed: the vector lives as long as the process.
   char** vector = static_cast<char**>(std::malloc(pointerCount * sizeof(char*) + length + 2));
+  if (vector == nullptr) {
+    // The start goes on without arguments rather than through a null vector.
+    static char* none[1] = {nullptr};
+    *count = 0;
+    return none;
+  }
   char* out = reinterpret_cast<char*>(vector + pointerCount);
   int arguments = 0;
   bool inQuotes = false;
@@ -113,6 +119,9 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
   if (settingsFile != nullptr) TOOLFUNC_string::CopyBounded(g_szIniFile, settingsFile, 259);
   if (logConfigFile != nullptr) TOOLFUNC_string::CopyBounded(g_szLogConfigFile, logConfigFile, 259);
   TOOLFUNC_debug::ConfigureLogging();
+  // A service process holds the count too, though it never reads it: an application instance that
+  // ends beside a running service must not take the count's life with it.
+  const bool counted = AttachInstanceCount();
 
   if (showState == plat::SW_SHOWDEFAULT) {
     CServiceWindow::m_bService = true;
@@ -127,6 +136,13 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
     return window.Loop();
   }
 
+  // No count, no telling whether another instance runs: a second provider binding and listener
+  // beside it would be worse than no start.
+  if (!counted) {
+    LogMessage(1, "Instance 0x%08X stopped because the instance count cannot be kept",
+               static_cast<unsigned>(reinterpret_cast<uintptr_t>(instance)));
+    return -1;
+  }
   if (!CServiceWindow::TryEnterInstance()) {
     LogMessage(5, "Instance 0x%08X stopped because of multiple creations",
                static_cast<unsigned>(reinterpret_cast<uintptr_t>(instance)));

@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -74,57 +73,96 @@ bool LockByte(int fd, off_t byte, short type, bool wait) {
   }
 }
 
+// The Windows error for the errno of a step of attaching.
+DWORD ErrorOf(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+      return ERROR_DISK_FULL;
+    case EROFS:
+      return ERROR_WRITE_PROTECT;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return ERROR_ACCESS_DENIED;
+    case ENOENT:
+    case ENOTDIR:
+    case EEXIST:
+      return ERROR_PATH_NOT_FOUND;
+    case EMFILE:
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM:
+    case ENOLCK:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return ERROR_GEN_FAILURE;
+  }
+}
+
+// Allocates the value's blocks for real: a store into a hole of a file on a full filesystem would end
+// the process with SIGBUS. Whoever grows the file grows it to the value's size only, so racing
+// attachments agree. Returns 0 or the errno of the failure.
+int ReserveValue(int fd) {
+  int failed;
+  while ((failed = posix_fallocate(fd, 0, kValueSize)) == EINTR) {
+  }
+  return failed;
+}
+
 }  // namespace
 
 SharedSection::SharedSection(const std::string& name) {
-  if (!Attach(SectionPath(name))) Release();
+  m_error = Attach(SectionPath(name));
+  if (m_error != ERROR_SUCCESS) Release();
 }
 
 SharedSection::~SharedSection() { Release(); }
 
-bool SharedSection::Attach(const std::string& path) {
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+DWORD SharedSection::Attach(const std::string& path) {
+  std::error_code failure;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), failure);
+  if (failure) return ErrorOf(failure.value());
   m_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (m_fd < 0) return false;
-  // Whoever grows the file, it only ever grows to the value's size, so racing attachments agree.
-  struct stat status;
-  if (fstat(m_fd, &status) != 0 || (status.st_size < kValueSize && ftruncate(m_fd, kValueSize) != 0))
-    return false;
-  m_mapping = mmap(nullptr, kValueSize, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
-  if (m_mapping == MAP_FAILED) {
-    m_mapping = nullptr;
-    return false;
-  }
+  if (m_fd < 0) return ErrorOf(errno);
+  if (const int failed = ReserveValue(m_fd)) return ErrorOf(failed);
+  void* mapping = mmap(nullptr, kValueSize, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
+  if (mapping == MAP_FAILED) return ErrorOf(errno);
+  m_mapping = mapping;
   auto* shared = static_cast<std::atomic<int32_t>*>(m_mapping);
   // Being alone and clearing the value must be one step: with the turn held, no other process can
   // attach in between, and one that detaches in between was attached at the same time as this one.
-  if (!LockByte(m_fd, kTurnByte, F_WRLCK, true)) return false;
-  bool attached = LockByte(m_fd, kAttachedByte, F_RDLCK, false);
-  if (attached && LockByte(m_fd, kAttachedByte, F_WRLCK, false)) {
+  if (!LockByte(m_fd, kTurnByte, F_WRLCK, true)) return ErrorOf(errno);
+  int failed = 0;
+  if (!LockByte(m_fd, kAttachedByte, F_RDLCK, false)) {
+    failed = errno;
+  } else if (LockByte(m_fd, kAttachedByte, F_WRLCK, false)) {
     shared->store(0);
-    attached = LockByte(m_fd, kAttachedByte, F_RDLCK, false);
+    if (!LockByte(m_fd, kAttachedByte, F_RDLCK, false)) failed = errno;
   }
+  // A turn that cannot be given back goes with the descriptor at the latest.
   LockByte(m_fd, kTurnByte, F_UNLCK, false);
-  if (attached) m_value = shared;
-  return attached;
+  if (failed != 0) return ErrorOf(failed);
+  m_value = shared;
+  return ERROR_SUCCESS;
 }
 
 void SharedSection::Release() {
-  m_value = &m_ownValue;
+  m_value = nullptr;
   if (m_mapping != nullptr) munmap(m_mapping, kValueSize);
   m_mapping = nullptr;
   if (m_fd >= 0) close(m_fd);
   m_fd = -1;
 }
 
-std::atomic<int32_t>& SharedSectionValue(const std::string& name) {
+std::atomic<int32_t>* SharedSectionValue(const std::string& name) {
   // Leaked on purpose: detached threads may still use a value while the process runs its exit handlers.
   static auto* sections = new std::map<std::string, std::unique_ptr<SharedSection>>;
   static std::mutex mutex;
   std::lock_guard<std::mutex> lock(mutex);
   std::unique_ptr<SharedSection>& section = (*sections)[name];
   if (!section) section = std::make_unique<SharedSection>(name);
+  if (section->Value() == nullptr) SetLastError(section->Error());
   return section->Value();
 }
 

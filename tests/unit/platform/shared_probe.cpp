@@ -7,7 +7,8 @@
 //                  or "refused"
 //   add <number>   adds 1 that many times; writes "added"
 // The command runs once the go file exists and the process ends once the release file exists ("-" for
-// either: at once), by exiting with 0 or by aborting. The output file appears whole, never in part.
+// either: at once), by exiting with 0 or by aborting. The output file appears whole, never in part. A
+// command it does not know, or a section it cannot attach, ends it with 2 and no output.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -42,7 +43,9 @@ bool Claim(std::atomic<int32_t>& value) {
 }
 
 std::string Run(const std::string& command, const std::vector<std::string>& rest) {
-  std::atomic<int32_t>& value = plat::SharedSectionValue("SMProbe");
+  std::atomic<int32_t>* attached = plat::SharedSectionValue("SMProbe");
+  if (attached == nullptr) return std::string();
+  std::atomic<int32_t>& value = *attached;
   if (command == "read" && rest.empty()) return std::to_string(value.load());
   if (command == "set" && rest.size() == 1) {
     value.store(std::stoi(rest[0]));
