@@ -1,15 +1,56 @@
 // Whole-file reads and crash-safe replacement.
 #include "host_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace plat::detail {
+namespace {
+
+// The name of a writer's temporary file beside `name`: the writer's process id and a serial number.
+std::string TemporaryName(const std::string& name, pid_t writer, unsigned serial) {
+  return "." + name + "." + std::to_string(writer) + "." + std::to_string(serial) + ".tmp";
+}
+
+// The process id in the name of a temporary file made for `name`; 0 when the entry is no such file.
+pid_t WriterOf(const char* entry, const std::string& name) {
+  const std::string prefix = "." + name + ".";
+  if (std::strncmp(entry, prefix.c_str(), prefix.size()) != 0) return 0;
+  const char* writer = entry + prefix.size();
+  const size_t writerDigits = std::strspn(writer, "0123456789");
+  const char* serial = writer + writerDigits;
+  if (writerDigits == 0 || writerDigits > 9 || *serial != '.') return 0;
+  const size_t serialDigits = std::strspn(serial + 1, "0123456789");
+  if (serialDigits == 0 || std::strcmp(serial + 1 + serialDigits, ".tmp") != 0) return 0;
+  return static_cast<pid_t>(std::strtol(writer, nullptr, 10));
+}
+
+// A writer killed between creating its temporary file and renaming it leaves the file behind; the
+// next writer of the same file removes it. Only files of processes that no longer run go: a live
+// process (even one that got a dead writer's id again) may be writing its own, and so may another
+// thread of this one.
+void RemoveTemporariesOfDeadWriters(const std::string& directory, const std::string& name) {
+  std::unique_ptr<DIR, int (*)(DIR*)> folder(opendir(directory.c_str()), closedir);
+  if (!folder) return;
+  const int folderFd = dirfd(folder.get());
+  while (const dirent* entry = readdir(folder.get())) {
+    const pid_t writer = WriterOf(entry->d_name, name);
+    if (writer <= 0 || writer == getpid()) continue;
+    if (kill(writer, 0) == 0 || errno != ESRCH) continue;
+    unlinkat(folderFd, entry->d_name, 0);
+  }
+}
+
+}  // namespace
 
 FileDescriptor::~FileDescriptor() {
   if (m_fd >= 0) close(m_fd);
@@ -57,14 +98,14 @@ int ReplaceHostFile(const std::string& path, const std::string& content) {
   std::string directory = slash == std::string::npos ? "." : target.substr(0, slash);
   std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
 
+  RemoveTemporariesOfDeadWriters(directory, name);
   // A name of its own per writer, so writers of different processes never share a temporary file and
   // one left by a crashed writer is never in the way.
   static std::atomic<unsigned> s_serial{0};
   std::string temporary;
   int fd = -1;
   do {
-    temporary = directory + "/." + name + "." + std::to_string(getpid()) + "." + std::to_string(++s_serial) +
-                ".tmp";
+    temporary = directory + "/" + TemporaryName(name, getpid(), ++s_serial);
     fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EEXIST);
   if (fd < 0) return errno;

@@ -28,8 +28,9 @@ bool WriteAll(int fd, const std::string& content);
 
 // Replaces the file's content through a new file beside it that is flushed and renamed over it, so a
 // crash leaves the old or the new content, never a mix. An existing file keeps its permissions and a
-// link keeps pointing to the file it names. Returns 0, or the errno of the failure (EIO when a write
-// failed).
+// link keeps pointing to the file it names. Temporary files of the same file that writers left when
+// they were killed mid-write are removed first. Returns 0, or the errno of the failure (EIO when a
+// write failed).
 int ReplaceHostFile(const std::string& path, const std::string& content);
 
 }  // namespace plat::detail

@@ -338,12 +338,18 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
   }
   std::lock_guard<std::mutex> lock(g_profileMutex);
   std::string hostPath = ProfileHostPath(fileName);
-  std::optional<std::string> content = ReadWholeFile(hostPath);
-  if (content && IsReadOnly(hostPath)) {
+  std::string content;
+  // Only a missing file starts empty: one that cannot be read would lose every other line.
+  const int readError = detail::ReadHostFile(hostPath, content);
+  if (readError != 0 && readError != ENOENT) {
+    SetLastError(CreateError(readError));
+    return FALSE;
+  }
+  if (readError == 0 && IsReadOnly(hostPath)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  ProfileText text(content.value_or(""));
+  ProfileText text(content);
   bool changed = true;
   if (key == nullptr)
     changed = text.DeleteSection(section);

@@ -2,7 +2,9 @@
 #include "plat/profile.h"
 
 #include <gtest/gtest.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +15,7 @@
 
 #include "plat/error.h"
 #include "support/temp_dir.h"
+#include "support/writer_temporaries.h"
 
 namespace {
 
@@ -343,6 +346,38 @@ TEST_F(ProfileTest, WriteKeepsPermissionsAndLinks) {
   struct stat info;
   ASSERT_EQ(stat((dir / "real.ini").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST_F(ProfileTest, AFileThatCannotBeReadIsNeverWrittenOver) {
+  TempDir dir;
+  const std::string settings = dir / "VELCORA.INI";
+  WriteFile(settings, "[Velcora]\r\nPort=4711\r\n");
+  ASSERT_EQ(0, chmod(settings.c_str(), 0222));
+  ASSERT_EQ(0, chmod(dir.path().c_str(), 0777));  // so that nothing but the failed read stops a write
+  plat::BOOL written = plat::TRUE;
+  plat::DWORD error = 0;
+  std::thread writer([&] {
+    // Root reads any file, so this thread's file accesses are checked as another user's.
+    if (geteuid() == 0) setfsuid(65534);
+    written = plat::WritePrivateProfileStringA("Velcora", "Trace", "1", settings.c_str());
+    error = plat::GetLastError();
+  });
+  writer.join();
+  ASSERT_EQ(0, chmod(settings.c_str(), 0644));
+  EXPECT_FALSE(written);
+  EXPECT_EQ(plat::ERROR_ACCESS_DENIED, error);
+  EXPECT_EQ(ReadFile(settings), "[Velcora]\r\nPort=4711\r\n");
+}
+
+TEST_F(ProfileTest, TheNextWriteRemovesWhatKilledWritersLeft) {
+  const std::string settings = WindowsDir() + "/VELCORA.INI";
+  WriteFile(settings, "[Velcora]\r\nPort=4711\r\n");
+  const std::vector<testsupport::LeftTemporary> left = testsupport::LeaveTemporaries(settings);
+
+  ASSERT_EQ(plat::WritePrivateProfileStringA("Velcora", "Trace", "1", "velcora.ini"), plat::TRUE);
+  EXPECT_EQ(ReadFile(settings), "[Velcora]\r\nPort=4711\r\nTrace=1\r\n");
+  for (const testsupport::LeftTemporary& temporary : left)
+    EXPECT_EQ(fs::exists(temporary.path), !temporary.isRemovedByTheNextWrite) << temporary.writer;
 }
 
 TEST_F(ProfileTest, ConcurrentWritersLoseNoUpdate) {

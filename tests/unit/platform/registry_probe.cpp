@@ -5,7 +5,12 @@
 //   get <root> <key> <value>                    reads the value
 //   delete-key <root> <key>                     deletes the key
 //   fill <root> <key> <prefix> <threads> <n>    each thread t sets the DWORDs <prefix>-<t>-<i> = i
+//   die-writing <root> <key> <value> <type> <data>   as set, killed by its file size limit mid-write
 // The output file receives the Windows result code, for "get" followed by the type and the data.
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -13,6 +18,7 @@
 #include <vector>
 
 #include "plat/error.h"
+#include "plat/machine.h"
 #include "plat/registry.h"
 
 namespace {
@@ -82,6 +88,19 @@ plat::LONG Fill(plat::HKEY root, const char* path, const std::string& prefix, in
   return plat::ERROR_SUCCESS;
 }
 
+// A file size limit of the store's present size: the larger new store crosses it while it is written
+// to the temporary file, and the kernel ends the process there (SIGXFSZ), leaving no core behind.
+bool LimitFilesToTheStore(const std::string& rootName) {
+  const std::string store = plat::MachineDirectory() + "/registry/HKEY_" +
+                            (rootName == "HKCU" ? "CURRENT_USER" : "LOCAL_MACHINE") + ".store";
+  struct stat info;
+  if (stat(store.c_str(), &info) != 0) return false;
+  const rlimit noCore = {0, 0};
+  const rlimit storeSize = {static_cast<rlim_t>(info.st_size), static_cast<rlim_t>(info.st_size)};
+  std::signal(SIGXFSZ, SIG_DFL);
+  return setrlimit(RLIMIT_CORE, &noCore) == 0 && setrlimit(RLIMIT_FSIZE, &storeSize) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,7 +110,7 @@ int main(int argc, char** argv) {
   plat::HKEY root = RootNamed(args[2]);
   const char* path = args[3].c_str();
   std::string output;
-  if (command == "set" && args.size() == 7)
+  if (args.size() == 7 && (command == "set" || (command == "die-writing" && LimitFilesToTheStore(args[2]))))
     output = std::to_string(
         Set(root, path, args[4].c_str(), static_cast<plat::DWORD>(std::stoul(args[5])), FromHex(args[6])));
   else if (command == "get" && args.size() == 5)

@@ -24,6 +24,7 @@
 #include "plat/process.h"
 #include "registry_store.h"
 #include "support/temp_dir.h"
+#include "support/writer_temporaries.h"
 
 namespace {
 
@@ -175,12 +176,17 @@ class Probe {
     CloseHandle(m_process.hThread);
   }
 
-  // What the probe wrote, without the line end.
-  std::string Output() {
+  // How the probe ended, once it has: its exit code, or 128 and the signal that ended it.
+  DWORD ExitCode() {
     EXPECT_EQ(WaitForSingleObject(m_process.hProcess, 120000), 0u);
     DWORD code = 1;
     GetExitCodeProcess(m_process.hProcess, &code);
-    EXPECT_EQ(code, 0u);
+    return code;
+  }
+
+  // What the probe wrote, without the line end.
+  std::string Output() {
+    EXPECT_EQ(ExitCode(), 0u);
     std::string text = ReadFile(m_output);
     if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
@@ -753,6 +759,48 @@ TEST_F(RegistryTest, AStrayTemporaryFileFromACrashLeavesTheStoreWhole) {
   EXPECT_EQ(Set(key, "New", REG_SZ, "new\0"s), 0);
   EXPECT_EQ(Query(key, "Old").data, "old\0"s);
   EXPECT_EQ(Query(key, "New").data, "new\0"s);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, TheNextWriteRemovesWhatKilledWritersLeft) {
+  HKEY key = MustCreate(HKEY_LOCAL_MACHINE, "Software\\Crash");
+  const std::vector<testsupport::LeftTemporary> left =
+      testsupport::LeaveTemporaries(RegistryDir() + "/HKEY_LOCAL_MACHINE.store");
+  // Reading leaves them: only a writer holds the store's lock.
+  EXPECT_EQ(Query(key, "Old").result, 2);
+  for (const testsupport::LeftTemporary& temporary : left)
+    EXPECT_TRUE(fs::exists(temporary.path)) << temporary.writer;
+
+  EXPECT_EQ(Set(key, "New", REG_SZ, "new\0"s), 0);
+  EXPECT_EQ(Query(key, "New").data, "new\0"s);
+  for (const testsupport::LeftTemporary& temporary : left)
+    EXPECT_EQ(fs::exists(temporary.path), !temporary.isRemovedByTheNextWrite) << temporary.writer;
+  RegCloseKey(key);
+}
+
+// Writers that the kernel kills halfway through writing the new store: each leaves its temporary file,
+// none damages the store, and each next write removes what the dead ones left.
+TEST_F(RegistryTest, WritersKilledMidWriteLeaveTheStoreWholeAndNothingBehind) {
+  HKEY key = MustCreate(HKEY_LOCAL_MACHINE, "Software\\Killed");
+  EXPECT_EQ(Set(key, "Before", REG_SZ, "before\0"s), 0);
+  const std::string store = RegistryDir() + "/HKEY_LOCAL_MACHINE.store";
+  const std::string before = ReadFile(store);
+  auto temporaries = [this] {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(RegistryDir()))
+      if (entry.path().extension() == ".tmp") names.push_back(entry.path().filename().string());
+    return names;
+  };
+  for (int writer = 0; writer < 3; ++writer) {
+    Probe dying("die-writing HKLM Software\\Killed Lost 1 hex:" + std::string(64, '6') + "00");
+    EXPECT_EQ(dying.ExitCode(), 128u + SIGXFSZ) << "writer " << writer << " is killed in its write";
+    EXPECT_EQ(ReadFile(store), before) << "writer " << writer;
+    EXPECT_EQ(temporaries().size(), 1u) << "writer " << writer << " leaves its own, and only its own";
+  }
+  EXPECT_EQ(Set(key, "After", REG_SZ, "after\0"s), 0);
+  EXPECT_EQ(Query(key, "Before").data, "before\0"s);
+  EXPECT_EQ(Query(key, "Lost").result, 2);
+  EXPECT_EQ(temporaries(), std::vector<std::string>());
   RegCloseKey(key);
 }
 
