@@ -150,7 +150,7 @@ std::string UtcNow() {
 
 // Appends the line with one write, which the system does not interleave with another process's.
 bool AppendLine(const std::string& file, const std::string& line) {
-  ::mkdir((MachineDirectory() + "/eventlog").c_str(), 0777);
+  ::mkdir((MachineDirectory() + "/eventlog").c_str(), 0700);  // for the owner alone, as the machine directory
   int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   bool written = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());

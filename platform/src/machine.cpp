@@ -1,8 +1,10 @@
 // The machine directory that holds what Windows keeps machine-wide.
 #include "plat/machine.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -20,10 +22,16 @@ std::string HomeDirectory() {
   return "/tmp";
 }
 
-// A directory that cannot be made is still named: the call that uses it then fails with its own error.
+// The machine directory and the directories in it are made for their owner alone, whatever the umask:
+// they hold the store, the status of services and their control sockets. Missing parents outside are
+// made as any other directory. A directory that cannot be made is still named: the call that uses it
+// then fails with its own error.
 std::string Created(const std::string& directory) {
-  std::error_code ignored;
-  std::filesystem::create_directories(directory, ignored);
+  if (mkdir(directory.c_str(), 0700) != 0 && errno == ENOENT) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(directory).parent_path(), ignored);
+    mkdir(directory.c_str(), 0700);
+  }
   return directory;
 }
 

@@ -337,7 +337,8 @@ DWORD ReadRegistryStore(RegistryRoot root, RegistryTree& tree) {
 
 DWORD ChangeRegistryStore(RegistryRoot root, const std::function<DWORD(RegistryTree&)>& change) {
   std::string directory = StoreDirectory();
-  if (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST) return WriteError(errno);
+  // For the owner alone, as the machine directory around it.
+  if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return WriteError(errno);
   std::string lockPath = directory + "/" + RootFileName(root) + ".lock";
   FileDescriptor lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (lock.get() < 0) return WriteError(errno);

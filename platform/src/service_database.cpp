@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -13,10 +14,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <system_error>
 
 #include "plat/error.h"
 #include "plat/machine.h"
@@ -143,8 +142,8 @@ void RemoveKeyTree(const std::string& path) {
 
 std::string ServicesDirectory() {
   std::string directory = MachineDirectory() + "/services";
-  std::error_code ignored;
-  std::filesystem::create_directories(directory, ignored);
+  // For the owner alone: the control sockets of running services are in it.
+  mkdir(directory.c_str(), 0700);
   return directory;
 }
 
@@ -422,8 +421,16 @@ int ListenOnControlSocket(DWORD processId) {
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   unlink(address.path());
-  if (bind(fd, address.get(), address.size()) != 0 || listen(fd, 16) != 0) {
+  // The file is made with the mode the umask leaves; it is made the owner's alone before it listens,
+  // as until then nobody can connect. A change of the umask around bind would change it for every
+  // thread of the process.
+  if (bind(fd, address.get(), address.size()) != 0) {
     close(fd);
+    return -1;
+  }
+  if (chmod(address.path(), 0600) != 0 || listen(fd, 16) != 0) {
+    close(fd);
+    unlink(address.path());
     return -1;
   }
   return fd;

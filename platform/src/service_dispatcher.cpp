@@ -140,13 +140,24 @@ void RunHandler(DWORD control) {
     handler(control);
 }
 
-// One control per connection: the code in, the handler run, an answer out once it has returned.
+// Only the service's own user controls it: ControlService checks the rights of its callers, and a
+// process of another user must not get round that by writing a code to the socket itself.
+bool IsOwnersPeer(int connection) {
+  ucred peer{};
+  socklen_t size = sizeof(peer);
+  return getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof(peer) &&
+         peer.uid == geteuid();
+}
+
+// One control per connection: the code in, the handler run, an answer out once it has returned. A
+// refused peer is closed without an answer.
 void ServeConnection(int listener) {
   int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
   if (connection < 0) return;
   DWORD control = 0;
-  if (detail::ReceiveDword(connection, control, detail::kServiceResponseMilliseconds) ==
-      detail::Received::Value) {
+  if (IsOwnersPeer(connection) &&
+      detail::ReceiveDword(connection, control, detail::kServiceResponseMilliseconds) ==
+          detail::Received::Value) {
     RunHandler(control);
     detail::SendDword(connection, ERROR_SUCCESS);
   }

@@ -2,6 +2,7 @@
 #include "plat/machine.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,6 +10,9 @@
 #include <filesystem>
 #include <string>
 
+#include "plat/eventlog.h"
+#include "plat/registry.h"
+#include "plat/service.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -74,6 +78,34 @@ TEST(MachineDirectoryTest, TakesARelativeValueFromTheCurrentDirectory) {
   fs::current_path(previous);
   EXPECT_EQ(directory, root / "rel/machine");
   EXPECT_TRUE(fs::is_directory(root / "rel/machine"));
+}
+
+// The machine directory holds the store and the control sockets of running services: nobody but its
+// owner may look into it, whatever the umask.
+TEST(MachineDirectoryTest, IsTheOwnersAloneWithEveryDirectoryTheLayerMakesInIt) {
+  TempDir root;
+  const std::string machine = root / "machine";
+  ScopedEnv variable("VELCORA_MACHINE", machine.c_str());
+  const mode_t previous = umask(022);
+  plat::SystemDirectoryHost();
+  plat::HKEY key = nullptr;
+  const plat::LONG created = plat::RegCreateKeyExA(plat::HKEY_CURRENT_USER, "Software\\Mode", 0, nullptr, 0,
+                                                   plat::KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  plat::RegCloseKey(key);
+  plat::ReadServiceHistory("Mode");
+  plat::HANDLE source = plat::RegisterEventSourceA(nullptr, "Mode");
+  const plat::BOOL reported =
+      plat::ReportEventA(source, plat::EVENTLOG_INFORMATION_TYPE, 0, 1, nullptr, 0, 0, nullptr, nullptr);
+  plat::DeregisterEventSource(source);
+  umask(previous);
+  ASSERT_EQ(0, created);
+  ASSERT_TRUE(reported);
+
+  for (const char* relative : {"", "/windows", "/windows/system32", "/registry", "/services", "/eventlog"}) {
+    struct stat info;
+    ASSERT_EQ(0, stat((machine + relative).c_str(), &info)) << relative;
+    EXPECT_EQ(0700u, info.st_mode & 07777) << machine << relative;
+  }
 }
 
 TEST(MachineDirectoryTest, WindowsAndSystemDirectoriesLiveInTheMachineDirectory) {

@@ -2,9 +2,16 @@
 // controlled and stopped through it.
 #include "plat/service.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -513,6 +520,76 @@ TEST_F(ServiceManagerTest, ShutdownStopsTheServiceWithinTheHandler) {
   ASSERT_TRUE(plat::ControlService(service.get(), plat::SERVICE_CONTROL_SHUTDOWN, &status));
   EXPECT_EQ(plat::SERVICE_STOPPED, status.dwCurrentState);
   EXPECT_EQ((std::vector<DWORD>{4, 1}), LastStates("Svc", 2));
+}
+
+std::string ControlSocketPath(plat::SC_HANDLE service) {
+  return std::getenv("VELCORA_MACHINE") + std::string("/services/") + std::to_string(ProcessIdOf(service)) +
+         ".ctl";
+}
+
+TEST_F(ServiceManagerTest, TheControlSocketIsTheOwnersAloneWhateverTheUmask) {
+  const mode_t previous = umask(022);  // the service process has it from this one
+  ScHandle service = Start("Svc");
+  umask(previous);
+  ASSERT_EQ(plat::SERVICE_RUNNING, WaitForState(service.get(), plat::SERVICE_RUNNING));
+  struct stat info;
+  const std::string services = std::getenv("VELCORA_MACHINE") + std::string("/services");
+  ASSERT_EQ(0, stat(services.c_str(), &info));
+  EXPECT_EQ(0700u, info.st_mode & 07777) << services;
+  const std::string socket = ControlSocketPath(service.get());
+  ASSERT_EQ(0, lstat(socket.c_str(), &info)) << socket;
+  EXPECT_TRUE(S_ISSOCK(info.st_mode));
+  EXPECT_EQ(0600u, info.st_mode & 07777) << socket;
+}
+
+// How a process of user `uid` fares that writes a stop to the control socket at `path` itself: 0 when
+// the socket closes without an answer, 1 when the stop is answered, 2 when it cannot connect.
+int StopThroughTheSocketAs(uid_t uid, const std::string& path) {
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof(address.sun_path)) return 2;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const pid_t child = fork();
+  if (child == 0) {
+    // Only calls that are safe in the child of a process with threads.
+    const DWORD stop = plat::SERVICE_CONTROL_STOP;
+    const timeval wait = {30, 0};
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0 || fd < 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait)) != 0 ||
+        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
+      _exit(2);
+    // The socket may be closed before the stop is sent, or with it unread: a broken pipe or a reset.
+    if (send(fd, &stop, sizeof(stop), MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof(stop)))
+      _exit(errno == EPIPE || errno == ECONNRESET ? 0 : 3);
+    DWORD answer = 0;
+    const ssize_t got = recv(fd, &answer, sizeof(answer), MSG_WAITALL);
+    if (got == 0 || (got < 0 && errno == ECONNRESET)) _exit(0);
+    _exit(got == static_cast<ssize_t>(sizeof(answer)) ? 1 : 3);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 4;
+  return WEXITSTATUS(status);
+}
+
+// The paths are opened up here as a careless owner might; the socket still serves its owner alone.
+TEST_F(ServiceManagerTest, APeerOfAnotherUserIsClosedWithoutItsControl) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can connect as another user here";
+  ScHandle service = StartRunning("Svc");
+  const std::string machine = std::getenv("VELCORA_MACHINE");
+  const std::string socket = ControlSocketPath(service.get());
+  ASSERT_EQ(0, chmod(machine.c_str(), 0711));
+  ASSERT_EQ(0, chmod((machine + "/services").c_str(), 0711));
+  ASSERT_EQ(0, chmod(socket.c_str(), 0666));
+  const size_t before = HistoryStates("Svc").size();
+
+  EXPECT_EQ(0, StopThroughTheSocketAs(65534, socket)) << "0 refused, 1 obeyed, 2 no connection, 3 no end";
+  EXPECT_EQ(plat::SERVICE_RUNNING, Status(service.get()).dwCurrentState);
+  EXPECT_EQ(before, HistoryStates("Svc").size()) << "the handler never ran";
+  // The owner's own controls go on as before.
+  plat::SERVICE_STATUS status = {};
+  EXPECT_TRUE(plat::ControlService(service.get(), plat::SERVICE_CONTROL_INTERROGATE, &status));
+  EXPECT_EQ(plat::SERVICE_RUNNING, status.dwCurrentState);
 }
 
 // Expects `control` to be refused with `error` and *status filled with the record in `state`.
