@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -50,11 +51,19 @@ bool ControlSocket::Start(const std::string& path, Handler handler, std::string&
   if (lstat(path.c_str(), &existing) == 0 && S_ISSOCK(existing.st_mode)) unlink(path.c_str());
 
   int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  int wake[2];
-  if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-      listen(listener, 8) != 0 || pipe2(wake, O_CLOEXEC) != 0) {
+  if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
     why = std::strerror(errno);
     if (listener >= 0) close(listener);
+    return false;
+  }
+  // The commands drive the phone system, so the socket is its owner's alone whatever the umask. The
+  // mode is set between bind and listen, when nobody can connect yet; a umask changed around bind
+  // would change it for every thread of the host process.
+  int wake[2];
+  if (chmod(path.c_str(), 0600) != 0 || listen(listener, 8) != 0 || pipe2(wake, O_CLOEXEC) != 0) {
+    why = std::strerror(errno);
+    close(listener);
+    unlink(path.c_str());
     return false;
   }
   m_listener = listener;
@@ -89,6 +98,25 @@ bool ControlSocket::OnServingThread() const {
   return m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id();
 }
 
+bool ControlSocket::WaitForClient(int client, short events) {
+  const auto idleSince = std::chrono::steady_clock::now();
+  for (;;) {
+    const auto idle = std::chrono::steady_clock::now() - idleSince;
+    const bool isOverdue = idle >= m_idleLimit;
+    // Once the client is overdue, a client knocking at the listener ends the wait too.
+    pollfd fds[3] = {{client, events, 0}, {m_wakeRead, POLLIN, 0}, {m_listener, POLLIN, 0}};
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_idleLimit - idle);
+    const int timeout = isOverdue ? -1 : static_cast<int>(left.count());
+    if (poll(fds, isOverdue ? 3 : 2, timeout) < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (fds[1].revents != 0) return false;
+    if (fds[0].revents != 0) return true;
+    if (isOverdue && fds[2].revents != 0) return false;
+  }
+}
+
 bool ControlSocket::WaitFor(int fd, short events) {
   for (;;) {
     pollfd fds[2] = {{fd, events, 0}, {m_wakeRead, POLLIN, 0}};
@@ -113,7 +141,7 @@ void ControlSocket::Run() {
 void ControlSocket::Serve(int client) {
   std::string pending;
   char chunk[4096];
-  while (WaitFor(client, POLLIN)) {
+  while (WaitForClient(client, POLLIN)) {
     ssize_t received = recv(client, chunk, sizeof(chunk), 0);
     if (received < 0 && errno == EINTR) continue;
     if (received <= 0) return;
@@ -132,7 +160,7 @@ void ControlSocket::Serve(int client) {
 bool ControlSocket::SendAll(int client, const std::string& text) {
   size_t sent = 0;
   while (sent < text.size()) {
-    if (!WaitFor(client, POLLOUT)) return false;
+    if (!WaitForClient(client, POLLOUT)) return false;
     ssize_t written = send(client, text.data() + sent, text.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (written < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (written <= 0) return false;

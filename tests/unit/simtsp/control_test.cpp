@@ -3,6 +3,7 @@
 // A client sends command lines to the path SIMTSP_CONTROL names while a recording host takes what the
 // provider reports.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -91,6 +92,57 @@ TEST_F(Control, TheSocketListensFromInitToShutdownForOneClientAfterAnother) {
   EXPECT_FALSE(late.Connect(m_socket));
 }
 
+// The socket alone, with a handler that echoes and an idle limit short enough for a test.
+class ControlSocketTest : public ::testing::Test {
+ protected:
+  static constexpr std::chrono::milliseconds kIdleLimit{50};
+
+  void SetUp() override {
+    std::string why;
+    ASSERT_TRUE(m_socket.Start(m_path, [](const std::string& command) { return "OK " + command; }, why))
+        << why;
+  }
+
+  testsupport::TempDir m_dir;
+  std::string m_path = m_dir / "plain.sock";
+  simtsp::ControlSocket m_socket{kIdleLimit};
+};
+
+TEST(ControlSocketMode, IsTheOwnersAloneWhateverTheUmask) {
+  testsupport::TempDir dir;
+  const mode_t previous = umask(022);
+  simtsp::ControlSocket socket;
+  std::string why;
+  const bool started = socket.Start(dir / "mode.sock", [](const std::string&) { return "OK"; }, why);
+  umask(previous);
+  ASSERT_TRUE(started) << why;
+  struct stat info;
+  ASSERT_EQ(0, lstat((dir / "mode.sock").c_str(), &info));
+  EXPECT_TRUE(S_ISSOCK(info.st_mode));
+  EXPECT_EQ(0600u, info.st_mode & 07777);
+}
+
+TEST_F(ControlSocketTest, ASilentClientIsGivenUpForTheNextOne) {
+  testsupport::SimControl silent;
+  ASSERT_TRUE(silent.Connect(m_path));
+  ASSERT_EQ("OK first", silent.Ask("first"));  // now the client being served, and silent from here on
+
+  testsupport::SimControl next;
+  ASSERT_TRUE(next.Connect(m_path));
+  EXPECT_EQ("OK second", next.Ask("second"));
+  EXPECT_EQ("", silent.Ask("again")) << "the silent client was given up";
+  EXPECT_EQ("OK third", next.Ask("third"));
+}
+
+TEST_F(ControlSocketTest, AClientAloneMayBeSilentLongerThanTheLimit) {
+  testsupport::SimControl client;
+  ASSERT_TRUE(client.Connect(m_path));
+  ASSERT_EQ("OK first", client.Ask("first"));
+  // Far past the limit; nobody else waits, so nothing ends the client.
+  std::this_thread::sleep_for(kIdleLimit * 10);
+  EXPECT_EQ("OK second", client.Ask("second"));
+}
+
 TEST_F(Control, AnswersEveryLineWithOkOrTheReason) {
   struct Case {
     std::string command;
@@ -153,7 +205,7 @@ TEST_F(Control, AnOutsideCallRingsIsListedAndHangsUp) {
 TEST_F(Control, ACallGoingOutIsAnsweredFromOutside) {
   HDRVCALL hdCall = 0;
   ASSERT_EQ(11, m_provider.MakeCall(11, m_lines[0], 0x501, &hdCall, u"5550100"));
-  ASSERT_TRUE(Reported(kCallStateMessage, 0x501, 0x20));  // RINGBACK; the connected delay is a minute
+  ASSERT_TRUE(Reported(kCallStateMessage, 0x501, 0x20));  // RINGBACK, where it stays
   EXPECT_EQ("OK", Ask("remote-answer 0x" + [&] {
               char hex[16];
               std::snprintf(hex, sizeof(hex), "%X", hdCall);
