@@ -24,7 +24,8 @@ namespace {
 
 constexpr long kSocketEvents = plat::FD_READ | plat::FD_ACCEPT | plat::FD_CLOSE;
 constexpr long kClientEvents = plat::FD_READ | plat::FD_CONNECT | plat::FD_CLOSE;
-// A client that takes no data for this long is given up, so no sender waits on it for ever.
+// A client that takes no data for this long is given up, so no sender waits on it for ever. The wait
+// goes through select, so it runs at the layer's time scale like the other pauses of the service.
 constexpr long kSendWaitSeconds = 10;
 
 plat::sockaddr* AsAddress(plat::sockaddr_in* address) { return reinterpret_cast<plat::sockaddr*>(address); }

@@ -6,10 +6,12 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -17,6 +19,7 @@
 
 #include "message_wait.h"
 #include "plat/error.h"
+#include "plat/time.h"
 #include "plat/window.h"
 
 namespace plat {
@@ -745,6 +748,18 @@ int send(SOCKET value, const char* buffer, int length, int flags) {
   return Fail(WsaCodeOf(error));
 }
 
+namespace {
+
+// A select timeout runs at the time scale, like every other timed wait of the layer. It is taken in
+// whole milliseconds, rounded up as poll takes it; one longer than a DWORD holds (49 days) waits that long.
+std::chrono::nanoseconds ScaledTimeout(const timeval& timeout) {
+  const uint64_t milliseconds =
+      static_cast<uint64_t>(timeout.tv_sec) * 1000 + (static_cast<uint64_t>(timeout.tv_usec) + 999) / 1000;
+  return ScaledDuration(static_cast<DWORD>(std::min<uint64_t>(milliseconds, INFINITE - 1)));
+}
+
+}  // namespace
+
 int select(int, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const timeval* timeout) {
   if (!Started()) return Fail(WSANOTINITIALISED);
   struct Entry {
@@ -772,16 +787,16 @@ int select(int, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const time
   if (timeout != nullptr && (timeout->tv_sec < 0 || timeout->tv_usec < 0)) return Fail(WSAEINVAL);
 
   using Clock = std::chrono::steady_clock;
-  const auto deadline = timeout == nullptr ? Clock::time_point::max()
-                                           : Clock::now() + std::chrono::seconds(timeout->tv_sec) +
-                                                 std::chrono::microseconds(timeout->tv_usec);
+  const auto deadline =
+      timeout == nullptr ? Clock::time_point::max() : Clock::now() + ScaledTimeout(*timeout);
   for (auto& socket : sockets) ++socket->callsUnderWay;
   int result;
   for (;;) {
     int milliseconds = -1;
     if (timeout != nullptr) {
       auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
-      milliseconds = static_cast<int>(std::max<int64_t>(0, (left + 999) / 1000));
+      milliseconds =
+          static_cast<int>(std::clamp<int64_t>((left + 999) / 1000, 0, std::numeric_limits<int>::max()));
     }
     result = ::poll(polled.data(), polled.size(), milliseconds);
     if (result >= 0 || errno != EINTR) break;

@@ -183,10 +183,11 @@ int recv(SOCKET socket, char* buffer, int length, int flags);
 int send(SOCKET socket, const char* buffer, int length, int flags);
 
 // Waits until a socket of the sets is ready (read: data, a connection to accept, or the peer's close;
-// write: room to send or a failed connection; except: out-of-band data) or the timeout (real time,
-// null: none) passed. Leaves only the ready sockets in the sets and returns their count, 0 after the
-// timeout. The first argument is ignored. WSAEINVAL when all sets are null or empty or the timeout is
-// negative, WSAENOTSOCK when a set holds a value that is no socket.
+// write: room to send or a failed connection; except: out-of-band data) or the timeout (times
+// TimeScale(), as every timed wait of the layer; null: none) passed. Leaves only the ready sockets in
+// the sets and returns their count, 0 after the timeout. The first argument is ignored. WSAEINVAL when
+// all sets are null or empty or the timeout is negative, WSAENOTSOCK when a set holds a value that is
+// no socket.
 int select(int ignored, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const timeval* timeout);
 
 // The local (getsockname) or peer (getpeername) address; *length must be at least 16 (WSAEFAULT) and

@@ -24,6 +24,7 @@
 
 #include "plat/error.h"
 #include "plat/thread.h"
+#include "plat/time.h"
 #include "plat/window.h"
 
 namespace {
@@ -677,6 +678,26 @@ TEST_F(WinsockTest, SelectReportsEachReadySocketOfSeveral) {
   // The first accepted connection is the first one made.
   EXPECT_TRUE(plat::FdIsSet(quiet, &readable));
   EXPECT_FALSE(plat::FdIsSet(talking, &readable));
+}
+
+// A select timeout is scaled like every timed wait of the layer: a service's bounded send wait ends in
+// a test at the test's time scale.
+TEST_F(WinsockTest, SelectTimeoutRunsAtTheTimeScale) {
+  plat::SOCKET quiet = Connect();
+  plat::fd_set readable;
+  plat::FdZero(&readable);
+  plat::FdSet(quiet, &readable);
+  plat::timeval timeout{60, 0};
+  const double scale = plat::TimeScale();
+  plat::SetTimeScaleForTesting(0.005);
+  const auto start = Clock::now();
+  const int ready = plat::select(0, &readable, nullptr, nullptr, &timeout);
+  const auto waited = Clock::now() - start;
+  plat::SetTimeScaleForTesting(scale);
+  EXPECT_EQ(0, ready) << "nothing was sent";
+  EXPECT_EQ(0u, readable.fd_count);
+  EXPECT_GE(waited, 295ms) << "60 s at the factor 0.005";
+  EXPECT_LT(waited, 30s) << "unscaled it would be 60 s";
 }
 
 // ---- Notifications ----
