@@ -44,16 +44,19 @@ bool WaitUntilStopped(const std::string& name) {
 
 }  // namespace
 
-bool InstallTestService(const std::string& program, const std::string& mode) {
+bool InstallServiceEntry(const std::string& command) {
   plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_ALL_ACCESS);
   if (manager == nullptr) return false;
-  std::string command = "\"" + plat::ToWindowsPath(program) + "\" Velcora " + mode;
   plat::SC_HANDLE service = plat::CreateServiceA(
       manager, "Velcora", "Wendrath Velcora", plat::SERVICE_ALL_ACCESS, 0x110, plat::SERVICE_DEMAND_START,
       plat::SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
   if (service != nullptr) plat::CloseServiceHandle(service);
   plat::CloseServiceHandle(manager);
   return service != nullptr;
+}
+
+bool InstallTestService(const std::string& program, const std::string& mode) {
+  return InstallServiceEntry("\"" + plat::ToWindowsPath(program) + "\" Velcora " + mode);
 }
 
 bool EndServiceProcess(const std::string& name) {

@@ -8,6 +8,9 @@
 
 namespace testsupport {
 
+// Enters `command` (the quoted program path and its arguments) as the demand-started service "Velcora";
+// false when the entry cannot be made.
+bool InstallServiceEntry(const std::string& command);
 // Enters `program` (a host path) as the demand-started service "Velcora" in the test service's `mode`;
 // false when the entry cannot be made.
 bool InstallTestService(const std::string& program, const std::string& mode);

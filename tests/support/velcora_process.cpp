@@ -57,10 +57,14 @@ void VelcoraProcess::PrintLog() const {
   std::printf("---- service log ----\n%s---- end ----\n", Log().c_str());
 }
 
-bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS_INFORMATION* started) {
-  std::string commandLine = "\"" + plat::ToWindowsPath(program) + "\" -c \"" +
-                            plat::ToWindowsPath(dir / "VELCORA.INI") + "\" -l \"" +
-                            plat::ToWindowsPath(dir / "log4cxx.xml") + "\"";
+std::string VelcoraCommandLine(const std::string& program, const TempDir& dir, const std::string& switches) {
+  return "\"" + plat::ToWindowsPath(program) + "\" " + (switches.empty() ? "" : switches + " ") + "-c \"" +
+         plat::ToWindowsPath(dir / "VELCORA.INI") + "\" -l \"" + plat::ToWindowsPath(dir / "log4cxx.xml") + "\"";
+}
+
+bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS_INFORMATION* started,
+                   const std::string& switches) {
+  std::string commandLine = VelcoraCommandLine(program, dir, switches);
   plat::STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = plat::STARTF_USESHOWWINDOW;

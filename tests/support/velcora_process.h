@@ -19,9 +19,12 @@ void EnterSimulatedProvider();
 // The settings line that names the simulated provider beside `program` (a host path), CR LF ended.
 std::string SimulatedProviderSetting(const std::string& program);
 
-// Starts `program` in application mode with the VELCORA.INI and log4cxx.xml of `dir`; false when it cannot
-// be started.
-bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS_INFORMATION* started);
+// The command line that starts `program` with `switches` (e.g. "-D") and the VELCORA.INI and log4cxx.xml
+// of `dir`.
+std::string VelcoraCommandLine(const std::string& program, const TempDir& dir, const std::string& switches = "");
+// Starts that command line in application mode; false when it cannot be started.
+bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS_INFORMATION* started,
+                   const std::string& switches = "");
 
 class VelcoraProcess {
  public:
