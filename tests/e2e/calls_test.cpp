@@ -87,8 +87,10 @@ class CallsTest : public ::testing::Test {
 
   void Start(const std::string& features = "") {
     ASSERT_TRUE(m_service.Start(testsupport::SimulatedProviderSetting(kProgram) + features));
-    m_client = std::make_unique<testsupport::TelvaneClient>(m_service.port());
-    ASSERT_TRUE(m_client->connected());
+    // Greeted, so the service has taken the client: a provider event raised before the service accepted
+    // the connection would go to no client.
+    m_client = testsupport::ConnectGreeted(m_service.port());
+    ASSERT_NE(nullptr, m_client) << "no client was greeted";
   }
 
   // Opens the line of `address` under the client's number `clientLine`.
@@ -132,13 +134,15 @@ class CallsTest : public ::testing::Test {
       ASSERT_TRUE(Fits(line, pattern)) << "expected " << pattern << "\n     got " << line;
     }
   }
-  // The provider's answer to a command of its control socket.
-  std::string Control(const std::string& command) {
+  // The provider's control socket, connected on first use.
+  testsupport::SimControl& ControlSocket() {
     if (!m_control.connected()) {
       EXPECT_TRUE(m_control.Connect(m_dir / "sim.sock"));
     }
-    return m_control.Ask(command);
+    return m_control;
   }
+  // The provider's answer to a command of its control socket.
+  std::string Control(const std::string& command) { return ControlSocket().Ask(command); }
 
   testsupport::ScopedMachine m_machine;
   testsupport::TempDir m_dir;
@@ -203,7 +207,8 @@ TEST_F(CallsTest, AnInternalCallRingsConnectsAndEnds) {
     return LastState(lines, "1", "30") == 1 && LastState(lines, "2", "32772") == 1;
   });
   EXPECT_EQ(1u, LastState(ended, "1", "30")) << Join(ended);
-  EXPECT_EQ("OK", Control("calls")) << "both ends are gone at the provider";
+  // The service closes each call at the provider after it has told the client of its IDLE state.
+  EXPECT_EQ("OK", ControlSocket().AskUntil("calls", "OK")) << "both ends are gone at the provider";
 }
 
 // An outside call rings an open line, is answered, and ends when the far end hangs up and the client drops

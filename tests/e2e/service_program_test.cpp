@@ -17,6 +17,7 @@
 #include "plat/winsock.h"
 #include "support/service_log.h"
 #include "support/telvane_client.h"
+#include "support/velcora_process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -33,6 +34,7 @@ class ServiceProgramTest : public ::testing::Test {
     setenv("VELCORA_TIME_SCALE", "0.01", 1);
     plat::SetTimeScaleForTesting(1);
     unsetenv("VELCORA_SHOW_STATE");
+    testsupport::EnterSimulatedProvider();
     testsupport::WriteLogConfiguration(m_dir / "log4cxx.xml", LogFile());
     WriteSettings("SIMTSP.TSP");
   }
@@ -146,10 +148,11 @@ TEST_F(ServiceProgramTest, TheStartWaitsTwoAndAHalfSecondsAfterLoadingAtRealTime
   WriteSettings("NOSUCH.TSP");
   auto start = std::chrono::steady_clock::now();
   plat::PROCESS_INFORMATION started = StartApplication();
-  EXPECT_EQ(1u, ExitCodeWithin(started, 20s));
+  EXPECT_EQ(1u, ExitCodeWithin(started, 30s));
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GE(elapsed, 2400ms) << "50 pauses of 50 ms between loading and negotiation";
-  EXPECT_LT(elapsed, 10s);
+  // Room for a busy machine's late wake-ups after each pause, none for pauses ten times as long.
+  EXPECT_LT(elapsed, 25s);
 }
 
 // ---- as a service of the layer's service manager
@@ -319,7 +322,7 @@ TEST_F(ServiceModeTest, AKilledServiceLeavesItsStateIntactAndStartsAgain) {
   ASSERT_EQ("LOGIN_REPLY 0 0", servedOnce(1));
   plat::DWORD pid = ProcessId();
   std::system(("kill -9 " + std::to_string(pid)).c_str());
-  ASSERT_TRUE(EndsWithin(pid, 10s));
+  ASSERT_TRUE(EndsWithin(pid, 20s));
 
   EXPECT_TRUE(WaitForState(plat::SERVICE_STOPPED)) << "a dead service process reads as stopped";
   EXPECT_EQ(settings, testsupport::ReadFile(SettingsFile()));

@@ -31,9 +31,10 @@ using Client = testsupport::TelvaneClient;
 
 class TransportTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { StartService("all"); }
+  void StartService(const std::string& logLevel) {
     testsupport::PrepareServiceTest(m_dir / "sim.sock");
-    ASSERT_TRUE(m_service.Start(testsupport::SimulatedProviderSetting(kProgram)));
+    ASSERT_TRUE(m_service.Start(testsupport::SimulatedProviderSetting(kProgram), logLevel));
     m_port = m_service.port();
   }
 
@@ -73,7 +74,8 @@ TEST_F(TransportTest, ALongLineIsCutOnceAndTheRestDropped) {
   ASSERT_TRUE(client.connected());
   client.Send("Z 5" + std::string(1500, 'x') + "\r\nNEXT 6\r\n");
   EXPECT_EQ("LINE_REPLY 5 0\r\nLINE_REPLY 6 0\r\n", client.Receive(2));
-  EXPECT_EQ("", client.Receive(1, 300ms)) << "the rest of the long line is no command";
+  client.Send("LAST 7\r\n");
+  EXPECT_EQ("LINE_REPLY 7 0\r\n", client.Receive()) << "the rest of the long line is no command";
 }
 
 TEST_F(TransportTest, OneClientAtATimeAndTheEndsOfAConnection) {
@@ -83,13 +85,13 @@ TEST_F(TransportTest, OneClientAtATimeAndTheEndsOfAConnection) {
   ASSERT_EQ("LOGIN_REPLY 0 0\r\n", first->Receive());
   {
     Client second(m_port);
-    EXPECT_EQ("<closed>", second.Receive(1, 5s)) << "refused: accepted and closed at once";
+    EXPECT_EQ("<closed>", second.Receive()) << "refused: accepted and closed at once";
   }
   EXPECT_TRUE(LogShowsWithin("ERROR Velcora: Illegal connection from 127.0.0.1 refused."));
   first->Send("A 1\r\n");
   EXPECT_EQ("LINE_REPLY 1 0\r\n", first->Receive()) << "the first client is not touched";
   first->Send("BYE\r\nAFTER 9\r\n");
-  EXPECT_EQ("<closed>", first->Receive(1, 5s));
+  EXPECT_EQ("<closed>", first->Receive());
   // What follows BYE in the same read is still handled; its answer has no client to go to.
   EXPECT_TRUE(LogShowsWithin(
       "ERROR Velcora: CServiceWindow::SendBack: Socket error during send: for LINE_REPLY 9 0"));
@@ -98,7 +100,7 @@ TEST_F(TransportTest, OneClientAtATimeAndTheEndsOfAConnection) {
   Client next(m_port);
   ASSERT_TRUE(next.connected());
   next.Send("Telvane;version=3\r\n");
-  EXPECT_EQ("<closed>", next.Receive(1, 5s)) << "another version is refused";
+  EXPECT_EQ("<closed>", next.Receive()) << "another version is refused";
   EXPECT_TRUE(LogShowsWithin("ERROR Velcora: Client not supported"));
 
   Client last(m_port);
@@ -177,7 +179,15 @@ TEST_F(TransportTest, AnUnfinishedLineOfAClientThatLeftIsNotJoinedToTheNextOne) 
   EXPECT_EQ("LINE_REPLY 3 0\r\n", next.Receive());
 }
 
-TEST_F(TransportTest, AClientThatStopsReadingIsGivenUpAfterTenSeconds) {
+// The bursts below make hundreds of thousands of lines: the service logs them without its traces.
+class SlowClientTest : public TransportTest {
+ protected:
+  void SetUp() override { StartService("info"); }
+};
+
+// The bound is the service's own ten seconds at the test's time scale; the client never reads again, so
+// the service can only give it up through that bound.
+TEST_F(SlowClientTest, AClientThatStopsReadingIsGivenUpAfterTenSeconds) {
   Client slow(m_port);
   ASSERT_TRUE(slow.connected());
   int small = 4096;
@@ -187,21 +197,25 @@ TEST_F(TransportTest, AClientThatStopsReadingIsGivenUpAfterTenSeconds) {
   ASSERT_EQ("LINE_REPLY 1 0\r\n", slow.Receive());
   // The provider's events fill every buffer on the way back, since this client reads no more. (Requests
   // from the client would not do: once its small buffer is full, TCP holds back what it sends as well.)
+  // A round of events makes about 750 kB of lines; rounds follow until the buffers, however large the
+  // system lets them grow, are full. Each round is handled before the next, so after the one that ends
+  // the client little is left to work through.
   testsupport::SimControl control;
   ASSERT_TRUE(control.Connect(m_dir / "sim.sock"));
-  ASSERT_EQ("OK 100000", control.Ask("burst 0 100 1000 2"));
-  ASSERT_TRUE(testsupport::FileShowsWithin(m_service.LogFile(), "ErrorCode=10060 closing socket!", 60s));
-
-  // The service serves the next client.
-  auto deadline = std::chrono::steady_clock::now() + 20s;
-  std::string answer;
-  while (answer.empty() && std::chrono::steady_clock::now() < deadline) {
-    Client next(m_port);
-    next.Send("NEXT 1\r\n");
-    answer = next.Receive(1, 2s);
-    if (answer.find("<closed>") != std::string::npos) answer.clear();
+  bool givenUp = false;
+  for (unsigned round = 1; round <= 40 && !givenUp; ++round) {
+    ASSERT_EQ("OK 10000", control.Ask("burst 0 10 1000 2")) << "round " << round;
+    ASSERT_TRUE(testsupport::EventsHandledWithin(control, 0, 0x7000 + round, m_service.LogFile(), 120s))
+        << "round " << round;
+    givenUp = Log().find("ErrorCode=10060 closing socket!") != std::string::npos;
   }
-  EXPECT_EQ("LINE_REPLY 1 0\r\n", answer);
+  ASSERT_TRUE(givenUp) << "30 MB of lines never filled the buffers";
+
+  // Every event was handled before this client came: it is served at once.
+  Client next(m_port);
+  ASSERT_TRUE(next.connected());
+  next.Send("NEXT 1\r\n");
+  EXPECT_EQ("LINE_REPLY 1 0\r\n", next.Receive());
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 // The end-to-end tests' log configuration and the wait for a log line.
 #include "support/service_log.h"
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "support/temp_dir.h"
@@ -26,13 +30,27 @@ void WriteLogConfiguration(const std::string& configFile, const std::string& log
                 "</log4j:configuration>\n");
 }
 
+// Reads only what was appended since the last look: a log of many megabytes read whole every few
+// milliseconds would take the machine from the service that writes it.
 bool FileShowsWithin(const std::string& file, const std::string& text, std::chrono::milliseconds timeout) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (ReadFile(file).find(text) != std::string::npos) return true;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::string unmatched;  // the tail of what was read, where a match may begin
+  std::uintmax_t read = 0;
+  for (;;) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (!error && size < read) read = 0, unmatched.clear();  // written anew
+    std::ifstream in(file, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(read));
+    std::ostringstream added;
+    added << in.rdbuf();
+    unmatched += added.str();
+    read += added.str().size();
+    if (unmatched.find(text) != std::string::npos) return true;
+    if (unmatched.size() >= text.size()) unmatched.erase(0, unmatched.size() - text.size() + 1);
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return false;
 }
 
 }  // namespace testsupport

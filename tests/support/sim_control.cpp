@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <thread>
+
+#include "support/service_log.h"
 
 namespace testsupport {
 
@@ -48,10 +52,30 @@ std::string SimControl::Ask(const std::string& command) {
   return answer;
 }
 
+std::string SimControl::AskUntil(const std::string& command, const std::string& wanted,
+                                 std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::string answer = Ask(command);
+  while (answer != wanted && !answer.empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    answer = Ask(command);
+  }
+  return answer;
+}
+
 void SimControl::Disconnect() {
   if (m_socket >= 0) ::close(m_socket);
   m_socket = -1;
   m_received.clear();
+}
+
+bool EventsHandledWithin(SimControl& control, unsigned deviceId, unsigned marker, const std::string& logFile,
+                         std::chrono::milliseconds timeout) {
+  char logged[48];
+  std::snprintf(logged, sizeof(logged), "LINE_CLOSE Device 0x%08X", marker);
+  return control.Ask("event " + std::to_string(deviceId) + " " + std::to_string(marker) + " 0 3 0 0 0") ==
+             "OK" &&
+         FileShowsWithin(logFile, logged, timeout);
 }
 
 }  // namespace testsupport

@@ -1,6 +1,8 @@
 // A Telvane client for end-to-end tests: a TCP connection to the service with bounded reads.
 #include "support/telvane_client.h"
 
+#include <thread>
+
 namespace testsupport {
 
 TelvaneClient::TelvaneClient(int port) {
@@ -81,6 +83,17 @@ std::vector<std::string> TelvaneClient::LinesUntil(const std::string& prefix,
     const std::string& line = lines.back();
     if (line.compare(0, prefix.size(), prefix) == 0 || line == "<none>" || line == "<closed>") return lines;
   }
+}
+
+std::unique_ptr<TelvaneClient> ConnectGreeted(int port, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    auto client = std::make_unique<TelvaneClient>(port);
+    client->SendLine("Telvane;version=2");
+    if (client->connected() && client->NextLine(timeout) == "LOGIN_REPLY 0 0") return client;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return nullptr;
 }
 
 }  // namespace testsupport

@@ -36,7 +36,7 @@ class LoopbackClient {
     plat::WSACleanup();
   }
 
-  // The next `count` lines without their CR LF; fewer when they do not come within a few seconds.
+  // The next `count` lines without their CR LF; fewer when they do not come within 20 s.
   std::vector<std::string> Lines(size_t count) {
     std::vector<std::string> lines;
     while (lines.size() < count) {
@@ -46,24 +46,28 @@ class LoopbackClient {
         m_pending.erase(0, end + 2);
         continue;
       }
-      if (!Receive(5)) break;
+      if (!Receive()) break;
     }
     return lines;
   }
 
-  // True when nothing more arrives within a short while.
-  bool Quiet() { return m_pending.empty() && !Receive(0); }
+  // True when nothing was sent beyond what was read: a line sent now is the next to arrive.
+  bool Quiet() {
+    CServiceWindow::SendBack("QUIET");
+    return Lines(1) == std::vector<std::string>{"QUIET"};
+  }
 
  private:
   static plat::sockaddr* Address(plat::sockaddr_in* address) {
     return reinterpret_cast<plat::sockaddr*>(address);
   }
 
-  bool Receive(plat::LONG seconds) {
+  // Waits up to 20 s for more bytes.
+  bool Receive() {
     plat::fd_set readable;
     plat::FdZero(&readable);
     plat::FdSet(m_client, &readable);
-    plat::timeval limit = {seconds, seconds == 0 ? 100000 : 0};
+    plat::timeval limit = {20, 0};
     if (plat::select(0, &readable, nullptr, nullptr, &limit) != 1) return false;
     char buffer[4096];
     int read = plat::recv(m_client, buffer, sizeof(buffer), 0);

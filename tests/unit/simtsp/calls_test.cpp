@@ -251,7 +251,8 @@ TEST_F(Calls, ACallWithoutDestinationWaitsInDialToneForTheNumber) {
 }
 
 TEST_F(Calls, AnOutsidePartyAnswersAndHangsUpWhenTold) {
-  ASSERT_EQ("", m_provider.SetDelay("connected", "60000"));
+  // The party outside answers only when told: the connected delay is the longest there is.
+  ASSERT_EQ("", m_provider.SetDelay("connected", "3600000"));
   HDRVCALL hdCall = MakeCall(0, 0x501, u"5550100");
   ASSERT_TRUE(ReachesState(0x501, kRingback));
   EXPECT_EQ("", m_provider.AnswerFromOutside(hdCall));

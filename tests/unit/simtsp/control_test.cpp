@@ -31,14 +31,15 @@ constexpr DWORD kOffering = 0x2, kConnected = 0x100, kDisconnected = 0x4000;
 constexpr DWORD kCloseMessage = 3, kCreateMessage = 19, kRemoveMessage = 25;
 constexpr DWORD kAgreed = 0x00030000;
 
-// A provider with the default four lines, 0 to 2 open as 0x100 to 0x102, and its control socket.
+// A provider with the default four lines, 0 to 2 open as 0x100 to 0x102, and its control socket. A call
+// going outside is answered only when a test says so: the connected delay is the longest there is.
 class Control : public ::testing::Test {
  protected:
   void SetUp() override {
     testsupport::WriteFile(m_dir / "control.conf",
                            "line Line 1 201\nline Line 2 202\nline Line 3 203\nline Line 4 204\n"
                            "delay completion 2\ndelay dialtone 2\ndelay dialing 2\ndelay proceeding 2\n"
-                           "delay ringback 2\ndelay connected 60000\n");
+                           "delay ringback 2\ndelay connected 3600000\n");
     setenv("SIMTSP_CONFIG", (m_dir / "control.conf").c_str(), 1);
     setenv("SIMTSP_CONTROL", m_socket.c_str(), 1);
     // A new line is numbered device 4 from inside LINE_CREATE, as the host does it.

@@ -74,7 +74,7 @@ TEST(EventQueue, StopDropsWhatIsPendingAndRefusesNewActions) {
   simtsp::EventQueue queue;
   std::atomic<int> runs{0};
   ASSERT_TRUE(queue.Start());
-  ASSERT_TRUE(queue.Post(milliseconds(60000), [&] { ++runs; }));
+  ASSERT_TRUE(queue.Post(milliseconds(3600000), [&] { ++runs; }));
   auto before = std::chrono::steady_clock::now();
   EXPECT_TRUE(queue.Stop());
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(20));

@@ -136,7 +136,7 @@ TEST_F(ProviderReports, CompletionsComeFromTheWorker) {
 
 TEST_F(ProviderReports, NothingIsReportedOnceShutDown) {
   testsupport::TempDir dir;
-  testsupport::WriteFile(dir / "slow.conf", "line Line 1 201\ndelay completion 60000\n");
+  testsupport::WriteFile(dir / "slow.conf", "line Line 1 201\ndelay completion 3600000\n");
   setenv("SIMTSP_CONFIG", (dir / "slow.conf").c_str(), 1);
   Start(CompletionRecording);
   ASSERT_TRUE(m_provider.CompleteRequest(9, 0));

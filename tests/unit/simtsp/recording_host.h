@@ -65,7 +65,7 @@ class RecordingHost {
   // The index of the first callback from `from` on that matches, waiting up to `patience` for it; -1
   // when none came.
   int WaitFor(const std::function<bool(const Callback&)>& match, size_t from = 0,
-              std::chrono::milliseconds patience = std::chrono::seconds(10)) {
+              std::chrono::milliseconds patience = std::chrono::seconds(20)) {
     std::unique_lock<std::mutex> lock(m_mutex);
     int found = -1;
     m_changed.wait_for(lock, patience, [&] {
