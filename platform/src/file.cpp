@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "errno_map.h"
 #include "handle_table.h"
 #include "host_file.h"
 #include "plat/error.h"
@@ -36,10 +37,10 @@ bool IsDirectory(const std::string& hostPath) {
 }
 
 // The Windows error for a path the host refused with `error`. Windows tells a missing name in an
-// existing directory from a missing directory, and a file used as a directory is a missing path.
+// existing directory from a missing directory; a path the layer cannot convert is a missing path.
 DWORD LookupError(const std::string& hostPath, int error) {
-  if (error == EACCES) return ERROR_ACCESS_DENIED;
-  if (hostPath.empty() || error == ENOTDIR) return ERROR_PATH_NOT_FOUND;
+  if (hostPath.empty()) return ERROR_PATH_NOT_FOUND;
+  if (error != ENOENT) return detail::Win32ErrorOf(error);
   return IsDirectory(ParentOf(hostPath)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
@@ -217,7 +218,7 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   std::string current(4096, '\0');
   while (getcwd(current.data(), current.size()) == nullptr) {
     if (errno != ERANGE) {
-      SetLastError(ERROR_FILE_NOT_FOUND);
+      SetLastError(detail::Win32ErrorOf(errno));
       return 0;
     }
     current.resize(current.size() * 2);
@@ -229,13 +230,9 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
 BOOL CreateDirectoryA(LPCSTR path, LPVOID) {
   std::string hostPath = ToHostPath(path);
   if (!hostPath.empty() && mkdir(hostPath.c_str(), 0777) == 0) return TRUE;
+  // What is missing when a directory cannot be made is the path to it.
   int error = hostPath.empty() ? ENOENT : errno;
-  if (error == EEXIST)
-    SetLastError(ERROR_ALREADY_EXISTS);
-  else if (error == EACCES || error == EPERM || error == EROFS)
-    SetLastError(ERROR_ACCESS_DENIED);
-  else
-    SetLastError(ERROR_PATH_NOT_FOUND);
+  SetLastError(error == ENOENT ? ERROR_PATH_NOT_FOUND : detail::Win32ErrorOf(error));
   return FALSE;
 }
 
@@ -258,7 +255,7 @@ BOOL DeleteFileA(LPCSTR path) {
   if (fd >= 0 && !TakeSharingLock(fd, LOCK_EX))
     error = ERROR_SHARING_VIOLATION;
   else if (unlink(hostPath.c_str()) != 0)
-    error = (errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED : LookupError(hostPath, errno);
+    error = LookupError(hostPath, errno);
   if (fd >= 0) close(fd);
   if (error == ERROR_SUCCESS) return TRUE;
   SetLastError(error);
@@ -272,7 +269,8 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
   std::string hostDirectory = directory.empty() ? "." : ToHostPath(directory.c_str());
   DIR* stream = opendir(hostDirectory.c_str());
   if (stream == nullptr) {
-    SetLastError(errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
+    // A missing directory of a pattern is a missing path, also where its parent exists.
+    SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : detail::Win32ErrorOf(errno));
     return INVALID_HANDLE_VALUE;
   }
   std::vector<WIN32_FIND_DATAA> entries;
@@ -414,7 +412,8 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
   }
   if (error == 0) error = detail::ReplaceHostFile(target, content);
   if (error == 0) return TRUE;
-  SetLastError(error == ENOENT || error == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+  // The source was there, so what is missing is the target's directory.
+  SetLastError(error == ENOENT ? ERROR_PATH_NOT_FOUND : detail::Win32ErrorOf(error));
   return FALSE;
 }
 
@@ -436,7 +435,8 @@ BOOL RemoveDirectoryA(LPCSTR path) {
     return FALSE;
   }
   if (rmdir(hostPath.c_str()) == 0) return TRUE;
-  SetLastError(errno == ENOTEMPTY || errno == EEXIST ? ERROR_DIR_NOT_EMPTY : ERROR_ACCESS_DENIED);
+  // rmdir may tell a directory with entries as EEXIST as well.
+  SetLastError(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : detail::Win32ErrorOf(errno));
   return FALSE;
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "errno_map.h"
 #include "handle_table.h"
 #include "plat/error.h"
 #include "plat/machine.h"
@@ -138,19 +139,9 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
+// A program that cannot be reached on its path is a program that is not there.
 DWORD ErrorFromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return ERROR_FILE_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-      return ERROR_ACCESS_DENIED;
-    case ENOEXEC:
-      return ERROR_BAD_FORMAT;
-    default:
-      return ERROR_GEN_FAILURE;
-  }
+  return error == ENOTDIR ? ERROR_FILE_NOT_FOUND : detail::Win32ErrorOf(error);
 }
 
 void Reap(std::shared_ptr<ProcessObject> process) {

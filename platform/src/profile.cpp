@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "errno_map.h"
 #include "host_file.h"
 #include "plat/error.h"
 #include "plat/file.h"
@@ -226,10 +227,9 @@ std::optional<std::string> ReadWholeFile(const std::string& hostPath) {
   return content;
 }
 
+// A settings file is made where it is missing, so a missing name is its directory.
 DWORD CreateError(int error) {
-  if (error == ENOENT || error == ENOTDIR) return ERROR_PATH_NOT_FOUND;
-  if (error == EACCES || error == EPERM || error == EROFS || error == EISDIR) return ERROR_ACCESS_DENIED;
-  return ERROR_WRITE_FAULT;
+  return error == ENOENT ? ERROR_PATH_NOT_FOUND : detail::Win32ErrorOf(error);
 }
 
 // A crash leaves either the old or the new file, never a damaged one.

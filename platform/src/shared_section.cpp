@@ -14,6 +14,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "errno_map.h"
 #include "plat/error.h"
 #include "plat/machine.h"
 #include "plat/module.h"
@@ -73,31 +74,10 @@ bool LockByte(int fd, off_t byte, short type, bool wait) {
   }
 }
 
-// The Windows error for the errno of a step of attaching.
+// The Windows error for the errno of a step of attaching. A name that is missing, or that is a file
+// where the sections' directory should be, leaves no path to the section file.
 DWORD ErrorOf(int error) {
-  switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-      return ERROR_DISK_FULL;
-    case EROFS:
-      return ERROR_WRITE_PROTECT;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-      return ERROR_ACCESS_DENIED;
-    case ENOENT:
-    case ENOTDIR:
-    case EEXIST:
-      return ERROR_PATH_NOT_FOUND;
-    case EMFILE:
-    case ENFILE:
-      return ERROR_TOO_MANY_OPEN_FILES;
-    case ENOMEM:
-    case ENOLCK:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-      return ERROR_GEN_FAILURE;
-  }
+  return error == ENOENT || error == EEXIST ? ERROR_PATH_NOT_FOUND : detail::Win32ErrorOf(error);
 }
 
 // Allocates the value's blocks for real: a store into a hole of a file on a full filesystem would end

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "errno_map.h"
 #include "message_wait.h"
 #include "plat/error.h"
 #include "plat/time.h"
@@ -54,77 +55,7 @@ constexpr int kWinMsgPeek = MSG_PEEK;
 namespace plat {
 namespace {
 
-DWORD WsaCodeOf(int error) {
-  switch (error) {
-    case EINTR:
-      return WSAEINTR;
-    case EBADF:
-      return WSAEBADF;
-    case EACCES:
-    case EPERM:
-      return WSAEACCES;
-    case EFAULT:
-      return WSAEFAULT;
-    case EINVAL:
-      return WSAEINVAL;
-    case EMFILE:
-    case ENFILE:
-      return WSAEMFILE;
-    case EAGAIN:
-    case EINPROGRESS:
-      return WSAEWOULDBLOCK;
-    case EALREADY:
-      return WSAEALREADY;
-    case ENOTSOCK:
-      return WSAENOTSOCK;
-    case EDESTADDRREQ:
-      return WSAEDESTADDRREQ;
-    case EMSGSIZE:
-      return WSAEMSGSIZE;
-    case EPROTOTYPE:
-      return WSAEPROTOTYPE;
-    case ENOPROTOOPT:
-      return WSAENOPROTOOPT;
-    case EPROTONOSUPPORT:
-      return WSAEPROTONOSUPPORT;
-    case EOPNOTSUPP:
-      return WSAEOPNOTSUPP;
-    case EAFNOSUPPORT:
-      return WSAEAFNOSUPPORT;
-    case EADDRINUSE:
-      return WSAEADDRINUSE;
-    case EADDRNOTAVAIL:
-      return WSAEADDRNOTAVAIL;
-    case ENETDOWN:
-      return WSAENETDOWN;
-    case ENETUNREACH:
-      return WSAENETUNREACH;
-    case ENETRESET:
-      return WSAENETRESET;
-    case ECONNABORTED:
-      return WSAECONNABORTED;
-    case ECONNRESET:
-    case EPIPE:
-      return WSAECONNRESET;
-    case ENOBUFS:
-    case ENOMEM:
-      return WSAENOBUFS;
-    case EISCONN:
-      return WSAEISCONN;
-    case ENOTCONN:
-      return WSAENOTCONN;
-    case ESHUTDOWN:
-      return WSAESHUTDOWN;
-    case ETIMEDOUT:
-      return WSAETIMEDOUT;
-    case ECONNREFUSED:
-      return WSAECONNREFUSED;
-    case EHOSTUNREACH:
-    case EHOSTDOWN:
-      return WSAEHOSTUNREACH;
-  }
-  return WSAEINVAL;
-}
+DWORD WsaCodeOf(int error) { return detail::WsaErrorOf(error); }
 
 int Fail(DWORD code) {
   SetLastError(code);
