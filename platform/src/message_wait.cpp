@@ -16,15 +16,29 @@ constexpr uint64_t kWakeKey = 0;  // no socket has this value
 
 std::atomic<ReadyHandler> g_handler{nullptr};
 
+// Closes `fd` keeping the errno value of the failure that made the caller give up.
+void CloseKeepingErrno(int fd) {
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+}
+
 }  // namespace
 
-MessageWaitSet::MessageWaitSet() {
-  m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
-  m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  epoll_event wake{};
-  wake.events = EPOLLIN;
-  wake.data.u64 = kWakeKey;
-  ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &wake);
+std::unique_ptr<MessageWaitSet> MessageWaitSet::Create() {
+  const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
+  if (epoll < 0) return nullptr;
+  const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake < 0) {
+    CloseKeepingErrno(epoll);
+    return nullptr;
+  }
+  std::unique_ptr<MessageWaitSet> set(new MessageWaitSet(epoll, wake));
+  if (int error = set->Control(EPOLL_CTL_ADD, wake, kWakeKey, EPOLLIN); error != 0) {
+    set.reset();
+    errno = error;
+  }
+  return set;
 }
 
 MessageWaitSet::~MessageWaitSet() {
@@ -32,35 +46,43 @@ MessageWaitSet::~MessageWaitSet() {
   ::close(m_epoll);
 }
 
-void MessageWaitSet::Add(int fd, uint64_t key, uint32_t events) { Control(EPOLL_CTL_ADD, fd, key, events); }
-
-void MessageWaitSet::Modify(int fd, uint64_t key, uint32_t events) {
-  Control(EPOLL_CTL_MOD, fd, key, events);
+int MessageWaitSet::Add(int fd, uint64_t key, uint32_t events) {
+  return Control(EPOLL_CTL_ADD, fd, key, events);
 }
 
+int MessageWaitSet::Modify(int fd, uint64_t key, uint32_t events) {
+  return Control(EPOLL_CTL_MOD, fd, key, events);
+}
+
+// Removing fails only for a descriptor the set does not hold or that is closed already: either way it
+// is not watched any more, which is all that was asked.
 void MessageWaitSet::Remove(int fd) { ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr); }
 
-void MessageWaitSet::Control(int operation, int fd, uint64_t key, uint32_t events) {
+int MessageWaitSet::Control(int operation, int fd, uint64_t key, uint32_t events) {
   epoll_event interest{};
   interest.events = events;
   interest.data.u64 = key;
-  ::epoll_ctl(m_epoll, operation, fd, &interest);
+  return ::epoll_ctl(m_epoll, operation, fd, &interest) == 0 ? 0 : errno;
 }
 
-void MessageWaitSet::Wait(int timeoutMs) {
+bool MessageWaitSet::Wait(int timeoutMs) {
   epoll_event ready[64];
   int count = ::epoll_wait(m_epoll, ready, static_cast<int>(std::size(ready)), timeoutMs);
+  if (count < 0) return errno == EINTR;
   ReadyHandler handler = g_handler.load();
   for (int i = 0; i < count; ++i) {
     if (ready[i].data.u64 == kWakeKey) {
+      // The counter is read whole, and only when it is above zero: the read cannot fail.
       uint64_t wakes;
       [[maybe_unused]] ssize_t taken = ::read(m_wake, &wakes, sizeof wakes);
     } else if (handler != nullptr) {
       handler(ready[i].data.u64, ready[i].events);
     }
   }
+  return true;
 }
 
+// A write fails only when the counter is at its maximum, which wakes the wait as well.
 void MessageWaitSet::Wake() {
   uint64_t one = 1;
   [[maybe_unused]] ssize_t written = ::write(m_wake, &one, sizeof one);

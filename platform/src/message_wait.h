@@ -10,37 +10,43 @@
 namespace plat::detail {
 
 // The descriptors one thread's message wait also watches (an epoll set and the wake-up of its queue).
+// Only a set that was built whole exists: a thread never waits on one it could not make.
 class MessageWaitSet {
  public:
-  MessageWaitSet();
+  // Null with errno set when the system gives no descriptor or no memory for the set.
+  static std::unique_ptr<MessageWaitSet> Create();
   ~MessageWaitSet();
   MessageWaitSet(const MessageWaitSet&) = delete;
   MessageWaitSet& operator=(const MessageWaitSet&) = delete;
 
-  // Reports `fd` with `key` for as long as one of the epoll `events` holds (level-triggered).
-  void Add(int fd, uint64_t key, uint32_t events);
-  void Modify(int fd, uint64_t key, uint32_t events);
+  // Reports `fd` with `key` for as long as one of the epoll `events` holds (level-triggered). Both
+  // return 0 or the errno value of the refusal, which leaves the set as it was.
+  int Add(int fd, uint64_t key, uint32_t events);
+  int Modify(int fd, uint64_t key, uint32_t events);
   void Remove(int fd);
 
   // Waits up to `timeoutMs` (-1: until something is ready) and hands every ready descriptor but the
-  // wake-up to the handler. Called by the owning thread only, without window locks.
-  void Wait(int timeoutMs);
+  // wake-up to the handler. Called by the owning thread only, without window locks. False, with errno
+  // set, when the set could not be waited on at all (a signal is no such failure).
+  bool Wait(int timeoutMs);
   // Ends a Wait of the owning thread from any other thread.
   void Wake();
 
  private:
-  void Control(int operation, int fd, uint64_t key, uint32_t events);
+  MessageWaitSet(int epoll, int wake) : m_epoll(epoll), m_wake(wake) {}
+  int Control(int operation, int fd, uint64_t key, uint32_t events);
 
-  int m_epoll = -1;
-  int m_wake = -1;
+  const int m_epoll;
+  const int m_wake;
 };
 
 // Called on the waiting thread for each ready descriptor, outside every window lock.
 using ReadyHandler = void (*)(uint64_t key, uint32_t events);
 void SetReadyHandler(ReadyHandler handler);
 
-// The wait set of the thread that owns `window`, made on first use; null when the window or its
-// thread is gone.
-std::shared_ptr<MessageWaitSet> WaitSetOfOwner(HWND window);
+// The wait set of the thread that owns `window`, made on first use. Null when the window or its thread
+// is gone (`*error` 0), or when the set cannot be made (`*error` the errno value); a later call tries
+// to make it again.
+std::shared_ptr<MessageWaitSet> WaitSetOfOwner(HWND window, int* error);
 
 }  // namespace plat::detail

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -404,6 +405,8 @@ void Wake(ThreadQueue& queue) {
   if (queue.waitingInSet && queue.threadId != GetCurrentThreadId()) queue.waitSet->Wake();
 }
 
+constexpr std::chrono::milliseconds kSetRetryPause{100};
+
 // With the lock held, which is released meanwhile: lets the thread's sockets post what they have, waiting
 // up to `timeoutMs` (-1: until a message or a socket event comes) when the thread is idle.
 void PollSockets(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std::mutex>& lock,
@@ -417,8 +420,12 @@ void PollSockets(WindowSystem& system, ThreadQueue& queue, std::unique_lock<std:
     system.idleChanged.notify_all();
   }
   lock.unlock();
-  set->Wait(timeoutMs);
+  const bool waited = set->Wait(timeoutMs);
   lock.lock();
+  // A set that cannot be waited on (it would take a descriptor broken under it) must not turn the wait
+  // into a loop that never blocks: the queue's own wake-up waits instead, and the set is tried again
+  // after a while. Messages still end that wait at once; only socket events come late.
+  if (!waited && idle) queue.wake.wait_for(lock, kSetRetryPause);
   if (idle) {
     queue.waitingInSet = false;
     queue.waitingInGetMessage = false;
@@ -1159,7 +1166,10 @@ LRESULT DispatchMessageA(const MSG* message) {
 
 // ---- The socket layer's way in ----
 
-std::shared_ptr<detail::MessageWaitSet> detail::WaitSetOfOwner(HWND window) {
+// A set that cannot be made is not kept: the thread goes on waiting for its messages alone, blocked
+// on its queue, and the next socket that needs the set tries again (and tells its caller if it fails).
+std::shared_ptr<detail::MessageWaitSet> detail::WaitSetOfOwner(HWND window, int* error) {
+  *error = 0;
   WindowSystem& system = System();
   std::lock_guard<std::mutex> lock(system.mutex);
   Window* target = system.tree.Find(window);
@@ -1168,7 +1178,11 @@ std::shared_ptr<detail::MessageWaitSet> detail::WaitSetOfOwner(HWND window) {
   if (owner == system.queues.end()) return nullptr;
   ThreadQueue& queue = *owner->second;
   if (queue.waitSet == nullptr) {
-    queue.waitSet = std::make_shared<detail::MessageWaitSet>();
+    queue.waitSet = detail::MessageWaitSet::Create();
+    if (queue.waitSet == nullptr) {
+      *error = errno;
+      return nullptr;
+    }
     queue.wake.notify_all();  // a thread already waiting goes over to the set
   }
   return queue.waitSet;

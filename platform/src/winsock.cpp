@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -125,6 +126,7 @@ struct SocketTable {
   int starts = 0;
   DWORD startupFailure = 0;
   DWORD asyncSelectFailure = 0;
+  DWORD watchFailure = 0;
 };
 
 void OnReady(uint64_t key, uint32_t ready);
@@ -176,37 +178,62 @@ std::shared_ptr<Socket> AddSocket(int fd) {
   return socket;
 }
 
-void SetNonBlocking(int fd, bool nonBlocking) {
+// 0 or the Windows code of the failure.
+DWORD SetNonBlocking(int fd, bool nonBlocking) {
   int flags = ::fcntl(fd, F_GETFL);
-  ::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) != 0) {
+    return WsaCodeOf(errno);
+  }
+  return 0;
 }
+
+DWORD FailureFor(WinsockCall call);
 
 // ---- Readiness ----
 
+void Unwatch(Socket& socket) {
+  if (socket.watched != 0) socket.waitSet->Remove(socket.fd);
+  socket.watched = 0;
+}
+
 // Watches the socket for exactly `events` (0: not at all) in the message wait of its window's thread.
-// Under the socket's lock.
-void Watch(Socket& socket, uint32_t events) {
-  if (socket.waitSet != nullptr && socket.waitSetWindow != socket.window) {
-    if (socket.watched != 0) socket.waitSet->Remove(socket.fd);
-    socket.waitSet = nullptr;
-    socket.watched = 0;
-  }
+// 0, or the Windows code of the refusal; a set that cannot be made or a new registration that is refused
+// leaves the socket watched as it was. Under the socket's lock.
+DWORD Watch(Socket& socket, uint32_t events) {
   if (events == 0) {
-    if (socket.watched != 0) socket.waitSet->Remove(socket.fd);
-    socket.watched = 0;
-    return;
+    Unwatch(socket);
+    return 0;
   }
-  if (socket.waitSet == nullptr) {
-    socket.waitSet = detail::WaitSetOfOwner(socket.window);
+  std::shared_ptr<detail::MessageWaitSet> set = socket.waitSet;
+  if (set == nullptr || socket.waitSetWindow != socket.window) {
+    int error;
+    set = detail::WaitSetOfOwner(socket.window, &error);
+    if (set == nullptr && error != 0) return WsaCodeOf(error);
+  }
+  if (set == nullptr) {  // the window or its thread is gone: nobody could hear of it
+    Unwatch(socket);
+    socket.waitSet = nullptr;
     socket.waitSetWindow = socket.window;
-    if (socket.waitSet == nullptr) return;  // the window or its thread is gone: nobody could hear of it
+    return 0;
   }
-  if (socket.watched != 0) {
-    socket.waitSet->Modify(socket.fd, socket.value, events);
-  } else {
-    socket.waitSet->Add(socket.fd, socket.value, events);
+  const bool modify = set == socket.waitSet && socket.watched != 0;
+  DWORD failure = (events & ~socket.watched) != 0 ? FailureFor(WinsockCall::Watch) : 0;
+  if (failure == 0) {
+    const int error =
+        modify ? set->Modify(socket.fd, socket.value, events) : set->Add(socket.fd, socket.value, events);
+    failure = error == 0 ? 0 : WsaCodeOf(error);
   }
+  if (failure != 0) {
+    // A change that was refused could leave readiness nobody wants waking the wait again and again:
+    // the socket leaves the set, and the next registration adds it anew.
+    if (modify) Unwatch(socket);
+    return failure;
+  }
+  if (set != socket.waitSet) Unwatch(socket);
+  socket.waitSet = std::move(set);
+  socket.waitSetWindow = socket.window;
   socket.watched = events;
+  return 0;
 }
 
 void Post(const Socket& socket, LONG event, DWORD error) {
@@ -243,18 +270,64 @@ uint32_t WantedEvents(const Socket& socket) {
   return wanted;
 }
 
-// Watches for what is wanted after a change. Events no longer wanted stay watched until they come,
-// which saves a call on every read: a recv wants again what its FD_READ turned off.
-void UpdateWatch(Socket& socket) {
+// Watches for what is wanted after a change; 0 or the Windows code of the refusal. Events no longer
+// wanted stay watched until they come, which saves a call on every read: a recv wants again what its
+// FD_READ turned off.
+DWORD UpdateWatch(Socket& socket) {
   uint32_t wanted = WantedEvents(socket);
   const bool moved = wanted != 0 && socket.waitSetWindow != socket.window;
-  if ((wanted & ~socket.watched) != 0 || moved) Watch(socket, wanted);
+  return (wanted & ~socket.watched) != 0 || moved ? Watch(socket, wanted) : 0;
 }
 
 void PostClose(Socket& socket, DWORD error) {
   if (!(socket.events & FD_CLOSE) || socket.closePosted) return;
   socket.closePosted = true;
   Post(socket, FD_CLOSE, error);
+}
+
+// After a registration was refused on the way (no memory, or the system's limit of watched
+// descriptors), the program must not wait for a notification that can never come. Every event it waits
+// for and that is not watched is posted at once with the error, as Windows reports a failure it meets
+// after the call. Like any notification it stays off until its re-enabling call (recv, accept, send),
+// and that call tries the registration again: a program hears of each failed attempt, and of the
+// events themselves once one succeeds. A connection under way cannot be followed, so it is given up.
+void ReportUnwatched(Socket& socket, DWORD error) {
+  const uint32_t missing = WantedEvents(socket) & ~socket.watched;
+  switch (socket.state) {
+    case State::Fresh:
+      break;
+    case State::Listening:
+      if (missing & EPOLLIN) {
+        socket.acceptEnabled = false;
+        Post(socket, FD_ACCEPT, error);
+      }
+      break;
+    case State::Connecting:
+      socket.state = State::Fresh;
+      if (socket.events & FD_CONNECT) Post(socket, FD_CONNECT, error);
+      break;
+    case State::Connected:
+      if ((missing & (EPOLLIN | EPOLLRDHUP)) && (socket.events & FD_READ)) {
+        socket.readEnabled = false;
+        Post(socket, FD_READ, error);
+      } else if (missing & EPOLLRDHUP) {
+        PostClose(socket, error);
+      }
+      if (missing & EPOLLPRI) {
+        socket.oobEnabled = false;
+        Post(socket, FD_OOB, error);
+      }
+      if (missing & EPOLLOUT) {
+        socket.writeEnabled = false;
+        Post(socket, FD_WRITE, error);
+      }
+      break;
+  }
+}
+
+// UpdateWatch where no caller can be told of a refusal: the program hears of it by its messages.
+void Rearm(Socket& socket) {
+  if (DWORD error = UpdateWatch(socket); error != 0) ReportUnwatched(socket, error);
 }
 
 void NoticeReadable(Socket& socket, uint32_t ready) {
@@ -281,7 +354,7 @@ void NoticeReadable(Socket& socket, uint32_t ready) {
 void FinishConnect(Socket& socket) {
   int error = 0;
   socklen_t length = sizeof error;
-  ::getsockopt(socket.fd, SOL_SOCKET, SO_ERROR, &error, &length);
+  if (::getsockopt(socket.fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
   socket.state = error == 0 ? State::Connected : State::Fresh;
   socket.writeEnabled = error == 0;
   if (socket.events & FD_CONNECT) Post(socket, FD_CONNECT, error == 0 ? 0 : WsaCodeOf(error));
@@ -318,7 +391,7 @@ void Evaluate(Socket& socket, uint32_t ready, uint32_t wanted) {
       }
       break;
   }
-  UpdateWatch(socket);
+  Rearm(socket);
 }
 
 // Runs on the thread of the socket's window, in its message wait.
@@ -329,14 +402,16 @@ void OnReady(uint64_t key, uint32_t ready) {
   const uint32_t wanted = WantedEvents(*socket);
   Evaluate(*socket, ready, wanted);
   // What came unwanted stops being watched; otherwise it would come again at once.
-  if ((ready & ~wanted) != 0) Watch(*socket, WantedEvents(*socket));
+  if ((ready & ~wanted) == 0) return;
+  if (DWORD error = Watch(*socket, WantedEvents(*socket)); error != 0) ReportUnwatched(*socket, error);
 }
 
 // Marks the socket closed (nothing is posted for it afterwards) and wakes calls blocked on it.
 void CloseSocket(Socket& socket) {
   std::lock_guard<std::mutex> lock(socket.mutex);
   socket.closed = true;
-  UpdateWatch(socket);
+  Unwatch(socket);
+  // Fails only for a socket never connected, where no call can be blocked but an accept, which it wakes.
   if (socket.callsUnderWay > 0) ::shutdown(socket.fd, SHUT_RDWR);
 }
 
@@ -383,10 +458,22 @@ int QueryAddress(SOCKET value, sockaddr* address, int* length, bool peer) {
   return 0;
 }
 
+DWORD& FailureSlot(SocketTable& table, WinsockCall call) {
+  switch (call) {
+    case WinsockCall::Startup:
+      return table.startupFailure;
+    case WinsockCall::AsyncSelect:
+      return table.asyncSelectFailure;
+    case WinsockCall::Watch:
+      break;
+  }
+  return table.watchFailure;
+}
+
 DWORD FailureFor(WinsockCall call) {
   SocketTable& table = Table();
   std::lock_guard<std::mutex> lock(table.mutex);
-  return call == WinsockCall::Startup ? table.startupFailure : table.asyncSelectFailure;
+  return FailureSlot(table, call);
 }
 
 // A blocking connect that a signal interrupted goes on in the kernel: waits for its end and returns its
@@ -486,7 +573,11 @@ SOCKET socket(int family, int type, int protocol) {
   if (fd < 0) return FailSocket(WsaCodeOf(errno));
   // Windows binds at once to a port whose old connections only wait to time out.
   int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+    const DWORD error = WsaCodeOf(errno);
+    ::close(fd);
+    return FailSocket(error);
+  }
   return AddSocket(fd)->value;
 }
 
@@ -527,7 +618,7 @@ int listen(SOCKET value, int backlog) {
   if (!socket->bound) return Fail(WSAEINVAL);
   if (::listen(socket->fd, backlog) != 0) return Fail(WsaCodeOf(errno));
   socket->state = State::Listening;
-  UpdateWatch(*socket);
+  Rearm(*socket);
   return 0;
 }
 
@@ -555,7 +646,7 @@ SOCKET accept(SOCKET value, sockaddr* address, int* length) {
   {
     std::lock_guard<std::mutex> lock(listener->mutex);
     listener->acceptEnabled = true;
-    UpdateWatch(*listener);
+    Rearm(*listener);
     if (listener->closed) {
       if (fd >= 0) ::close(fd);
       return FailSocket(WSAEINTR);
@@ -570,7 +661,7 @@ SOCKET accept(SOCKET value, sockaddr* address, int* length) {
     accepted->message = listener->message;
     accepted->events = listener->events;
     accepted->readEnabled = accepted->oobEnabled = accepted->writeEnabled = true;
-    UpdateWatch(*accepted);
+    Rearm(*accepted);
   }
   if (address != nullptr) FromPosix(peer, address, length);
   return accepted->value;
@@ -605,13 +696,13 @@ int connect(SOCKET value, const sockaddr* address, int length) {
     socket->bound = true;
     socket->writeEnabled = true;
     if (socket->events & FD_CONNECT) Post(*socket, FD_CONNECT, 0);
-    UpdateWatch(*socket);
+    Rearm(*socket);
     return 0;
   }
   if (error == EINPROGRESS) {
     socket->state = State::Connecting;
     socket->bound = true;
-    UpdateWatch(*socket);
+    Rearm(*socket);
   }
   return Fail(WsaCodeOf(error));
 }
@@ -641,7 +732,7 @@ int recv(SOCKET value, char* buffer, int length, int flags) {
   // Whatever the outcome, the call re-enables the notifications of data.
   socket->readEnabled = socket->oobEnabled = true;
   if (received >= 0 && socket->state == State::Connecting) socket->state = State::Connected;
-  UpdateWatch(*socket);
+  Rearm(*socket);
   if (socket->closed) return Fail(WSAEINTR);
   if (received > 0) return static_cast<int>(received);
   if (received == 0) return socket->lostConnection != 0 ? Fail(socket->lostConnection) : 0;
@@ -672,7 +763,7 @@ int send(SOCKET value, const char* buffer, int length, int flags) {
   std::lock_guard<std::mutex> lock(socket->mutex);
   if (sent >= 0 && socket->state == State::Connecting) socket->state = State::Connected;
   if (sent < 0 && error == EAGAIN) socket->writeEnabled = true;
-  UpdateWatch(*socket);
+  Rearm(*socket);
   if (socket->closed) return Fail(WSAEINTR);
   if (sent >= 0) return static_cast<int>(sent);
   if (error == EPIPE && socket->lostConnection != 0) return Fail(socket->lostConnection);
@@ -808,7 +899,7 @@ int ioctlsocket(SOCKET value, LONG command, ULONG* argument) {
   std::lock_guard<std::mutex> lock(socket->mutex);
   const bool nonBlocking = *argument != 0;
   if (!nonBlocking && socket->events != 0) return Fail(WSAEINVAL);
-  SetNonBlocking(socket->fd, nonBlocking);
+  if (DWORD error = SetNonBlocking(socket->fd, nonBlocking); error != 0) return Fail(error);
   socket->nonBlocking = nonBlocking;
   return 0;
 }
@@ -823,7 +914,7 @@ int shutdown(SOCKET value, int how) {
   if (::shutdown(socket->fd, posixHow) != 0) return Fail(WsaCodeOf(errno));
   socket->receiveShut = socket->receiveShut || how != SD_SEND;
   socket->sendShut = socket->sendShut || how != SD_RECEIVE;
-  UpdateWatch(*socket);
+  Rearm(*socket);
   return 0;
 }
 
@@ -833,24 +924,37 @@ int WSAAsyncSelect(SOCKET value, HWND window, UINT message, LONG events) {
   if (DWORD failure = FailureFor(WinsockCall::AsyncSelect); failure != 0) return Fail(failure);
   if (events != 0 && !IsWindow(window)) return Fail(WSAEINVAL);
   std::lock_guard<std::mutex> lock(socket->mutex);
-  SetNonBlocking(socket->fd, true);
-  socket->nonBlocking = true;
-  socket->window = window;
-  socket->message = message;
-  socket->events = events;
+  Socket& s = *socket;
+  // The window's thread gets its wait set now, while the caller can still be told that it cannot.
+  int error = 0;
+  if (events != 0 && detail::WaitSetOfOwner(window, &error) == nullptr && error != 0) {
+    return Fail(WsaCodeOf(error));
+  }
+  if (DWORD failure = SetNonBlocking(s.fd, true); failure != 0) return Fail(failure);
+  // A request that cannot be watched is not made: the socket goes on as it was.
+  const auto before = std::make_tuple(s.nonBlocking, s.window, s.message, s.events, s.acceptEnabled,
+                                      s.readEnabled, s.oobEnabled, s.writeEnabled);
+  s.nonBlocking = true;
+  s.window = window;
+  s.message = message;
+  s.events = events;
   // A new request reports what already holds, except a close that was reported before.
-  socket->acceptEnabled = socket->readEnabled = socket->oobEnabled = true;
-  socket->writeEnabled = socket->state == State::Connected;
-  if (socket->peerClosed) PostClose(*socket, socket->lostConnection);
-  UpdateWatch(*socket);
+  s.acceptEnabled = s.readEnabled = s.oobEnabled = true;
+  s.writeEnabled = s.state == State::Connected;
+  if (DWORD failure = UpdateWatch(s); failure != 0) {
+    std::tie(s.nonBlocking, s.window, s.message, s.events, s.acceptEnabled, s.readEnabled, s.oobEnabled,
+             s.writeEnabled) = before;
+    SetNonBlocking(s.fd, s.nonBlocking);  // back as it was, which the descriptor took a moment ago
+    return Fail(failure);
+  }
+  if (s.peerClosed) PostClose(s, s.lostConnection);
   return 0;
 }
 
 void FailWinsockCallForTesting(WinsockCall call, int error) {
   SocketTable& table = Table();
   std::lock_guard<std::mutex> lock(table.mutex);
-  (call == WinsockCall::Startup ? table.startupFailure : table.asyncSelectFailure) =
-      static_cast<DWORD>(error);
+  FailureSlot(table, call) = static_cast<DWORD>(error);
 }
 
 }  // namespace plat

@@ -26,6 +26,7 @@
 #include "plat/thread.h"
 #include "plat/time.h"
 #include "plat/window.h"
+#include "support/descriptor_limit.h"
 
 namespace {
 
@@ -1035,6 +1036,77 @@ TEST_F(WinsockTest, AnUnreadSocketLeavesItsThreadIdle) {
   EXPECT_LT(after.cpuSeconds - before.cpuSeconds, 0.5);
   EXPECT_LT(after.contextSwitches - before.contextSwitches, 10);
   EXPECT_EQ(2u, loop.SocketEvents(3, kQuiet).size()) << "announced again without a recv or send";
+  plat::closesocket(server);
+  plat::closesocket(client);
+}
+
+// ---- When the system refuses the wait ----
+
+TEST_F(WinsockTest, ARequestWithoutDescriptorsForTheWaitFailsLeavesTheSocketAsItWasAndTheThreadIdle) {
+  ASSERT_EQ(0, plat::WSAAsyncSelect(m_listener, m_window, kSocketMessage, plat::FD_ACCEPT));
+  MessageLoopThread loop(false);  // its thread has no wait set yet
+  testsupport::DescriptorsExhausted exhausted;
+  ASSERT_TRUE(exhausted.exhausted());
+  // None free, then one: enough for the set's epoll descriptor but not for its wake-up.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SCOPED_TRACE(attempt);
+    EXPECT_EQ(plat::SOCKET_ERROR,
+              plat::WSAAsyncSelect(m_listener, loop.Window(), kSocketMessage, plat::FD_ACCEPT));
+    EXPECT_EQ(10024, plat::WSAGetLastError());  // WSAEMFILE
+    exhausted.Free(1);
+  }
+  // The thread waits for its messages alone, blocked: over a second it runs for a small part of it at
+  // most, where a wait on a set it could not make would run for all of it.
+  ASSERT_TRUE(plat::WaitForThreadIdleForTesting(loop.ThreadId(), 30000));
+  const ThreadActivity before = loop.Activity();
+  std::this_thread::sleep_for(1s);
+  EXPECT_LT(loop.Activity().cpuSeconds - before.cpuSeconds, 0.25);
+
+  // The listener still reports to the test's window as before.
+  exhausted.Free(1);
+  plat::SOCKET client = Connect();
+  ExpectEvent(m_listener, plat::FD_ACCEPT);
+  EXPECT_TRUE(loop.SocketEvents(1, kQuiet).empty());
+  plat::closesocket(client);
+  // Two free are all a wait set takes, unless a failed one kept a descriptor. The connection that
+  // waits is announced to the new window.
+  ASSERT_EQ(0, plat::WSAAsyncSelect(m_listener, loop.Window(), kSocketMessage, plat::FD_ACCEPT))
+      << plat::WSAGetLastError();
+  EXPECT_EQ(std::vector<plat::WORD>{plat::FD_ACCEPT}, loop.SocketEvents(1, kArrival));
+  ExpectQuiet();
+}
+
+TEST_F(WinsockTest, ARefusedRegistrationIsPostedWithItsErrorAndTriedAgainByTheReenablingCall) {
+  constexpr plat::WORD kNoBuffers = 10055;  // WSAENOBUFS
+  ASSERT_EQ(0, plat::WSAAsyncSelect(m_listener, m_window, kSocketMessage, kListenerEvents));
+  plat::SOCKET client = Connect();
+  ExpectEvent(m_listener, plat::FD_ACCEPT);
+  ExpectQuiet();  // meanwhile the waiting connection, no longer wanted, left the wait
+  plat::FailWinsockCallForTesting(plat::WinsockCall::Watch, kNoBuffers);
+  // Neither the listener nor the new socket can be watched: each hears of it by what it waits for.
+  plat::SOCKET server = plat::accept(m_listener, nullptr, nullptr);
+  ASSERT_NE(plat::INVALID_SOCKET, server);
+  ExpectEvent(m_listener, plat::FD_ACCEPT, kNoBuffers);
+  ExpectEvent(server, plat::FD_READ, kNoBuffers);
+  ExpectQuiet();
+  // Each re-enabling call tries again, and hears again of a refusal.
+  SendText(client, "x");
+  ASSERT_TRUE(WaitReadable(server));
+  char buffer[8];
+  EXPECT_EQ(1, plat::recv(server, buffer, sizeof buffer, 0));
+  ExpectEvent(server, plat::FD_READ, kNoBuffers);
+
+  plat::FailWinsockCallForTesting(plat::WinsockCall::Watch, 0);
+  EXPECT_EQ(-1, plat::recv(server, buffer, sizeof buffer, 0));
+  EXPECT_EQ(10035, plat::WSAGetLastError());
+  ExpectQuiet();
+  SendText(client, "y");
+  ExpectEvent(server, plat::FD_READ);
+  EXPECT_EQ(plat::INVALID_SOCKET, plat::accept(m_listener, nullptr, nullptr));
+  plat::SOCKET second = Connect();
+  ExpectEvent(m_listener, plat::FD_ACCEPT);
+  ExpectQuiet();
+  plat::closesocket(second);
   plat::closesocket(server);
   plat::closesocket(client);
 }
