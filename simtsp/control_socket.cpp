@@ -18,6 +18,8 @@ namespace {
 
 // A line longer than this is no command; the client sending it is given up.
 constexpr size_t kLongestLine = 65536;
+// How long the listener rests after the system had no descriptor or memory for a client.
+constexpr int kAcceptRetryPauseMs = 100;
 
 bool MakeAddress(const std::string& path, sockaddr_un& address) {
   std::memset(&address, 0, sizeof(address));
@@ -129,12 +131,23 @@ bool ControlSocket::WaitFor(int fd, short events) {
   }
 }
 
+bool ControlSocket::PauseUnlessStopped(int milliseconds) {
+  pollfd wake = {m_wakeRead, POLLIN, 0};
+  return poll(&wake, 1, milliseconds) <= 0 || wake.revents == 0;  // a signal only ends it early
+}
+
 void ControlSocket::Run() {
   while (WaitFor(m_listener, POLLIN)) {
     int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
-    Serve(client);
-    close(client);
+    if (client >= 0) {
+      Serve(client);
+      close(client);
+      continue;
+    }
+    // Without a descriptor or memory for it the client stays queued and the listener readable: trying
+    // again at once would take a whole core until they come back. Any other failure was that client's.
+    const bool starved = errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
+    if (starved && !PauseUnlessStopped(kAcceptRetryPauseMs)) return;
   }
 }
 

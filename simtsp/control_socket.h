@@ -43,6 +43,8 @@ class ControlSocket {
   bool WaitForClient(int client, short events);
   // Waits until `fd` is ready for `events`; false when Stop came first.
   bool WaitFor(int fd, short events);
+  // Waits `milliseconds`; false when Stop came first.
+  bool PauseUnlessStopped(int milliseconds);
 
   const std::chrono::milliseconds m_idleLimit;
   mutable std::mutex m_mutex;  // guards m_thread against the reads of OnServingThread

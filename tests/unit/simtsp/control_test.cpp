@@ -4,6 +4,7 @@
 // provider reports.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "control_socket.h"
 #include "provider.h"
 #include "recording_host.h"
+#include "support/descriptor_limit.h"
 #include "support/sim_control.h"
 #include "support/temp_dir.h"
 
@@ -142,6 +144,28 @@ TEST_F(ControlSocketTest, AClientAloneMayBeSilentLongerThanTheLimit) {
   // Far past the limit; nobody else waits, so nothing ends the client.
   std::this_thread::sleep_for(kIdleLimit * 10);
   EXPECT_EQ("OK second", client.Ask("second"));
+}
+
+double ProcessCpuSeconds() {
+  timespec used{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
+}
+
+TEST_F(ControlSocketTest, AClientThatFindsNoDescriptorLeftIsServedOnceOneIsBackWithoutASpinMeanwhile) {
+  testsupport::SimControl client;
+  {
+    testsupport::DescriptorsExhausted exhausted;
+    ASSERT_TRUE(exhausted.exhausted());
+    exhausted.Free(1);
+    ASSERT_TRUE(client.Connect(m_path));  // takes the one left: the listener has none to accept with
+    // The serving thread is the only other one: over a second the process runs for a small part of it
+    // at most, where a listener retrying at once would run for all of it.
+    const double before = ProcessCpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(ProcessCpuSeconds() - before, 0.25);
+  }
+  EXPECT_EQ("OK waited", client.Ask("waited"));
 }
 
 TEST_F(Control, AnswersEveryLineWithOkOrTheReason) {
