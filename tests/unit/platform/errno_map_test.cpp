@@ -1,10 +1,8 @@
 // Tests of the layer's errno table: the Windows codes that the calls report for what the host refused.
 #include "errno_map.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +14,7 @@
 #include "plat/error.h"
 #include "plat/file.h"
 #include "plat/winsock.h"
+#include "support/descriptor_limit.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -71,33 +70,6 @@ template <size_t N>
 void ExpectErrors(const TempDir& dir, const CallCase (&cases)[N]) {
   ExpectErrors(dir, cases, cases + N);
 }
-
-// Leaves the process no descriptor to open while it lives: the soft limit drops to the lowest free
-// descriptor, below which every one is taken.
-class DescriptorsExhausted {
- public:
-  DescriptorsExhausted() {
-    getrlimit(RLIMIT_NOFILE, &m_saved);
-    int lowestFree = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    close(lowestFree);
-    rlimit lowered = m_saved;
-    lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
-    setrlimit(RLIMIT_NOFILE, &lowered);
-  }
-  ~DescriptorsExhausted() { setrlimit(RLIMIT_NOFILE, &m_saved); }
-  DescriptorsExhausted(const DescriptorsExhausted&) = delete;
-  DescriptorsExhausted& operator=(const DescriptorsExhausted&) = delete;
-
-  // Whether an open fails for want of a descriptor, as the calls under test will.
-  static bool Holds() {
-    int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) close(fd);
-    return fd < 0 && errno == EMFILE;
-  }
-
- private:
-  rlimit m_saved{};
-};
 
 TEST(ErrnoMapTest, FileCallsReportAPathTheHostCannotResolve) {
   TempDir dir;
@@ -164,8 +136,8 @@ TEST(ErrnoMapTest, CallsWithoutADescriptorLeftReportTooManyOpenFiles) {
   plat::SOCKET socket = plat::INVALID_SOCKET;
   plat::DWORD socketError = 0;
   {
-    DescriptorsExhausted exhausted;
-    ASSERT_TRUE(DescriptorsExhausted::Holds());
+    testsupport::DescriptorsExhausted descriptors;
+    ASSERT_TRUE(descriptors.exhausted());
     ExpectErrors(dir, cases);
     socket = plat::socket(plat::AF_INET, plat::SOCK_STREAM, plat::IPPROTO_TCP);
     socketError = plat::WSAGetLastError();
