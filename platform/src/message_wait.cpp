@@ -5,8 +5,10 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <iterator>
 
 namespace plat::detail {
@@ -14,7 +16,18 @@ namespace {
 
 constexpr uint64_t kWakeKey = 0;  // no socket has this value
 
+using Clock = std::chrono::steady_clock;
+
 std::atomic<ReadyHandler> g_handler{nullptr};
+std::atomic<DueHandler> g_dueHandler{nullptr};
+
+// `timeoutMs` (-1: none) shortened to end by the tick count `due`.
+int TimeoutUntil(int timeoutMs, int64_t due) {
+  const int64_t left = due - Clock::now().time_since_epoch().count();
+  const int64_t leftMs = std::clamp<int64_t>(
+      std::chrono::ceil<std::chrono::milliseconds>(Clock::duration(left)).count(), 0, INT_MAX);
+  return timeoutMs < 0 ? static_cast<int>(leftMs) : std::min(timeoutMs, static_cast<int>(leftMs));
+}
 
 // Closes `fd` keeping the errno value of the failure that made the caller give up.
 void CloseKeepingErrno(int fd) {
@@ -66,9 +79,18 @@ int MessageWaitSet::Control(int operation, int fd, uint64_t key, uint32_t events
 }
 
 bool MessageWaitSet::Wait(int timeoutMs) {
+  int64_t due = m_due.load();
+  if (due != kNothingDue) timeoutMs = TimeoutUntil(timeoutMs, due);
   epoll_event ready[64];
   int count = ::epoll_wait(m_epoll, ready, static_cast<int>(std::size(ready)), timeoutMs);
   if (count < 0) return errno == EINTR;
+  // A CallBackBy made meanwhile for a later time stays; one for an earlier time is due as well.
+  due = m_due.load();
+  while (due <= Clock::now().time_since_epoch().count()) {
+    if (!m_due.compare_exchange_weak(due, kNothingDue)) continue;
+    if (DueHandler handler = g_dueHandler.load()) handler();
+    break;
+  }
   ReadyHandler handler = g_handler.load();
   for (int i = 0; i < count; ++i) {
     if (ready[i].data.u64 == kWakeKey) {
@@ -88,6 +110,17 @@ void MessageWaitSet::Wake() {
   [[maybe_unused]] ssize_t written = ::write(m_wake, &one, sizeof one);
 }
 
-void SetReadyHandler(ReadyHandler handler) { g_handler.store(handler); }
+void MessageWaitSet::CallBackBy(Clock::time_point due) {
+  const int64_t ticks = due.time_since_epoch().count();
+  int64_t earliest = m_due.load();
+  while (ticks < earliest && !m_due.compare_exchange_weak(earliest, ticks)) {
+  }
+  Wake();  // a wait under way takes the new end
+}
+
+void SetHandlers(ReadyHandler ready, DueHandler due) {
+  g_handler.store(ready);
+  g_dueHandler.store(due);
+}
 
 }  // namespace plat::detail

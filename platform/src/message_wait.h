@@ -2,6 +2,8 @@
 // readiness into messages on the thread that owns the window and no hand-off between threads is needed.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -31,6 +33,9 @@ class MessageWaitSet {
   bool Wait(int timeoutMs);
   // Ends a Wait of the owning thread from any other thread.
   void Wake();
+  // Makes the wait of the owning thread end by `due` at the latest and call the due handler then, so
+  // that what has to be done later needs no descriptor of its own. From any thread.
+  void CallBackBy(std::chrono::steady_clock::time_point due);
 
  private:
   MessageWaitSet(int epoll, int wake) : m_epoll(epoll), m_wake(wake) {}
@@ -38,11 +43,16 @@ class MessageWaitSet {
 
   const int m_epoll;
   const int m_wake;
+  // The earliest CallBackBy not yet called back, as steady clock ticks; kNothingDue when none.
+  static constexpr int64_t kNothingDue = INT64_MAX;
+  std::atomic<int64_t> m_due{kNothingDue};
 };
 
-// Called on the waiting thread for each ready descriptor, outside every window lock.
+// Called on the waiting thread, outside every window lock: for each ready descriptor, and once the
+// time of a CallBackBy has come.
 using ReadyHandler = void (*)(uint64_t key, uint32_t events);
-void SetReadyHandler(ReadyHandler handler);
+using DueHandler = void (*)();
+void SetHandlers(ReadyHandler ready, DueHandler due);
 
 // The wait set of the thread that owns `window`, made on first use. Null when the window or its thread
 // is gone (`*error` 0), or when the set cannot be made (`*error` the errno value); a later call tries

@@ -70,6 +70,8 @@ SOCKET FailSocket(DWORD code) {
 
 enum class State { Fresh, Listening, Connecting, Connected };
 
+constexpr std::chrono::milliseconds kAcceptRest{100};
+
 // One socket of the table. The descriptor closes with the last user, so a call still running on
 // another thread never meets a number the system has handed out again.
 struct Socket {
@@ -97,6 +99,8 @@ struct Socket {
   UINT message = 0;
   LONG events = 0;
   bool acceptEnabled = false;
+  // Until then FD_ACCEPT waits even when enabled, after an accept that found no descriptor or memory.
+  std::chrono::steady_clock::time_point acceptRestUntil{};
   bool readEnabled = false;
   bool oobEnabled = false;
   bool writeEnabled = false;
@@ -130,11 +134,12 @@ struct SocketTable {
 };
 
 void OnReady(uint64_t key, uint32_t ready);
+void OnDue();
 
 // Never destroyed: a message wait may still look sockets up while the process ends.
 SocketTable& Table() {
   static SocketTable* table = [] {
-    detail::SetReadyHandler(OnReady);
+    detail::SetHandlers(OnReady, OnDue);
     return new SocketTable;
   }();
   return *table;
@@ -249,7 +254,10 @@ uint32_t WantedEvents(const Socket& socket) {
     case State::Fresh:
       return 0;
     case State::Listening:
-      return (socket.events & FD_ACCEPT) && socket.acceptEnabled ? uint32_t{EPOLLIN} : 0;
+      return (socket.events & FD_ACCEPT) && socket.acceptEnabled &&
+                     std::chrono::steady_clock::now() >= socket.acceptRestUntil
+                 ? uint32_t{EPOLLIN}
+                 : 0;
     case State::Connecting:
       return uint32_t{EPOLLOUT};
     case State::Connected:
@@ -404,6 +412,28 @@ void OnReady(uint64_t key, uint32_t ready) {
   // What came unwanted stops being watched; otherwise it would come again at once.
   if ((ready & ~wanted) == 0) return;
   if (DWORD error = Watch(*socket, WantedEvents(*socket)); error != 0) ReportUnwatched(*socket, error);
+}
+
+// Runs on a thread whose wait set called back: the listeners whose rest is over are watched again.
+void OnDue() {
+  std::vector<std::shared_ptr<Socket>> sockets;
+  {
+    SocketTable& table = Table();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    for (auto& entry : table.sockets) sockets.push_back(entry.second);
+  }
+  const auto now = std::chrono::steady_clock::now();
+  for (auto& socket : sockets) {
+    std::lock_guard<std::mutex> lock(socket->mutex);
+    if (socket->acceptRestUntil == std::chrono::steady_clock::time_point{}) continue;
+    if (socket->acceptRestUntil > now) {
+      // Another rest ended first; the set calls back once for the earliest only.
+      if (socket->waitSet != nullptr) socket->waitSet->CallBackBy(socket->acceptRestUntil);
+      continue;
+    }
+    socket->acceptRestUntil = {};
+    Rearm(*socket);
+  }
 }
 
 // Marks the socket closed (nothing is posted for it afterwards) and wakes calls blocked on it.
@@ -646,6 +676,15 @@ SOCKET accept(SOCKET value, sockaddr* address, int* length) {
   {
     std::lock_guard<std::mutex> lock(listener->mutex);
     listener->acceptEnabled = true;
+    // Without a descriptor or memory for it the connection stays queued, and a program that accepts on
+    // every FD_ACCEPT would be told of it again at once and take a whole core until they come back. So
+    // FD_ACCEPT rests a while first; the wait set of the listener's thread ends the rest, which takes
+    // no descriptor.
+    const bool starved = error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+    if (fd < 0 && starved && listener->waitSet != nullptr) {
+      listener->acceptRestUntil = std::chrono::steady_clock::now() + kAcceptRest;
+      listener->waitSet->CallBackBy(listener->acceptRestUntil);
+    }
     Rearm(*listener);
     if (listener->closed) {
       if (fd >= 0) ::close(fd);

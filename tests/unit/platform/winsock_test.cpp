@@ -927,10 +927,11 @@ struct ThreadActivity {
 };
 
 // A thread with a window and a message loop of its own that records the socket messages it takes.
-// Kept busy, it posts itself a message for every one it takes, so its queue never runs empty.
+// Kept busy, it posts itself a message for every one it takes, so its queue never runs empty. Told to
+// accept, it accepts on every FD_ACCEPT as a server program does.
 class MessageLoopThread {
  public:
-  explicit MessageLoopThread(bool keepBusy) : m_keepBusy(keepBusy) {
+  explicit MessageLoopThread(bool keepBusy, bool accepts = false) : m_keepBusy(keepBusy), m_accepts(accepts) {
     std::promise<plat::HWND> made;
     std::future<plat::HWND> window = made.get_future();
     m_thread = std::thread([this, &made] { Run(made); });
@@ -966,6 +967,13 @@ class MessageLoopThread {
     return m_events;
   }
 
+  // How many connections it accepted, waiting up to `limit` for `count` of them.
+  size_t Accepted(size_t count, std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait_for(lock, limit, [&] { return m_accepted >= count; });
+    return m_accepted;
+  }
+
  private:
   static constexpr plat::UINT kBusyMessage = 0x401;
 
@@ -979,14 +987,19 @@ class MessageLoopThread {
     while (plat::GetMessageA(&message, nullptr, 0, 0) > 0) {
       if (message.message == kBusyMessage) plat::PostMessageA(window, kBusyMessage, 0, 0);
       if (message.message != kSocketMessage) continue;
+      const plat::WORD event = plat::WSAGETSELECTEVENT(message.lParam);
+      const bool accepted = m_accepts && event == plat::FD_ACCEPT &&
+                            plat::accept(message.wParam, nullptr, nullptr) != plat::INVALID_SOCKET;
       std::lock_guard<std::mutex> lock(m_mutex);
-      m_events.push_back(plat::WSAGETSELECTEVENT(message.lParam));
+      m_events.push_back(event);
+      m_accepted += accepted ? 1 : 0;
       m_changed.notify_all();
     }
     plat::RemoveWindowForTesting(window);
   }
 
   const bool m_keepBusy;
+  const bool m_accepts;
   std::thread m_thread;
   plat::HWND m_window = nullptr;
   plat::DWORD m_threadId = 0;
@@ -994,6 +1007,7 @@ class MessageLoopThread {
   std::mutex m_mutex;
   std::condition_variable m_changed;
   std::vector<plat::WORD> m_events;
+  size_t m_accepted = 0;
 };
 
 TEST_F(WinsockTest, TheWindowsThreadHearsItsSocketsInItsMessageWait) {
@@ -1108,6 +1122,26 @@ TEST_F(WinsockTest, ARefusedRegistrationIsPostedWithItsErrorAndTriedAgainByTheRe
   ExpectQuiet();
   plat::closesocket(second);
   plat::closesocket(server);
+  plat::closesocket(client);
+}
+
+TEST_F(WinsockTest, AListenerThatFindsNoDescriptorLeftRestsAndAcceptsOnceOneIsBack) {
+  MessageLoopThread loop(false, true);
+  ASSERT_EQ(0, plat::WSAAsyncSelect(m_listener, loop.Window(), kSocketMessage, plat::FD_ACCEPT));
+  plat::SOCKET client = plat::INVALID_SOCKET;
+  {
+    testsupport::DescriptorsExhausted exhausted;
+    ASSERT_TRUE(exhausted.exhausted());
+    exhausted.Free(1);
+    client = Connect();  // takes the one left: the thread has none to accept with
+    ASSERT_FALSE(loop.SocketEvents(1, kArrival).empty());
+    // Announced again at once after each failed accept, the thread would run for all of a second.
+    const ThreadActivity before = loop.Activity();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(loop.Activity().cpuSeconds - before.cpuSeconds, 0.25);
+    EXPECT_EQ(0u, loop.Accepted(1, 0ms));
+  }
+  EXPECT_EQ(1u, loop.Accepted(1, kArrival));
   plat::closesocket(client);
 }
 
