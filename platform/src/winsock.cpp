@@ -70,7 +70,9 @@ SOCKET FailSocket(DWORD code) {
 
 enum class State { Fresh, Listening, Connecting, Connected };
 
-constexpr std::chrono::milliseconds kAcceptRest{100};
+// How long a socket waits before its watch is tried again, when the system had no descriptor or memory
+// for it: short enough to go unnoticed, long enough that a thread waiting on it stays idle.
+constexpr std::chrono::milliseconds kRearmPause{100};
 
 // One socket of the table. The descriptor closes with the last user, so a call still running on
 // another thread never meets a number the system has handed out again.
@@ -99,8 +101,9 @@ struct Socket {
   UINT message = 0;
   LONG events = 0;
   bool acceptEnabled = false;
-  // Until then FD_ACCEPT waits even when enabled, after an accept that found no descriptor or memory.
-  std::chrono::steady_clock::time_point acceptRestUntil{};
+  // When the watch is looked at again: after an accept that found no descriptor or memory (FD_ACCEPT
+  // waits until then even when enabled), or after a registration the system refused.
+  std::chrono::steady_clock::time_point rearmAt{};
   bool readEnabled = false;
   bool oobEnabled = false;
   bool writeEnabled = false;
@@ -255,7 +258,7 @@ uint32_t WantedEvents(const Socket& socket) {
       return 0;
     case State::Listening:
       return (socket.events & FD_ACCEPT) && socket.acceptEnabled &&
-                     std::chrono::steady_clock::now() >= socket.acceptRestUntil
+                     std::chrono::steady_clock::now() >= socket.rearmAt
                  ? uint32_t{EPOLLIN}
                  : 0;
     case State::Connecting:
@@ -293,49 +296,22 @@ void PostClose(Socket& socket, DWORD error) {
   Post(socket, FD_CLOSE, error);
 }
 
-// After a registration was refused on the way (no memory, or the system's limit of watched
-// descriptors), the program must not wait for a notification that can never come. Every event it waits
-// for and that is not watched is posted at once with the error, as Windows reports a failure it meets
-// after the call. Like any notification it stays off until its re-enabling call (recv, accept, send),
-// and that call tries the registration again: a program hears of each failed attempt, and of the
-// events themselves once one succeeds. A connection under way cannot be followed, so it is given up.
-void ReportUnwatched(Socket& socket, DWORD error) {
-  const uint32_t missing = WantedEvents(socket) & ~socket.watched;
-  switch (socket.state) {
-    case State::Fresh:
-      break;
-    case State::Listening:
-      if (missing & EPOLLIN) {
-        socket.acceptEnabled = false;
-        Post(socket, FD_ACCEPT, error);
-      }
-      break;
-    case State::Connecting:
-      socket.state = State::Fresh;
-      if (socket.events & FD_CONNECT) Post(socket, FD_CONNECT, error);
-      break;
-    case State::Connected:
-      if ((missing & (EPOLLIN | EPOLLRDHUP)) && (socket.events & FD_READ)) {
-        socket.readEnabled = false;
-        Post(socket, FD_READ, error);
-      } else if (missing & EPOLLRDHUP) {
-        PostClose(socket, error);
-      }
-      if (missing & EPOLLPRI) {
-        socket.oobEnabled = false;
-        Post(socket, FD_OOB, error);
-      }
-      if (missing & EPOLLOUT) {
-        socket.writeEnabled = false;
-        Post(socket, FD_WRITE, error);
-      }
-      break;
-  }
+// Looks at the socket's watch again after `pause`, from its thread's wait set, which needs no
+// descriptor of its own to call back.
+void RearmAfter(Socket& socket, std::chrono::milliseconds pause) {
+  std::shared_ptr<detail::MessageWaitSet> set = socket.waitSet;  // null before its first registration
+  int error;
+  if (set == nullptr) set = detail::WaitSetOfOwner(socket.window, &error);
+  if (set == nullptr) return;  // the window or its thread is gone: nobody waits for the socket
+  socket.rearmAt = std::chrono::steady_clock::now() + pause;
+  set->CallBackBy(socket.rearmAt);
 }
 
-// UpdateWatch where no caller can be told of a refusal: the program hears of it by its messages.
+// UpdateWatch where no caller can be told of a refusal (no memory, or the system's limit of watched
+// descriptors). The layer tries again itself: a program may ignore a notification that carries an
+// error without making the re-enabling call, and would then never hear of its socket again.
 void Rearm(Socket& socket) {
-  if (DWORD error = UpdateWatch(socket); error != 0) ReportUnwatched(socket, error);
+  if (UpdateWatch(socket) != 0) RearmAfter(socket, kRearmPause);
 }
 
 void NoticeReadable(Socket& socket, uint32_t ready) {
@@ -411,10 +387,10 @@ void OnReady(uint64_t key, uint32_t ready) {
   Evaluate(*socket, ready, wanted);
   // What came unwanted stops being watched; otherwise it would come again at once.
   if ((ready & ~wanted) == 0) return;
-  if (DWORD error = Watch(*socket, WantedEvents(*socket)); error != 0) ReportUnwatched(*socket, error);
+  if (Watch(*socket, WantedEvents(*socket)) != 0) RearmAfter(*socket, kRearmPause);
 }
 
-// Runs on a thread whose wait set called back: the listeners whose rest is over are watched again.
+// Runs on a thread whose wait set called back: the sockets whose pause is over are watched again.
 void OnDue() {
   std::vector<std::shared_ptr<Socket>> sockets;
   {
@@ -425,13 +401,13 @@ void OnDue() {
   const auto now = std::chrono::steady_clock::now();
   for (auto& socket : sockets) {
     std::lock_guard<std::mutex> lock(socket->mutex);
-    if (socket->acceptRestUntil == std::chrono::steady_clock::time_point{}) continue;
-    if (socket->acceptRestUntil > now) {
-      // Another rest ended first; the set calls back once for the earliest only.
-      if (socket->waitSet != nullptr) socket->waitSet->CallBackBy(socket->acceptRestUntil);
+    if (socket->rearmAt == std::chrono::steady_clock::time_point{}) continue;
+    if (socket->rearmAt > now) {
+      // Another pause ended first; the set calls back once for the earliest only.
+      if (socket->waitSet != nullptr) socket->waitSet->CallBackBy(socket->rearmAt);
       continue;
     }
-    socket->acceptRestUntil = {};
+    socket->rearmAt = {};
     Rearm(*socket);
   }
 }
@@ -681,10 +657,7 @@ SOCKET accept(SOCKET value, sockaddr* address, int* length) {
     // FD_ACCEPT rests a while first; the wait set of the listener's thread ends the rest, which takes
     // no descriptor.
     const bool starved = error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
-    if (fd < 0 && starved && listener->waitSet != nullptr) {
-      listener->acceptRestUntil = std::chrono::steady_clock::now() + kAcceptRest;
-      listener->waitSet->CallBackBy(listener->acceptRestUntil);
-    }
+    if (fd < 0 && starved) RearmAfter(*listener, kRearmPause);
     Rearm(*listener);
     if (listener->closed) {
       if (fd >= 0) ::close(fd);
