@@ -35,10 +35,12 @@ int CallOf(HTAPICALL htCall) { return htCall == 0 ? -1 : CServiceWindow::GetPosF
 // The name a created or removed line is reported by: its address, at most 30 characters, never empty.
 struct AddressName {
   explicit AddressName(CLineObject* line) {
-    TOOLFUNC_string::CopyBounded(text, line->GetAddress(), 30);
-    if (text[0] == '\0') TOOLFUNC_string::CopyBounded(text, "\"\"", 30);
+    // CopyBounded's capacity counts the terminator, and it writes one more after it.
+    TOOLFUNC_string::CopyBounded(text, line->GetAddress(), kCapacity);
+    if (text[0] == '\0') TOOLFUNC_string::CopyBounded(text, "\"\"", kCapacity);
   }
-  char text[31] = {};
+  static constexpr plat::DWORD kCapacity = 31;
+  char text[kCapacity + 1] = {};
 };
 
 // The provider's handle for a new call is answered with the service's next call handle, and the call is

@@ -314,6 +314,14 @@ TEST_F(CallsTest, LinesComeAndGo) {
   Send("TSPI_lineClose 6 9");
   ExpectLines({"LINE_REPLY 6 2147483698"});  // and so is the line
 
+  // A line is announced by at most 30 characters of its address, so one of 30 opens by the name it got.
+  const std::string thirty(30, '7');
+  ASSERT_EQ("OK", Control("create-line Thirty " + thirty));
+  ExpectLines({"LINE_CREATE " + thirty + " 0 0 0 0"});
+  ASSERT_NO_FATAL_FAILURE(Open(thirty, "30"));
+  ASSERT_EQ("OK", Control("create-line ThirtyOne " + thirty + "8"));
+  ExpectLines({"LINE_CREATE " + thirty + " 0 0 0 0"});
+
   // The provider closes an open line: the client hears nothing, the line is closed.
   ASSERT_NO_FATAL_FAILURE(Open("201", "1"));
   ASSERT_EQ("OK", Control("close-line 0"));
