@@ -102,6 +102,8 @@ plat::LONG CServiceWindow::ReadNumber(const char* field) {
   return static_cast<plat::LONG>(value);
 }
 
+void CServiceWindow::DispatchDataCSTA(const char*) { LogMessage(5, "CServiceWindow::DispatchDataCSTA"); }
+
 void CServiceWindow::DispatchData(const char* line) {
   LogMessage(3, "<- %s", line);
   if (StartsWith(line, "Telvane;version=2")) {

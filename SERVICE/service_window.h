@@ -127,6 +127,8 @@ class CServiceWindow {
 
   // ---- command dispatch --------------------------------------------------------------------------
   void DispatchData(const char* line);
+  // Kept for a protocol the service does not speak: it logs its name and does nothing else.
+  static void DispatchDataCSTA(const char* argument);
   // Reads `count` blank-separated fields of at most widths[i] characters; quotes go from all but the
   // first. A first token of 255 characters or more leaves every field empty.
   // With `overflowEmpties` a token longer than its field empties it and all later fields instead.

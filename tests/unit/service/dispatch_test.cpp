@@ -1,10 +1,14 @@
-// Tests of the dispatcher's field reader and number rule.
+// Tests of the dispatcher's field reader and number rule, and of the CSTA entry that only logs.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "ToolFunktion.h"
 #include "service_window.h"
+#include "support/service_log.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -64,6 +68,15 @@ TEST(ReadNumber, ReadsSignedDecimalClampedTo32Bits) {
       {" 5", 0},  // fields have no blanks; a blank is no digit
   };
   for (const Case& c : cases) EXPECT_EQ(c.value, CServiceWindow::ReadNumber(c.text)) << c.text;
+}
+
+TEST(DispatchDataCSTA, LogsItsNameAtTheDebugLevelAndNothingElse) {
+  testsupport::TempDir dir;
+  testsupport::WriteLogConfiguration(dir / "log4cxx.xml", dir / "velcora.log");
+  std::snprintf(g_szLogConfigFile, sizeof(g_szLogConfigFile), "%s", (dir / "log4cxx.xml").c_str());
+  ASSERT_EQ(0, TOOLFUNC_debug::ConfigureLogging());
+  CServiceWindow::DispatchDataCSTA("TSPI_lineOpen 1 x x 7 x 201");
+  EXPECT_EQ("DEBUG Velcora: CServiceWindow::DispatchDataCSTA\n", testsupport::ReadFile(dir / "velcora.log"));
 }
 
 }  // namespace
