@@ -16,7 +16,7 @@ constexpr size_t kCopiedCharacters = 62;
 
 // How a key of an all-names parser must stand in the text to count.
 enum class Match {
-  // Anywhere, but not as "(NONE)": that is the renderers' mark of a value without names.
+  // Anywhere, but the key NONE not as "(NONE)": that is the renderers' mark of a value without names.
   Anywhere,
   // At the start or after "|", so DISCONNECTED does not count as CONNECTED; also after the blank or
   // "(" before it in a renderer's text.
@@ -40,7 +40,7 @@ bool Counts(const char* copy, const char* at, size_t length, Match match) {
   const char after = at[length];
   switch (match) {
     case Match::Anywhere:
-      return !(before == '(' && after == ')');
+      return !(before == '(' && after == ')' && length == 4 && std::strncmp(at, "NONE", 4) == 0);
     case Match::Connected:
       return at == copy || before == '|' || before == ' ' || before == '(';
     case Match::OnHold:

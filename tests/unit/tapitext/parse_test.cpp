@@ -212,6 +212,12 @@ TEST(Parsers, SearchFormsAndPositionRules) {
       {GetQosServiceTypeFromText, "GUARANTEED", 3},
       {GetQosServiceTypeFromText, "NOTRAFFIC", 0},
       {GetLineBearerModeFromText, "PASSTHROUGH", 0},
+      // A key written directly between parentheses counts; only the "(None)" marker is no name.
+      {GetLineAddressStateFromText, "(OTHER)", 0x1},
+      {GetLineCallTreatmentFromText, "(BUSY)", 3},
+      {GetLineCallOriginFromText, "(INBOUND)", 0x80},
+      {GetLineAgentStateFromText, "(NOTREADY)", 2},
+      {GetLineCallPrivilegeFromText, "(NONE)", 0},
       // A first-name parser takes the first key of its own order, not the first name of the text.
       {GetLineDigitModeFromText, "PULSE|DTMFEND", 4},
   };
