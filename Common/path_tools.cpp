@@ -94,7 +94,7 @@ ProgramDirectories FindProgramDirectories() {
   found[0] = '\0';
   if (plat::GetWindowsDirectoryA(found, sizeof(found)) < sizeof(found)) CopyPath(directories.windows, found);
   AddBackslashWithin(directories.windows);
-  directories.runsFromSystem = plat::EqualsIgnoringAsciiCase(directories.source, directories.system);
+  directories.runsFromSystem = plat::lstrcmpiA(directories.source, directories.system) == 0;
   return directories;
 }
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "plat/codepage.h"
 #include "plat/error.h"
 #include "plat/path.h"
 #include "tool_registry.h"
@@ -44,7 +45,7 @@ plat::DWORD GetTapiProviderId(const char* libraryPath) {
     if (QueryValue(key, valueName, registered, sizeof(registered) - 1) != plat::ERROR_SUCCESS) continue;
     char registeredName[260];
     FileNameOf(registered, registeredName);
-    if (registeredName[0] == '\0' || !plat::EqualsIgnoringAsciiCase(registeredName, wanted)) continue;
+    if (registeredName[0] == '\0' || plat::lstrcmpiA(registeredName, wanted) != 0) continue;
     std::snprintf(valueName, sizeof(valueName), "ProviderID%u", i);
     if (QueryValue(key, valueName, &providerId, sizeof(providerId)) != plat::ERROR_SUCCESS) providerId = 0;
     break;

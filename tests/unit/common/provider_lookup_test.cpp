@@ -30,7 +30,8 @@ class ProviderLookupTest : public ::testing::Test {
 
 TEST_F(ProviderLookupTest, MatchesFileNameAndExtensionWithoutRegardToCase) {
   std::string longPath = "C:\\" + std::string(120, 'd') + "\\" + std::string(40, 'e') + "\\SIMTSP.TSP";
-  Register({"unimdm.tsp", "C:\\WINDOWS\\system32\\SIMTSP.TSP", "simtsp.tsp", "D:\\Other\\kmddsp.tsp"});
+  Register({"unimdm.tsp", "C:\\WINDOWS\\system32\\SIMTSP.TSP", "simtsp.tsp", "D:\\Other\\kmddsp.tsp",
+            "T\xC4PI.TSP"});
   struct Case {
     const char* library;
     plat::DWORD id;
@@ -41,6 +42,7 @@ TEST_F(ProviderLookupTest, MatchesFileNameAndExtensionWithoutRegardToCase) {
       {"kmddsp.tsp", 1003},
       {"C:\\kmddsp.tsp", 1003},
       {"unimdm.tsp", 1000},
+      {"t\xE4pi.tsp", 1004},  // the Windows-1252 letters fold too
       {"simtsp", 0},
       {"other.tsp", 0},
       {"", 0},
