@@ -215,9 +215,8 @@ char* GetModuleName() {
 
 char* GetModulePath() {
   static char s_path[260];
-  char path[261] = "";
-  plat::GetModuleFileNameA(nullptr, path, 260);
-  CopyPath(s_path, path);
+  // The call keeps at most 259 characters and their terminator, which is what s_path holds.
+  plat::GetModuleFileNameA(nullptr, s_path, sizeof(s_path));
   return s_path;
 }
 

@@ -26,8 +26,8 @@ plat::HWND FindDepthFirst(plat::HWND root, const Match& matches) {
 }
 
 bool TitleBeginsWith(plat::HWND window, const char* text) {
-  char title[kNameCapacity + 1] = "";
-  plat::GetWindowTextA(window, title, sizeof(title));
+  char title[kNameCapacity] = "";
+  plat::GetWindowTextA(window, title, kNameCapacity);
   return std::strncmp(title, text, std::min<size_t>(std::strlen(text), kNameCapacity)) == 0;
 }
 
@@ -72,8 +72,8 @@ plat::HWND FindWindowById(plat::HWND root, int id) {
 
 plat::HWND FindWindowByClass(plat::HWND root, const char* className) {
   return FindDepthFirst(root, [className](plat::HWND window) {
-    char name[kNameCapacity + 1] = "";
-    plat::GetClassNameA(window, name, sizeof(name));
+    char name[kNameCapacity] = "";
+    plat::GetClassNameA(window, name, kNameCapacity);
     return std::strncmp(name, className, kNameCapacity) == 0;
   });
 }

@@ -56,8 +56,9 @@ TEST_F(ModuleDirectoryTest, OfTheRealProgramIsAnExistingDirectory) {
 TEST_F(ModuleDirectoryTest, ALongProgramPathIsCutBeforeItIsSplit) {
   std::string longPath = "C:\\" + std::string(250, 'a') + "\\" + std::string(20, 'b') + "\\P.EXE";
   plat::SetProgramFileNameForTesting(longPath.c_str());
-  // 258 characters survive: the 250 a's, their backslash and 4 b's; the b's become the file name.
+  // 259 characters survive: the 250 a's, their backslash and 5 b's; the b's become the file name.
   EXPECT_EQ("C:\\" + std::string(250, 'a') + "\\", std::string(TOOLFUNC_file::GetModuleDirectory()));
+  EXPECT_EQ(longPath.substr(0, 259), std::string(TOOLFUNC_file::GetModulePath()));
 }
 
 }  // namespace

@@ -106,6 +106,24 @@ TEST_F(WindowTreeToolsTest, SearchesByIdClassTitleAndStyle) {
   for (const Case& c : cases) EXPECT_EQ(c.expected, c.found) << c.what;
 }
 
+// Class names and titles are read with a capacity of 127: their first 126 characters take part.
+TEST_F(WindowTreeToolsTest, NamesAreReadWithACapacityOf127) {
+  const std::string longClass(127, 'K'), title(127, 'T');
+  plat::WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = plat::DefWindowProcA;
+  windowClass.lpszClassName = longClass.c_str();
+  ASSERT_NE(0, plat::RegisterClassExA(&windowClass));
+  plat::HWND window = Made(longClass.c_str(), title.c_str(), plat::WS_VISIBLE, 0);
+  plat::HWND root = plat::GetDesktopWindow();
+  EXPECT_EQ(window, TOOLFUNC_window::FindWindowByClass(root, longClass.substr(0, 126).c_str()));
+  EXPECT_EQ(nullptr, TOOLFUNC_window::FindWindowByClass(root, longClass.c_str()));
+  EXPECT_EQ(window, TOOLFUNC_window::FindWindowByTitle(root, title.substr(0, 126).c_str()));
+  EXPECT_EQ(nullptr, TOOLFUNC_window::FindWindowByTitle(root, title.c_str()));
+  plat::DestroyWindow(window);
+  plat::UnregisterClassA(longClass.c_str(), nullptr);
+}
+
 TEST_F(WindowTreeToolsTest, OwnWindowsAndOwnersStopAtAnotherProcess) {
   plat::HWND mine = TopLevel(kTag);
   plat::HWND foreign = TopLevel(kTag);  // on top, so found first
