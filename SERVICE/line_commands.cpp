@@ -75,8 +75,9 @@ void GetAddressStatus(CommandFields f) {
 void Open(CommandFields f) {
   CLineObject* line = LineByAddress(f[6]);
   LogMessage(5, "pObject: 0x%08X", Pointer32(line));
-  if (line == nullptr) return InvalidParam(f[1]);
+  // A missing entry point is answered before an unknown line, as for every command.
   if (g_TspiEntryPoints.TSPI_lineOpen == nullptr) return Unavailable(f[1]);
+  if (line == nullptr) return InvalidParam(f[1]);
   plat::LONG result = 0;
   if (line->GetHtLine() == 0) {
     {
@@ -110,8 +111,8 @@ void CloseCall(CommandFields f) { CServiceWindow::SendLineReplyText(f[1], 0); }
 
 void Close(CommandFields f) {
   CLineObject* line = LineByClientNumber(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[2])));
-  if (line == nullptr) return InvalidParam(f[1]);
   if (g_TspiEntryPoints.TSPI_lineClose == nullptr) return Unavailable(f[1]);
+  if (line == nullptr) return InvalidParam(f[1]);
   g_bInProviderCall = 1;
   plat::LONG result = g_TspiEntryPoints.TSPI_lineClose(line->GetHdLine());
   g_bInProviderCall = 0;

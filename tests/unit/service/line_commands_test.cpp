@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command_fixture.h"
+#include "loopback_client.h"
 
 namespace {
 
@@ -118,6 +119,39 @@ TEST_F(LineCommandsTest, TheForwardListCarriesTheFilteredDestinations) {
   EXPECT_EQ(2u, Dword(g_forwardList, 32)) << "the older layout: 24 bytes an entry";
   EXPECT_EQ(200u, Dword(g_forwardList, 32 + 20));
   EXPECT_EQ(0u, Dword(g_forwardList, 56)) << "entries past the count stay 0";
+}
+
+// A missing entry point is answered before an unknown line, with the numeric reply OPERATIONUNAVAIL
+// (2147483721); only a known line's command reaches the line lookup's text form.
+class LineCommandRepliesTest : public CommandTest {
+ protected:
+  void SetUp() override {
+    CommandTest::SetUp();
+    ASSERT_NO_FATAL_FAILURE(m_client.Connect());
+  }
+  void TearDown() override {
+    m_client.Close();
+    CommandTest::TearDown();
+  }
+  LoopbackClient m_client;
+};
+
+TEST_F(LineCommandRepliesTest, AMissingEntryPointComesBeforeAnUnknownLine) {
+  struct Case {
+    void (*handler)(CommandFields);
+    std::vector<std::string> words;
+    const char* reply;
+  } cases[] = {
+      {commands::Close, {"TSPI_lineClose", "6x", "7"}, "LINE_REPLY 6 2147483721"},
+      {commands::Open, {"TSPI_lineOpen", "6x", "x", "x", "7", "x", "999"}, "LINE_REPLY 6 2147483721"},
+  };
+  for (const Case& c : cases) {
+    Run(c.handler, c.words);
+    EXPECT_EQ(std::vector<std::string>{c.reply}, m_client.Lines(1)) << c.words[0];
+  }
+  g_TspiEntryPoints.TSPI_lineClose = FakeClose;
+  Run(commands::Close, {"TSPI_lineClose", "6x", "7"});
+  EXPECT_EQ(std::vector<std::string>{"LINE_REPLY 6x 2147483698"}, m_client.Lines(1)) << "an unknown line";
 }
 
 }  // namespace
