@@ -32,8 +32,13 @@ int InstallPlainService(plat::DWORD extraType, const char* name, const char* pro
   char directory[260] = "";
   plat::SplitPath(programPath, drive, sizeof(drive), directory, 259, nullptr, 0, nullptr, 0);
   char path[260] = "";
+  // A system directory that does not fit its 127 characters could only be registered cut or left out,
+  // and either would name some other file.
+  bool fits = true;
   if (drive[0] == '\0' && directory[0] == '\0') {
-    plat::GetSystemDirectoryA(path, 127);
+    const plat::UINT length = plat::GetSystemDirectoryA(path, 127);
+    fits = length != 0 && length < 127;
+    if (length >= 127) plat::SetLastError(plat::ERROR_FILENAME_EXCED_RANGE);
     TOOLFUNC_file::AddBackslash(path);
   }
   std::strncat(path, programPath, 258 - std::strlen(path));
@@ -43,9 +48,11 @@ int InstallPlainService(plat::DWORD extraType, const char* name, const char* pro
   const bool quoted = std::strchr(path, ' ') != nullptr;
   std::snprintf(registered, sizeof(registered), quoted ? "\"%s\"" : "%s", path);
   int result = 0;
-  if (std::strlen(path) >= 258 || std::strlen(registered) > kProgramPathLimit) {
+  if (fits && (std::strlen(path) >= 258 || std::strlen(registered) > kProgramPathLimit)) {
     plat::SetLastError(plat::ERROR_FILENAME_EXCED_RANGE);
-  } else {
+    fits = false;
+  }
+  if (fits) {
     result = TOOLFUNC_service::CreateServiceEntry(manager, extraType, name, registered, startType,
                                                   dependencies, description, displayName);
   }

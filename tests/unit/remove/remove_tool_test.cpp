@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -212,6 +213,17 @@ TEST_F(RemoveToolTest, TheRegisteredPathAndWhatGoesToTheDebugger) {
     EXPECT_EQ(c.debugger, DebugText().substr(0, c.debugger.size()));
     EXPECT_EQ(1u, plat::TakeShellExecutions().size()) << "the applet is opened in every case";
   }
+}
+
+TEST_F(RemoveToolTest, ASystemDirectoryOver126CharactersIsNotRegisteredAtAll) {
+  testsupport::ScopedMachine machine;
+  const std::string deep = std::string(std::getenv("VELCORA_MACHINE")) + "/" + std::string(120, 'm');
+  setenv("VELCORA_MACHINE", deep.c_str(), 1);  // the scoped machine puts its own back
+  ASSERT_GT(SystemDirectoryWindows().size(), 126u);
+  PlaceTool(m_toolDir.path() + "/bare", false);
+  RunInstall();
+  EXPECT_EQ("<no entry>", RegisteredPath()) << "neither cut nor the bare program name";
+  EXPECT_EQ("The filename or extension is too long.", DebugText().substr(0, 38));
 }
 
 TEST_F(RemoveToolTest, InstallingOverAnEntryTracesTheFailureAndStillOpensTheApplet) {
