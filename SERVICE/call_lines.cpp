@@ -166,6 +166,8 @@ void CServiceWindow::SendCallStatus(CLineObject* line, int position, plat::DWORD
   const CallRecord call = ReadCall(position);
   LogMessage(5, " hdBaseCall 0x%08X", call.DrvBaseCall);
   if (call.DrvBaseCall == 0) return;
+  // A state without its low 16 bits names no state: the call is only refreshed.
+  const bool refresh = (state & 0xFFFF) == 0;
   auto* status = static_cast<LINECALLSTATUS*>(PrepareStructBuffer());
   WriteState(status, state, mode, third);
   plat::DWORD features = 0;
@@ -177,7 +179,7 @@ void CServiceWindow::SendCallStatus(CLineObject* line, int position, plat::DWORD
     LogMessage(5, " F_TSPI_lineGetCallStatus result 0x%08X", static_cast<unsigned>(result));
     // An event's own values win over the provider's view, which may lag behind it; a failed query
     // leaves nothing in the buffer to trust but the arguments.
-    if (state != 0 || result != 0) WriteState(status, state, mode, third);
+    if (!refresh || result != 0) WriteState(status, state, mode, third);
     if (result == 0) {
       features =
           GetClearedCallFeatures(status->dwCallState, status->dwCallFeatures) & line->GetCallFeatures();
@@ -198,7 +200,6 @@ void CServiceWindow::SendCallStatus(CLineObject* line, int position, plat::DWORD
                TOOLFUNC_string::Checksum16(status, UsedBytes(status->dwUsedSize));
     changed = checksum != call.dwStatusChecksum;
   }
-  const bool refresh = state == 0;
   const bool send = changed && (!refresh || status->dwCallState > LINECALLSTATE_IDLE);
   LogMessage(5, " bSendEvents: %d", send ? 1 : 0);
   if (!send) return;

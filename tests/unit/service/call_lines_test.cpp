@@ -204,26 +204,29 @@ TEST_F(CallLines, StatusWithoutRefreshCarriesTheEventValues) {
   EXPECT_TRUE(g_statusAsked.empty()) << "the provider is asked only with FeatureRefreshStatus";
 }
 
-TEST_F(CallLines, StateWithoutItsLow16BitsIsReportedIdle) {
+// A state argument whose low 16 bits are 0 is a refresh like 0 itself: the provider's view is sent, with
+// LINE_CALLINFO, and only above IDLE; nothing claims the call went IDLE.
+TEST_F(CallLines, AStateWithoutItsLow16BitsIsARefresh) {
   struct Case {
     DWORD state;
-    DWORD mode;
-    DWORD third;
     plat::BOOL refresh;
     LONG providerResult;
+    Lines expected;
   } cases[] = {
-      {0x10000, 5, 2, 0, 0},
-      {0xFFFF0000, 1, 1, 0, 0},
-      {0x10000, 5, 2, 1, static_cast<LONG>(0x80000011)},
+      {0x10000, 0, 0, {}},
+      {0xFFFF0000, 0, 0, {}},
+      {0x10000, 1, static_cast<LONG>(0x80000011), {}},
+      {0x10000, 1, 0, {"SetLINECALLSTATUS 3 32772 256 7 2 0 0", "LINE_CALLINFO 3 32772 1 0 0"}},
+      {0, 1, 0, {"SetLINECALLSTATUS 3 32772 256 7 2 0 0", "LINE_CALLINFO 3 32772 1 0 0"}},
   };
   g_status = {0x100, 7, 2, 0, 0};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.state);
     Switch refresh(g_bFeatureRefreshStatus, c.refresh);
     g_statusResult = c.providerResult;
-    CServiceWindow::SendCallStatus(&m_line, kPosition, c.state, c.mode, c.third);
-    EXPECT_EQ((Lines{"SetLINECALLSTATUS 3 32772 1 0 4 0 0", "LINE_CALLSTATE 3 32772 1 0 4"}),
-              m_client.Lines(2));
+    CServiceWindow::SendCallStatus(&m_line, kPosition, c.state, 5, 2);
+    if (!c.expected.empty()) EXPECT_EQ(c.expected, m_client.Lines(c.expected.size()));
+    EXPECT_TRUE(m_client.Quiet());
   }
 }
 
