@@ -130,8 +130,7 @@ void Forward(CommandFields f) {
     return CServiceWindow::SendLineReply(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[1])),
                                          static_cast<plat::LONG>(LINEERR_OPERATIONFAILED));
   alignas(4) unsigned char list[392] = {};
-  const bool newLayout = g_dwTSPIVersion >= 0x00030001;
-  const plat::DWORD entrySize = newLayout ? 32 : 24;
+  const plat::DWORD entrySize = ForwardEntrySize();
   plat::DWORD header[2] = {392, entries};
   std::memcpy(list, header, sizeof(header));
   for (plat::DWORD n = 0; n < entries; ++n) {

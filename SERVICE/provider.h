@@ -22,6 +22,10 @@ extern plat::DWORD g_dwNumPhones;
 extern plat::DWORD g_dwTSPIOptions;
 extern const HPROVIDER g_hProvider;
 
+// The bytes of one forward list entry under the agreed interface version: from 0x00030001 on, the
+// entry has two more fields than the older 24-byte layout. Requests and status lines use the same.
+inline plat::DWORD ForwardEntrySize() { return g_dwTSPIVersion < 0x00030001 ? 24 : 32; }
+
 class CLineObject;
 
 // The line's capabilities in the structure buffer, asked with its versions and, when the provider

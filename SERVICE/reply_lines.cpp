@@ -39,7 +39,7 @@ void WriteDword(unsigned char* place, plat::DWORD value) { std::memcpy(place, &v
 // count come from the provider: only entries wholly inside the structure buffer are read, and the
 // count on the line is the number of entries that follow it.
 void AppendForwardList(char* line, LINEADDRESSSTATUS* status) {
-  const plat::DWORD entrySize = g_dwTSPIVersion < 0x00030001 ? 24 : 32;
+  const plat::DWORD entrySize = ForwardEntrySize();
   const plat::DWORD listOffset = status->dwForwardOffset;
   const plat::DWORD fitting = listOffset < CServiceWindow::kStructBufferSize
                                   ? (CServiceWindow::kStructBufferSize - listOffset) / entrySize
