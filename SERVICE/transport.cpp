@@ -32,6 +32,26 @@ plat::sockaddr* AsAddress(plat::sockaddr_in* address) { return reinterpret_cast<
 
 unsigned SocketNumber(plat::SOCKET socket) { return static_cast<unsigned>(socket); }
 
+// The errors send is documented to give; each ends the client, as does any other, which is logged as
+// unknown.
+constexpr int kKnownSendErrors[] = {
+    plat::WSAEINTR,          plat::WSAEACCES,       plat::WSAEFAULT,     plat::WSAEINVAL,
+    plat::WSAENOTSOCK,       plat::WSAEMSGSIZE,     plat::WSAEOPNOTSUPP, plat::WSAENETDOWN,
+    plat::WSAENETRESET,      plat::WSAECONNABORTED, plat::WSAECONNRESET, plat::WSAENOBUFS,
+    plat::WSAENOTCONN,       plat::WSAESHUTDOWN,    plat::WSAETIMEDOUT,  plat::WSAEHOSTUNREACH,
+    plat::WSANOTINITIALISED,
+};
+
+// How a failed send is logged before the client is given up ("Socket" or "Unknown"); null for a send
+// that only has to wait for room.
+const char* SendFailureKind(int error) {
+  if (error == 0 || error == plat::WSAEWOULDBLOCK) return nullptr;
+  for (int known : kKnownSendErrors) {
+    if (known == error) return "Socket";
+  }
+  return "Unknown";
+}
+
 }  // namespace
 
 plat::BOOL CServiceWindow::StartTcpIp() {
@@ -207,45 +227,18 @@ void CServiceWindow::SendBack(const char* format, ...) {
                "Value: %d",
                size, result);
     if (result == plat::SOCKET_ERROR) {
-      int error = plat::WSAGetLastError();
-      switch (error) {
-        case 0:
-        case plat::WSAEWOULDBLOCK:
-          LogMessage(
-              1,
-              "CServiceWindow::SendBack: Socket error during send: for %s ErrorCode=WSAEWOULDBLOCK going to "
-              "select!",
-              m_szSendBuffer);
-          result = 0;
-          break;
-        case plat::WSAEINTR:
-        case plat::WSAEACCES:
-        case plat::WSAEFAULT:
-        case plat::WSAEINVAL:
-        case plat::WSAENOTSOCK:
-        case plat::WSAEMSGSIZE:
-        case plat::WSAEOPNOTSUPP:
-        case plat::WSAENETDOWN:
-        case plat::WSAENETRESET:
-        case plat::WSAECONNABORTED:
-        case plat::WSAECONNRESET:
-        case plat::WSAENOBUFS:
-        case plat::WSAENOTCONN:
-        case plat::WSAESHUTDOWN:
-        case plat::WSAETIMEDOUT:
-        case plat::WSAEHOSTUNREACH:
-        case plat::WSANOTINITIALISED:
-          LogMessage(
-              1, "CServiceWindow::SendBack: Socket error during send: for %s ErrorCode=%d closing socket!",
-              m_szSendBuffer, error);
-          CloseClientSocket();
-          break;
-        default:
-          LogMessage(
-              1, "CServiceWindow::SendBack: Unknown error during send: for %s ErrorCode=%d closing socket!",
-              m_szSendBuffer, error);
-          CloseClientSocket();
-          break;
+      const int error = plat::WSAGetLastError();
+      if (const char* kind = SendFailureKind(error)) {
+        LogMessage(1, "CServiceWindow::SendBack: %s error during send: for %s ErrorCode=%d closing socket!",
+                   kind, m_szSendBuffer, error);
+        CloseClientSocket();
+      } else {
+        LogMessage(
+            1,
+            "CServiceWindow::SendBack: Socket error during send: for %s ErrorCode=WSAEWOULDBLOCK going to "
+            "select!",
+            m_szSendBuffer);
+        result = 0;
       }
     }
     if (m_ClientSock == plat::INVALID_SOCKET) {
