@@ -26,12 +26,12 @@ struct LevelLocation {
 
 LevelLocation LevelFor(plat::LONG level) {
   switch (level) {
-    case 2:
+    case kLogWarning:
       return {log4cxx::Level::getWarn(), 131};
-    case 3:
+    case kLogInfo:
       return {log4cxx::Level::getInfo(), 128};
-    case 4:
-    case 5:
+    case kLogDetail:
+    case kLogTrace:
       return {log4cxx::Level::getDebug(), 125};
     default:
       return {log4cxx::Level::getError(), 135};

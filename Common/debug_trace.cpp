@@ -56,7 +56,7 @@ void DebugTrace(plat::LONG, const char* format, ...) {
 }
 
 void DebugBox(plat::LONG level, const char* format, ...) {
-  if (level >= 1) return;
+  if (level >= kLogError) return;
   va_list arguments;
   va_start(arguments, format);
   BuildText(g_boxBuffer, LogPrefix, LogPrefixLength, format, arguments);

@@ -6,6 +6,17 @@
 #define TOOLFUNC_PRINTF(formatIndex, firstArgument) \
   __attribute__((format(printf, formatIndex, firstArgument)))
 
+// The levels of LogMessage. 0 and 1 are written as ERROR, like any value outside this list; 4 and 5
+// both as DEBUG: 4 carries the values of a step, 5 names the function or step being taken.
+enum LogLevel : plat::LONG {
+  kLogCritical = 0,
+  kLogError = 1,
+  kLogWarning = 2,
+  kLogInfo = 3,
+  kLogDetail = 4,
+  kLogTrace = 5,
+};
+
 // Opens the gate of LogMessage; false until ConfigureLogging has configured log4cxx.
 extern bool g_bLoggingConfigured;
 // The log4cxx configuration file; the start-up copies the -l value into it (259 characters at most).
@@ -20,12 +31,12 @@ extern const plat::DWORD LogPrefixLength;
 // Configures log4cxx from g_szLogConfigFile and opens the gate; returns 0.
 int ConfigureLogging();
 
-// Writes one event through the logger "Velcora": 2 WARN, 3 INFO, 4 and 5 DEBUG, anything else ERROR.
+// Writes one event through the logger "Velcora" at the log4cxx level of `level` (see LogLevel).
 void LogMessage(plat::LONG level, const char* format, ...) TOOLFUNC_PRINTF(2, 3);
 
 // LogPrefix and the text to the debugger, whatever the level.
 void DebugTrace(plat::LONG level, const char* format, ...) TOOLFUNC_PRINTF(2, 3);
-// LogPrefix and the text in a message box, only for a level below 1.
+// LogPrefix and the text in a message box, only for a level below kLogError.
 void DebugBox(plat::LONG level, const char* format, ...) TOOLFUNC_PRINTF(2, 3);
 // The text to the debugger, without prefix.
 void DebugOutput(const char* format, ...) TOOLFUNC_PRINTF(1, 2);

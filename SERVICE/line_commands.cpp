@@ -1,4 +1,5 @@
 // The line commands: capabilities and address status, open, close, close of a call, forwarding.
+#include <cstddef>
 #include <cstring>
 
 #include "ToolFunktion.h"
@@ -13,6 +14,20 @@ plat::BOOL g_bInProviderCall = 0;
 namespace {
 
 HDRVCALL g_hdConsultationCall = 0;
+
+// An open line asks for every line and address state change there is.
+constexpr plat::DWORD kEveryLineState = (LINEDEVSTATE_REMOVED << 1) - 1;
+constexpr plat::DWORD kEveryAddressState = (LINEADDRESSSTATE_CAPSCHANGE << 1) - 1;
+static_assert(kEveryLineState == 0x01FFFFFF && kEveryAddressState == 0x000001FF);
+
+// A forward request holds at most four entries, each destination in a 32-character wide slot after them.
+constexpr plat::DWORD kMaxForwardEntries = 4;
+constexpr plat::DWORD kDestinationCharacters = 32;
+constexpr plat::DWORD kFirstDestinationSlot =
+    offsetof(LINEFORWARDLIST, ForwardList) + kMaxForwardEntries * sizeof(LINEFORWARD);
+constexpr plat::DWORD kForwardRequestSize =
+    kFirstDestinationSlot + kMaxForwardEntries * kDestinationCharacters * sizeof(plat::WCHAR);
+static_assert(kFirstDestinationSlot == 136 && kForwardRequestSize == 392);
 
 // The line a client's address name stands for; the list's root is no line, and an empty name no name.
 CLineObject* LineByAddress(const char* address) {
@@ -97,12 +112,13 @@ void Open(CommandFields f) {
   CServiceWindow::SendAddressCaps(line, "0");
   if (result != 0) return;
   if (g_TspiEntryPoints.TSPI_lineSetStatusMessages != nullptr)
-    g_TspiEntryPoints.TSPI_lineSetStatusMessages(line->GetHdLine(), 0x01FFFFFF, 0x000001FF);
-  CServiceWindow::SendLineDevStatus(line, 0x41, 0, 0, true);
-  CServiceWindow::SendAddressStatus(line, 0, 0x1, true);
-  CServiceWindow::SendAddressStatus(line, 0, 0x40, true);
+    g_TspiEntryPoints.TSPI_lineSetStatusMessages(line->GetHdLine(), kEveryLineState, kEveryAddressState);
+  CServiceWindow::SendLineDevStatus(line, LINEDEVSTATE_OTHER | LINEDEVSTATE_INSERVICE, 0, 0, true);
+  CServiceWindow::SendAddressStatus(line, 0, LINEADDRESSSTATE_OTHER, true);
+  CServiceWindow::SendAddressStatus(line, 0, LINEADDRESSSTATE_FORWARD, true);
   if (g_TspiEntryPoints.TSPI_lineSetDefaultMediaDetection != nullptr) {
-    plat::LONG detection = g_TspiEntryPoints.TSPI_lineSetDefaultMediaDetection(line->GetHdLine(), 4);
+    plat::LONG detection = g_TspiEntryPoints.TSPI_lineSetDefaultMediaDetection(
+        line->GetHdLine(), LINEMEDIAMODE_INTERACTIVEVOICE);
     LogMessage(3, "F_TSPI_lineSetDefaultMediaDetection 0x%08X", static_cast<unsigned>(detection));
   }
 }
@@ -124,31 +140,34 @@ void Forward(CommandFields f) {
   if (g_TspiEntryPoints.TSPI_lineForward == nullptr) return Unavailable(f[1]);
   plat::DWORD number = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[2]));
   plat::DWORD entries = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[3]));
-  if (entries > 4) entries = 4;
+  if (entries > kMaxForwardEntries) entries = kMaxForwardEntries;
   CLineObject* line = LineByClientNumber(number);
   if (line == nullptr)
     return CServiceWindow::SendLineReply(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[1])),
                                          static_cast<plat::LONG>(LINEERR_OPERATIONFAILED));
-  alignas(4) unsigned char list[392] = {};
+  alignas(4) unsigned char list[kForwardRequestSize] = {};
   const plat::DWORD entrySize = ForwardEntrySize();
-  plat::DWORD header[2] = {392, entries};
+  const plat::DWORD header[2] = {kForwardRequestSize, entries};
   std::memcpy(list, header, sizeof(header));
   for (plat::DWORD n = 0; n < entries; ++n) {
     char destination[256];
     TOOLFUNC_string::CopyBounded(destination, f[5 + 2 * n], sizeof(destination) - 1);
     TOOLFUNC_string::KeepDialCharacters(destination);
-    const plat::DWORD slot = 136 + 64 * n;
-    plat::DWORD fields[8] = {
-        static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[4 + 2 * n])), 0, 0, 0, 0, 0, 1, 1};
+    const plat::DWORD slot = kFirstDestinationSlot + kDestinationCharacters * sizeof(plat::WCHAR) * n;
+    LINEFORWARD entry = {};
+    entry.dwForwardMode = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[4 + 2 * n]));
+    entry.dwCallerAddressType = LINEADDRESSTYPE_PHONENUMBER;
+    entry.dwDestAddressType = LINEADDRESSTYPE_PHONENUMBER;
     if (destination[0] != '\0') {
-      plat::WCHAR wide[32] = {};
-      TOOLFUNC_string::AnsiToWide(wide, destination, 31);
+      plat::WCHAR wide[kDestinationCharacters] = {};
+      TOOLFUNC_string::AnsiToWide(wide, destination, kDestinationCharacters - 1);
       size_t characters = std::char_traits<char16_t>::length(wide);
       std::memcpy(list + slot, wide, (characters + 1) * sizeof(plat::WCHAR));
-      fields[4] = static_cast<plat::DWORD>((characters + 1) * 2);
-      fields[5] = slot;
+      entry.dwDestAddressSize = static_cast<plat::DWORD>((characters + 1) * sizeof(plat::WCHAR));
+      entry.dwDestAddressOffset = slot;
     }
-    std::memcpy(list + 8 + entrySize * n, fields, entrySize);
+    // An older provider knows the entry without its two address types: only its first bytes are copied.
+    std::memcpy(list + offsetof(LINEFORWARDLIST, ForwardList) + entrySize * n, &entry, entrySize);
   }
   plat::LONG result = g_TspiEntryPoints.TSPI_lineForward(
       static_cast<DRV_REQUESTID>(CServiceWindow::ReadNumber(f[1])), line->GetHdLine(), 1, 0,

@@ -1,6 +1,8 @@
 // The process-wide state of the bound provider library and its entry-point table.
 #pragma once
 
+#include <cstddef>
+
 #include "plat/types.h"
 #include "tapi.h"
 #include "tspi.h"
@@ -22,9 +24,11 @@ extern plat::DWORD g_dwNumPhones;
 extern plat::DWORD g_dwTSPIOptions;
 extern const HPROVIDER g_hProvider;
 
-// The bytes of one forward list entry under the agreed interface version: from 0x00030001 on, the
-// entry has two more fields than the older 24-byte layout. Requests and status lines use the same.
-inline plat::DWORD ForwardEntrySize() { return g_dwTSPIVersion < 0x00030001 ? 24 : 32; }
+// The bytes of one forward list entry under the agreed interface version: from version 3.1 on, the
+// entry ends with the two address types the older layout lacks. Requests and status lines use the same.
+inline plat::DWORD ForwardEntrySize() {
+  return g_dwTSPIVersion < TAPI_VERSION3_1 ? offsetof(LINEFORWARD, dwCallerAddressType) : sizeof(LINEFORWARD);
+}
 
 class CLineObject;
 

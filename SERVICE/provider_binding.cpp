@@ -22,8 +22,8 @@ const HPROVIDER g_hProvider = 0x009E6540;
 
 namespace {
 
-constexpr plat::DWORD kLowestVersion = 0x00010003;
-constexpr plat::DWORD kHighestVersion = 0x00030001;
+constexpr plat::DWORD kLowestVersion = TAPI_VERSION1_0;
+constexpr plat::DWORD kHighestVersion = TAPI_VERSION3_1;
 
 // A fixed text field filled from a variable part of a provider structure, never past its end.
 template <size_t N>

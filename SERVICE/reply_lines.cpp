@@ -1,5 +1,6 @@
 // The request replies and the line, address and status lines built from the provider's structures.
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -14,9 +15,6 @@ namespace {
 
 constexpr size_t kStatusLineCharacters = 1022;
 constexpr size_t kStatusPieceCharacters = 510;
-// Byte offsets of the fields of one forward entry; the entry itself is 24 or 32 bytes by version.
-constexpr plat::DWORD kForwardDestAddressSize = 16;
-constexpr plat::DWORD kForwardDestAddressOffset = 20;
 
 unsigned AsUnsigned(plat::LONG value) { return static_cast<unsigned>(value); }
 
@@ -52,8 +50,9 @@ void AppendForwardList(char* line, LINEADDRESSSTATUS* status) {
   for (plat::DWORD index = 0; index < entries; ++index) {
     unsigned char* entry = base + listOffset + index * entrySize;
     if (ReadDword(entry) == 0) WriteDword(entry, LINEFORWARDMODE_UNCOND);
-    const char* destination = CServiceWindow::GetStructText(
-        status, ReadDword(entry + kForwardDestAddressOffset), ReadDword(entry + kForwardDestAddressSize));
+    const char* destination =
+        CServiceWindow::GetStructText(status, ReadDword(entry + offsetof(LINEFORWARD, dwDestAddressOffset)),
+                                      ReadDword(entry + offsetof(LINEFORWARD, dwDestAddressSize)));
     std::snprintf(piece, kStatusPieceCharacters + 1, " %u \"%s\"", ReadDword(entry), destination);
     AppendToStatusLine(line, piece);
   }

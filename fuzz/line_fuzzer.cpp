@@ -96,7 +96,7 @@ void ReadText(LPCWSTR text) {
 // A provider reads what the forward list says it holds: the entries and each destination text.
 void ReadForwardList(const LINEFORWARDLIST* list) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(list);
-  const DWORD entrySize = g_dwTSPIVersion >= 0x00030001 ? 32 : 24;
+  const DWORD entrySize = ForwardEntrySize();
   unsigned sum = 0;
   for (DWORD n = 0; n < list->dwNumEntries; ++n) {
     LINEFORWARD entry = {};
@@ -224,7 +224,7 @@ LONG GetAddressStatus(HDRVLINE, DWORD, LPLINEADDRESSSTATUS status) {
   if (LONG refused = AnswerNow(); refused != 0) return refused;
   writer.Numbers();
   const DWORD entries = g_tape.Byte() % 5;
-  const DWORD entrySize = g_dwTSPIVersion >= 0x00030001 ? 32 : 24;
+  const DWORD entrySize = ForwardEntrySize();
   const DWORD listOffset = writer.Reserve(entries * entrySize);
   status->dwForwardNumEntries = listOffset == 0 ? 0 : entries;
   status->dwForwardSize = status->dwForwardNumEntries * entrySize;
