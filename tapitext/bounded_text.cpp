@@ -2,24 +2,23 @@
 #include "bounded_text.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <cstring>
+
+#include "plat/bounded_text.h"
 
 namespace tapitext {
 
+// The module's limit is the buffer's size less one, counting the terminator: the shared writes are
+// given that limit as their size.
 void BoundedAppend(char* buffer, size_t size, const char* text) {
   if (size < 2) return;
-  const size_t limit = size - 1;  // counts the terminator
-  size_t length = std::strlen(buffer);
-  while (*text != '\0' && length + 1 < limit) buffer[length++] = *text++;
-  buffer[length] = '\0';
+  plat::BoundedAppend(buffer, size - 1, text);
 }
 
 void BoundedPrint(char* buffer, size_t size, const char* format, ...) {
   if (size < 2) return;
   va_list arguments;
   va_start(arguments, format);
-  std::vsnprintf(buffer, size - 1, format, arguments);
+  plat::BoundedFormatList(buffer, size - 1, format, arguments);
   va_end(arguments);
 }
 
