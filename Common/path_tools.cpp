@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "plat/bounded_text.h"
 #include "plat/codepage.h"
 #include "plat/com.h"
 #include "plat/file.h"
@@ -23,25 +24,11 @@
 namespace TOOLFUNC_file {
 namespace {
 
+// A path buffer holds 260 bytes, but a path keeps at most 258 characters: its size is 259.
 constexpr size_t kPathCapacity = 259;
 constexpr size_t kWindowTextLimit = 65535;
 
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-// Appends `text` to a path buffer, cut silently at its capacity.
-void AppendPath(char* destination, const char* text) {
-  size_t length = std::strlen(destination);
-  size_t room = length + 1 < kPathCapacity ? kPathCapacity - 1 - length : 0;
-  size_t added = text != nullptr ? strnlen(text, room) : 0;
-  std::memcpy(destination + length, text != nullptr ? text : "", added);
-  destination[length + added] = '\0';
-}
-
-// Copies `text` into a path buffer, cut silently at its capacity.
-void CopyPath(char* destination, const char* text) {
-  destination[0] = '\0';
-  AppendPath(destination, text);
-}
 
 // AddBackslash within the buffer's capacity: a full buffer takes no more.
 void AddBackslashWithin(char* path) {
@@ -50,9 +37,9 @@ void AddBackslashWithin(char* path) {
 
 // `folder`, a "\" if missing, and `name`.
 void FolderAndName(char* destination, const char* folder, const char* name) {
-  CopyPath(destination, folder);
+  plat::BoundedCopy(destination, kPathCapacity, folder);
   AddBackslashWithin(destination);
-  AppendPath(destination, name);
+  plat::BoundedAppend(destination, kPathCapacity, name);
 }
 
 bool ReadableAndWritable(const char* path) { return plat::_access(path, 4) == 0 && IsWritableIniFile(path); }
@@ -85,14 +72,16 @@ ProgramDirectories FindProgramDirectories() {
   char drive[3] = "";
   char directory[260] = "";
   plat::SplitPath(GetModulePath(), drive, sizeof(drive), directory, kPathCapacity, nullptr, 0, nullptr, 0);
-  CopyPath(directories.source, drive);
-  AppendPath(directories.source, directory);
+  plat::BoundedCopy(directories.source, kPathCapacity, drive);
+  plat::BoundedAppend(directories.source, kPathCapacity, directory);
   AddBackslashWithin(directories.source);
   char found[260] = "";
-  if (plat::GetSystemDirectoryA(found, sizeof(found)) < sizeof(found)) CopyPath(directories.system, found);
+  if (plat::GetSystemDirectoryA(found, sizeof(found)) < sizeof(found))
+    plat::BoundedCopy(directories.system, kPathCapacity, found);
   AddBackslashWithin(directories.system);
   found[0] = '\0';
-  if (plat::GetWindowsDirectoryA(found, sizeof(found)) < sizeof(found)) CopyPath(directories.windows, found);
+  if (plat::GetWindowsDirectoryA(found, sizeof(found)) < sizeof(found))
+    plat::BoundedCopy(directories.windows, kPathCapacity, found);
   AddBackslashWithin(directories.windows);
   directories.runsFromSystem = plat::lstrcmpiA(directories.source, directories.system) == 0;
   return directories;
@@ -100,17 +89,17 @@ ProgramDirectories FindProgramDirectories() {
 
 // The Windows directory's "help\" and the name.
 void HelpFilePath(char* destination, const char* windows, const char* name) {
-  CopyPath(destination, windows);
-  AppendPath(destination, "help\\");
-  AppendPath(destination, name);
+  plat::BoundedCopy(destination, kPathCapacity, windows);
+  plat::BoundedAppend(destination, kPathCapacity, "help\\");
+  plat::BoundedAppend(destination, kPathCapacity, name);
 }
 
 // The Startup folder, "\\", the name and ".LNK".
 void StartupLinkPath(char* destination, const char* name) {
-  CopyPath(destination, GetStartupFolder());
-  AppendPath(destination, "\\");
-  AppendPath(destination, name);
-  AppendPath(destination, ".LNK");
+  plat::BoundedCopy(destination, kPathCapacity, GetStartupFolder());
+  plat::BoundedAppend(destination, kPathCapacity, "\\");
+  plat::BoundedAppend(destination, kPathCapacity, name);
+  plat::BoundedAppend(destination, kPathCapacity, ".LNK");
 }
 
 // Saves a shortcut at `link` unless a file is there already, which counts as done.
@@ -165,7 +154,7 @@ plat::LONG ReadRegistryString(char* destination, const char* subKey, const char*
           0 &&
       (type == plat::REG_SZ || type == plat::REG_EXPAND_SZ)) {
     value[size < 260 ? size : 260] = '\0';
-    CopyPath(destination, value);
+    plat::BoundedCopy(destination, kPathCapacity, value);
   }
   return plat::RegCloseKey(key);
 }
@@ -250,10 +239,10 @@ char* GetSemaphoreFileName(const char* path) {
   char directory[260] = "";
   char name[260] = "";
   plat::SplitPath(path, drive, sizeof(drive), directory, kPathCapacity, name, kPathCapacity, nullptr, 0);
-  CopyPath(s_file, drive);
-  AppendPath(s_file, directory);
-  AppendPath(s_file, name);
-  AppendPath(s_file, ".SEM");
+  plat::BoundedCopy(s_file, kPathCapacity, drive);
+  plat::BoundedAppend(s_file, kPathCapacity, directory);
+  plat::BoundedAppend(s_file, kPathCapacity, name);
+  plat::BoundedAppend(s_file, kPathCapacity, ".SEM");
   return s_file;
 }
 
@@ -330,7 +319,7 @@ int CreateDirectoryTree(char* path) {
   for (size_t i = start; path[i] != '\0'; ++i) {
     if (path[i] != '\\') continue;
     char part[260];
-    CopyPath(part, path);
+    plat::BoundedCopy(part, kPathCapacity, path);
     if (i < kPathCapacity) part[i] = '\0';
     if (plat::_access(part, 0) != 0 && !plat::CreateDirectoryA(part, nullptr)) return 0;
   }
@@ -341,7 +330,7 @@ int CreateDirectoryTree(char* path) {
 void RemoveDirectoryTree(const char* path) {
   if (path == nullptr || path[0] == '\0') return;
   char copy[260];
-  CopyPath(copy, path);
+  plat::BoundedCopy(copy, kPathCapacity, path);
   AddBackslashWithin(copy);
   // Below a symbolic link the directories belong to the tree it points to; they are left alone, and so
   // is the link itself, which its parent still holds.
@@ -433,7 +422,7 @@ uint64_t GetFileWriteTime(const char* path) {
 plat::LONG CreateDesktopShortcut(const char* target, const char* linkName, const char* arguments) {
   char link[260];
   FolderAndName(link, GetDesktopFolder(), linkName);
-  AppendPath(link, ".LNK");
+  plat::BoundedAppend(link, kPathCapacity, ".LNK");
   return SaveShortcut(link, target, arguments, true);
 }
 
@@ -442,8 +431,8 @@ plat::LONG CreateProgramsShortcut(const char* target, const char* subFolder, con
   FolderAndName(link, GetProgramsFolder(), subFolder);
   if (plat::_access(link, 0) != 0) plat::CreateDirectoryA(link, nullptr);
   AddBackslashWithin(link);
-  AppendPath(link, linkName);
-  AppendPath(link, ".LNK");
+  plat::BoundedAppend(link, kPathCapacity, linkName);
+  plat::BoundedAppend(link, kPathCapacity, ".LNK");
   return SaveShortcut(link, target, nullptr, false);
 }
 
@@ -472,7 +461,7 @@ int BrowseForFolder(plat::HWND owner, const char* title, char* path) {
   if (path != nullptr && path[0] != '\0') {
     // The "\" goes into a copy: a cancelled dialog leaves the caller's path as it was.
     char start[260];
-    CopyPath(start, path);
+    plat::BoundedCopy(start, kPathCapacity, path);
     AddBackslashWithin(start);
     PathToItemList(start, &s_startList);
   }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "plat/bounded_text.h"
 #include "plat/codepage.h"
 #include "tool_string.h"
 
@@ -113,12 +114,9 @@ void ParseTaggedNumber(char* text) {
 }
 
 char* CopyBounded(char* dst, const char* src, DWORD n) {
-  const size_t count = n == 0 ? 0 : std::min<size_t>(strnlen(src, n) + 1, n);
-  if (count > 0) {
-    std::memcpy(dst, src, count - 1);
-    dst[count - 1] = '\0';
-  }
-  dst[count] = '\0';
+  const size_t copied = plat::BoundedCopy(dst, n, src);
+  // The byte behind the terminator is zeroed as well; with n 0 that is the first one.
+  dst[n == 0 ? 0 : copied + 1] = '\0';
   return dst;
 }
 

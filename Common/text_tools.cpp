@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "plat/bounded_text.h"
 #include "plat/codepage.h"
 #include "plat/window.h"
 #include "tool_string.h"
@@ -267,9 +268,7 @@ void DecodeXmlEntities(char* text) {
 }
 
 void CopyAndTerminate(const char* src, char* dst, DWORD size) {
-  const size_t count = size == 0 ? 0 : strnlen(src, size - 1);
-  std::memcpy(dst, src, count);
-  dst[count] = '\0';
+  plat::BoundedCopy(dst, size, src);
   dst[size] = '\0';
 }
 
