@@ -1,9 +1,9 @@
 // The call status, call information and new-call lines the service sends about one call.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "ToolFunktion.h"
+#include "plat/bounded_text.h"
 #include "plat/time.h"
 #include "provider.h"
 #include "service_window.h"
@@ -107,12 +107,6 @@ void SettleOrigin(LINECALLINFO* info, const CallRecord& call, int position, bool
   });
 }
 
-// Appends `piece` and keeps `text` within `limit` characters; what does not fit is cut.
-void AppendBounded(char* text, size_t limit, const char* piece) {
-  const size_t length = std::strlen(text);
-  if (length < limit) std::strncat(text, piece, limit - length);
-}
-
 // The requested items that the call information holds, each as a blank and its value, in the order
 // of the protocol; returns the mask of the items on the list.
 plat::DWORD GatherInfoList(const LINECALLINFO* info, plat::DWORD requested, const PartyPieces& parties,
@@ -146,12 +140,12 @@ plat::DWORD GatherInfoList(const LINECALLINFO* info, plat::DWORD requested, cons
   for (const auto& item : numbers) {
     if (!(requested & item.bit) || !item.present) continue;
     std::snprintf(piece, kInfoPieceCharacters + 1, " %u", item.value);
-    AppendBounded(list, kInfoListCharacters, piece);
+    plat::BoundedAppend(list, kInfoListCharacters + 1, piece);
     mask |= item.bit;
   }
   for (const auto& item : kPartyItems) {
     if (!(requested & item.bit) || !parties.Present(item.party)) continue;
-    AppendBounded(list, kInfoListCharacters, parties.Piece(item.party));
+    plat::BoundedAppend(list, kInfoListCharacters + 1, parties.Piece(item.party));
     mask |= item.bit;
   }
   return mask;
@@ -275,7 +269,7 @@ void CServiceWindow::SendCallInfo(CLineObject* line, int position, plat::DWORD r
   char infoLine[kCallLineBuffer] = {};
   std::snprintf(infoLine, kCallLineCharacters + 1, "SetLINECALLINFO %u %u %u ", line->GetClientLine(),
                 call.DrvClientCall, present);
-  AppendBounded(infoLine, kCallLineCharacters, list[0] == '\0' ? list : list + 1);
+  plat::BoundedAppend(infoLine, kCallLineCharacters + 1, list[0] == '\0' ? list : list + 1);
   if (g_bFeatureRefreshStatus) {
     const plat::DWORD checksum = TOOLFUNC_string::Checksum16(info, UsedBytes(info->dwUsedSize)) + requested;
     if (checksum == call.dwInfoChecksum) return;

@@ -1,8 +1,6 @@
 // The binding of the provider library: load, bind by name, negotiate, enumerate, initialise, build lines.
-#include <cstdio>
-#include <cstring>
-
 #include "ToolFunktion.h"
+#include "plat/bounded_text.h"
 #include "plat/fault.h"
 #include "plat/module.h"
 #include "plat/time.h"
@@ -24,12 +22,6 @@ namespace {
 
 constexpr plat::DWORD kLowestVersion = TAPI_VERSION1_0;
 constexpr plat::DWORD kHighestVersion = TAPI_VERSION3_1;
-
-// A fixed text field filled from a variable part of a provider structure, never past its end.
-template <size_t N>
-void CopyField(char (&field)[N], const char* text) {
-  std::snprintf(field, N, "%s", text);
-}
 
 }  // namespace
 
@@ -135,7 +127,8 @@ CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
   if (result == 0) {
     line->SetNumAddresses(devCaps->dwNumAddresses);
     line->SetLineFeatures(devCaps->dwLineFeatures);
-    CopyField(line->LineName, GetStructText(devCaps, devCaps->dwLineNameOffset, devCaps->dwLineNameSize));
+    plat::BoundedCopy(line->LineName, sizeof(line->LineName),
+                      GetStructText(devCaps, devCaps->dwLineNameOffset, devCaps->dwLineNameSize));
   } else {
     LogMessage(
         5,
@@ -150,8 +143,8 @@ CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
                        "CServiceWindow::CreateInsertLineObject first attempt of lineGetAddressCaps failed, "
                        "retrying with 0 version");
   if (result == 0) {
-    CopyField(line->Address,
-              GetStructText(addressCaps, addressCaps->dwAddressOffset, addressCaps->dwAddressSize));
+    plat::BoundedCopy(line->Address, sizeof(line->Address),
+                      GetStructText(addressCaps, addressCaps->dwAddressOffset, addressCaps->dwAddressSize));
     line->SetCallFeatures(addressCaps->dwCallFeatures);
     line->SetCallFeatures2(addressCaps->dwCallFeatures2);
     line->SetAddressFeatures(addressCaps->dwAddressFeatures);

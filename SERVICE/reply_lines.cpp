@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ToolFunktion.h"
+#include "plat/bounded_text.h"
 #include "plat/time.h"
 #include "provider.h"
 #include "service_window.h"
@@ -17,13 +18,6 @@ constexpr size_t kStatusLineCharacters = 1022;
 constexpr size_t kStatusPieceCharacters = 510;
 
 unsigned AsUnsigned(plat::LONG value) { return static_cast<unsigned>(value); }
-
-// Appends `piece` to `line` and keeps the line within the status line's characters.
-void AppendToStatusLine(char* line, const char* piece) {
-  size_t length = std::strlen(line);
-  if (length >= kStatusLineCharacters) return;
-  std::snprintf(line + length, kStatusLineCharacters - length + 1, "%s", piece);
-}
 
 plat::DWORD ReadDword(const unsigned char* place) {
   plat::DWORD value = 0;
@@ -45,7 +39,7 @@ void AppendForwardList(char* line, LINEADDRESSSTATUS* status) {
   const plat::DWORD entries = std::min(status->dwForwardNumEntries, fitting);
   char piece[kStatusPieceCharacters + 2];
   std::snprintf(piece, kStatusPieceCharacters + 1, " %u", entries);
-  AppendToStatusLine(line, piece);
+  plat::BoundedAppend(line, kStatusLineCharacters + 1, piece);
   auto* base = reinterpret_cast<unsigned char*>(status);
   for (plat::DWORD index = 0; index < entries; ++index) {
     unsigned char* entry = base + listOffset + index * entrySize;
@@ -54,7 +48,7 @@ void AppendForwardList(char* line, LINEADDRESSSTATUS* status) {
         CServiceWindow::GetStructText(status, ReadDword(entry + offsetof(LINEFORWARD, dwDestAddressOffset)),
                                       ReadDword(entry + offsetof(LINEFORWARD, dwDestAddressSize)));
     std::snprintf(piece, kStatusPieceCharacters + 1, " %u \"%s\"", ReadDword(entry), destination);
-    AppendToStatusLine(line, piece);
+    plat::BoundedAppend(line, kStatusLineCharacters + 1, piece);
   }
 }
 
@@ -128,16 +122,16 @@ plat::LONG CServiceWindow::SendAddressStatus(CLineObject* line, plat::DWORD addr
     char piece[kStatusPieceCharacters + 2];
     if (states & LINEADDRESSSTATE_OTHER) {
       std::snprintf(piece, kStatusPieceCharacters + 1, " %u", status->dwAddressFeatures);
-      AppendToStatusLine(statusLine, piece);
+      plat::BoundedAppend(statusLine, kStatusLineCharacters + 1, piece);
     }
     if (states & LINEADDRESSSTATE_INUSEONE) {
       std::snprintf(piece, kStatusPieceCharacters + 1, " %u", status->dwNumInUse);
-      AppendToStatusLine(statusLine, piece);
+      plat::BoundedAppend(statusLine, kStatusLineCharacters + 1, piece);
     }
     if (states & LINEADDRESSSTATE_NUMCALLS) {
       std::snprintf(piece, kStatusPieceCharacters + 1, " %u %u %u", status->dwNumActiveCalls,
                     status->dwNumOnHoldCalls, status->dwNumOnHoldPendCalls);
-      AppendToStatusLine(statusLine, piece);
+      plat::BoundedAppend(statusLine, kStatusLineCharacters + 1, piece);
     }
     if (states & LINEADDRESSSTATE_FORWARD) AppendForwardList(statusLine, status);
     SendBack("%s", statusLine);
