@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "plat/bounded_text.h"
 #include "plat/controls.h"
 #include "plat/window.h"
 
@@ -24,10 +25,7 @@ LRESULT TreeViewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 // written for a null buffer or a size below 1.
 inline int CopyToBuffer(const std::string& text, LPSTR buffer, int size) {
   if (buffer == nullptr || size < 1) return 0;
-  const size_t copied = std::min(text.size(), static_cast<size_t>(size - 1));
-  text.copy(buffer, copied);
-  buffer[copied] = '\0';
-  return static_cast<int>(copied);
+  return static_cast<int>(BoundedCopy(buffer, static_cast<size_t>(size), text.c_str()));
 }
 
 inline std::string TextOf(LPCSTR text) { return text != nullptr ? text : ""; }
