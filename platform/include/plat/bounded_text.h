@@ -7,7 +7,8 @@
 namespace plat {
 
 // One convention for all of them: `size` is the whole buffer in bytes, its terminator included, so a
-// buffer of `size` keeps at most size - 1 characters and is always terminated when size is above 0.
+// buffer of `size` keeps at most size - 1 characters and is always terminated when size is above 0
+// (an append needs a buffer that was terminated within size before).
 // A size of 0 writes nothing (the buffer may then be null). A null text counts as empty. Each returns
 // the number of characters it wrote, the terminator not counted; a text that does not fit is cut.
 
