@@ -21,6 +21,7 @@
 #include "errno_map.h"
 #include "message_wait.h"
 #include "plat/error.h"
+#include "plat/testing/winsock.h"
 #include "plat/time.h"
 #include "plat/window.h"
 

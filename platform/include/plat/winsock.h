@@ -215,13 +215,4 @@ int shutdown(SOCKET socket, int how);
 // WSAEINVAL when events are asked for and `window` is no window.
 int WSAAsyncSelect(SOCKET socket, HWND window, UINT message, LONG events);
 
-// ---- Test seams ----
-
-// The calls whose failure a test can make happen. Watch: a registration of a socket in the message wait
-// of its window's thread that asks for more than the socket is watched for, as the system refuses one
-// when memory or its limit of watched descriptors runs out.
-enum class WinsockCall { Startup, AsyncSelect, Watch };
-// Makes every later call of `call` fail with `error` (0: work again).
-void FailWinsockCallForTesting(WinsockCall call, int error);
-
 }  // namespace plat

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "plat/error.h"
+#include "plat/testing/winsock.h"
 #include "plat/thread.h"
 #include "plat/time.h"
 #include "plat/window.h"
