@@ -57,7 +57,7 @@ constexpr int kWinMsgPeek = MSG_PEEK;
 namespace plat {
 namespace {
 
-DWORD WsaCodeOf(int error) { return detail::WsaErrorOf(error); }
+using detail::WsaErrorOf;
 
 int Fail(DWORD code) {
   SetLastError(code);
@@ -191,7 +191,7 @@ std::shared_ptr<Socket> AddSocket(int fd) {
 DWORD SetNonBlocking(int fd, bool nonBlocking) {
   int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || ::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) != 0) {
-    return WsaCodeOf(errno);
+    return WsaErrorOf(errno);
   }
   return 0;
 }
@@ -217,7 +217,7 @@ DWORD Watch(Socket& socket, uint32_t events) {
   if (set == nullptr || socket.waitSetWindow != socket.window) {
     int error;
     set = detail::WaitSetOfOwner(socket.window, &error);
-    if (set == nullptr && error != 0) return WsaCodeOf(error);
+    if (set == nullptr && error != 0) return WsaErrorOf(error);
   }
   if (set == nullptr) {  // the window or its thread is gone: nobody could hear of it
     Unwatch(socket);
@@ -230,7 +230,7 @@ DWORD Watch(Socket& socket, uint32_t events) {
   if (failure == 0) {
     const int error =
         modify ? set->Modify(socket.fd, socket.value, events) : set->Add(socket.fd, socket.value, events);
-    failure = error == 0 ? 0 : WsaCodeOf(error);
+    failure = error == 0 ? 0 : WsaErrorOf(error);
   }
   if (failure != 0) {
     // A change that was refused could leave readiness nobody wants waking the wait again and again:
@@ -342,7 +342,7 @@ void FinishConnect(Socket& socket) {
   if (::getsockopt(socket.fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
   socket.state = error == 0 ? State::Connected : State::Fresh;
   socket.writeEnabled = error == 0;
-  if (socket.events & FD_CONNECT) Post(socket, FD_CONNECT, error == 0 ? 0 : WsaCodeOf(error));
+  if (socket.events & FD_CONNECT) Post(socket, FD_CONNECT, error == 0 ? 0 : WsaErrorOf(error));
 }
 
 // Posts what `ready` means for the socket, which wanted `wanted`, under the re-enabling rules. Under the
@@ -460,7 +460,7 @@ int QueryAddress(SOCKET value, sockaddr* address, int* length, bool peer) {
   auto* target = reinterpret_cast<::sockaddr*>(&posix);
   int result = peer ? ::getpeername(socket->fd, target, &posixLength)
                     : ::getsockname(socket->fd, target, &posixLength);
-  if (result != 0) return Fail(WsaCodeOf(errno));
+  if (result != 0) return Fail(WsaErrorOf(errno));
   FromPosix(posix, address, length);
   return 0;
 }
@@ -577,11 +577,11 @@ SOCKET socket(int family, int type, int protocol) {
   if (type != kWinSockStream) return FailSocket(WSAESOCKTNOSUPPORT);
   if (protocol != 0 && protocol != kWinIpprotoTcp) return FailSocket(WSAEPROTONOSUPPORT);
   int fd = ::socket(AF_INET, ::SOCK_STREAM | SOCK_CLOEXEC, ::IPPROTO_TCP);
-  if (fd < 0) return FailSocket(WsaCodeOf(errno));
+  if (fd < 0) return FailSocket(WsaErrorOf(errno));
   // Windows binds at once to a port whose old connections only wait to time out.
   int on = 1;
   if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
-    const DWORD error = WsaCodeOf(errno);
+    const DWORD error = WsaErrorOf(errno);
     ::close(fd);
     return FailSocket(error);
   }
@@ -611,7 +611,7 @@ int bind(SOCKET value, const sockaddr* address, int length) {
   std::lock_guard<std::mutex> lock(socket->mutex);
   if (socket->bound) return Fail(WSAEINVAL);
   if (::bind(socket->fd, reinterpret_cast<::sockaddr*>(&posix), sizeof posix) != 0) {
-    return Fail(WsaCodeOf(errno));
+    return Fail(WsaErrorOf(errno));
   }
   socket->bound = true;
   return 0;
@@ -623,7 +623,7 @@ int listen(SOCKET value, int backlog) {
   std::lock_guard<std::mutex> lock(socket->mutex);
   if (socket->state == State::Connected || socket->state == State::Connecting) return Fail(WSAEISCONN);
   if (!socket->bound) return Fail(WSAEINVAL);
-  if (::listen(socket->fd, backlog) != 0) return Fail(WsaCodeOf(errno));
+  if (::listen(socket->fd, backlog) != 0) return Fail(WsaErrorOf(errno));
   socket->state = State::Listening;
   Rearm(*socket);
   return 0;
@@ -664,7 +664,7 @@ SOCKET accept(SOCKET value, sockaddr* address, int* length) {
       if (fd >= 0) ::close(fd);
       return FailSocket(WSAEINTR);
     }
-    if (fd < 0) return FailSocket(WsaCodeOf(error));
+    if (fd < 0) return FailSocket(WsaErrorOf(error));
     accepted = AddSocket(fd);
     std::lock_guard<std::mutex> acceptedLock(accepted->mutex);
     accepted->state = State::Connected;
@@ -717,7 +717,7 @@ int connect(SOCKET value, const sockaddr* address, int length) {
     socket->bound = true;
     Rearm(*socket);
   }
-  return Fail(WsaCodeOf(error));
+  return Fail(WsaErrorOf(error));
 }
 
 int recv(SOCKET value, char* buffer, int length, int flags) {
@@ -750,7 +750,7 @@ int recv(SOCKET value, char* buffer, int length, int flags) {
   if (received > 0) return static_cast<int>(received);
   if (received == 0) return socket->lostConnection != 0 ? Fail(socket->lostConnection) : 0;
   if (error == ECONNRESET) socket->lostConnection = WSAECONNRESET;
-  return Fail(WsaCodeOf(error));
+  return Fail(WsaErrorOf(error));
 }
 
 int send(SOCKET value, const char* buffer, int length, int flags) {
@@ -780,7 +780,7 @@ int send(SOCKET value, const char* buffer, int length, int flags) {
   if (socket->closed) return Fail(WSAEINTR);
   if (sent >= 0) return static_cast<int>(sent);
   if (error == EPIPE && socket->lostConnection != 0) return Fail(socket->lostConnection);
-  return Fail(WsaCodeOf(error));
+  return Fail(WsaErrorOf(error));
 }
 
 namespace {
@@ -838,7 +838,7 @@ int select(int, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const time
   }
   const int error = errno;
   for (auto& socket : sockets) --socket->callsUnderWay;
-  if (result < 0) return Fail(WsaCodeOf(error));
+  if (result < 0) return Fail(WsaErrorOf(error));
 
   int ready = 0;
   size_t next = 0;
@@ -882,7 +882,7 @@ int setsockopt(SOCKET value, int level, int option, const char* optionValue, int
       std::memcpy(&windows, optionValue, sizeof windows);
       ::linger posix{windows.l_onoff, windows.l_linger};
       if (::setsockopt(socket->fd, SOL_SOCKET, SO_LINGER, &posix, sizeof posix) != 0) {
-        return Fail(WsaCodeOf(errno));
+        return Fail(WsaErrorOf(errno));
       }
       return 0;
     } else {
@@ -899,7 +899,7 @@ int setsockopt(SOCKET value, int level, int option, const char* optionValue, int
   int number;
   std::memcpy(&number, optionValue, sizeof number);
   if (::setsockopt(socket->fd, posixLevel, posixOption, &number, sizeof number) != 0) {
-    return Fail(WsaCodeOf(errno));
+    return Fail(WsaErrorOf(errno));
   }
   return 0;
 }
@@ -924,7 +924,7 @@ int shutdown(SOCKET value, int how) {
   std::lock_guard<std::mutex> lock(socket->mutex);
   if (socket->state != State::Connected) return Fail(WSAENOTCONN);
   const int posixHow = how == SD_RECEIVE ? SHUT_RD : how == SD_SEND ? SHUT_WR : SHUT_RDWR;
-  if (::shutdown(socket->fd, posixHow) != 0) return Fail(WsaCodeOf(errno));
+  if (::shutdown(socket->fd, posixHow) != 0) return Fail(WsaErrorOf(errno));
   socket->receiveShut = socket->receiveShut || how != SD_SEND;
   socket->sendShut = socket->sendShut || how != SD_RECEIVE;
   Rearm(*socket);
@@ -941,7 +941,7 @@ int WSAAsyncSelect(SOCKET value, HWND window, UINT message, LONG events) {
   // The window's thread gets its wait set now, while the caller can still be told that it cannot.
   int error = 0;
   if (events != 0 && detail::WaitSetOfOwner(window, &error) == nullptr && error != 0) {
-    return Fail(WsaCodeOf(error));
+    return Fail(WsaErrorOf(error));
   }
   if (DWORD failure = SetNonBlocking(s.fd, true); failure != 0) return Fail(failure);
   // A request that cannot be watched is not made: the socket goes on as it was.
