@@ -1,6 +1,7 @@
 // The path, file, folder and shortcut tools that the programs may use beside their start-up tools.
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "plat/bounded_text.h"
@@ -159,42 +160,41 @@ plat::LONG ReadRegistryString(char* destination, const char* subKey, const char*
   return plat::RegCloseKey(key);
 }
 
-char* GetAppDataFolder() {
-  static char s_folder[260];
-  ReadRegistryString(s_folder, kShellFolders, "AppData", plat::HKEY_CURRENT_USER);
-  return s_folder;
+namespace {
+
+// The folders the registry names, each with a buffer of its own, in the order of ReadFolder's table.
+enum class Folder { kAppData, kLocalAppData, kDesktop, kStartup, kPrograms, kProgramFiles };
+
+// The folder's registry value, in the buffer kept for that folder alone, so results of different folders
+// may be held at once; a missing value leaves the folder's previous text.
+char* ReadFolder(Folder folder) {
+  static const struct {
+    plat::HKEY root;
+    const char* subKey;
+    const char* valueName;
+  } kSources[] = {
+      {plat::HKEY_CURRENT_USER, kShellFolders, "AppData"},
+      {plat::HKEY_CURRENT_USER, kShellFolders, "Local AppData"},
+      {plat::HKEY_CURRENT_USER, kShellFolders, "Desktop"},
+      {plat::HKEY_CURRENT_USER, kShellFolders, "Startup"},
+      {plat::HKEY_CURRENT_USER, kShellFolders, "Programs"},
+      {plat::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"},
+  };
+  static char s_folders[std::size(kSources)][260];
+  const size_t index = static_cast<size_t>(folder);
+  const auto& source = kSources[index];
+  ReadRegistryString(s_folders[index], source.subKey, source.valueName, source.root);
+  return s_folders[index];
 }
 
-char* GetLocalAppDataFolder() {
-  static char s_folder[260];
-  ReadRegistryString(s_folder, kShellFolders, "Local AppData", plat::HKEY_CURRENT_USER);
-  return s_folder;
-}
+}  // namespace
 
-char* GetDesktopFolder() {
-  static char s_folder[260];
-  ReadRegistryString(s_folder, kShellFolders, "Desktop", plat::HKEY_CURRENT_USER);
-  return s_folder;
-}
-
-char* GetStartupFolder() {
-  static char s_folder[260];
-  ReadRegistryString(s_folder, kShellFolders, "Startup", plat::HKEY_CURRENT_USER);
-  return s_folder;
-}
-
-char* GetProgramsFolder() {
-  static char s_folder[260];
-  ReadRegistryString(s_folder, kShellFolders, "Programs", plat::HKEY_CURRENT_USER);
-  return s_folder;
-}
-
-char* GetProgramFilesFolder() {
-  static char s_folder[260];
-  ReadRegistryString(s_folder, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
-                     plat::HKEY_LOCAL_MACHINE);
-  return s_folder;
-}
+char* GetAppDataFolder() { return ReadFolder(Folder::kAppData); }
+char* GetLocalAppDataFolder() { return ReadFolder(Folder::kLocalAppData); }
+char* GetDesktopFolder() { return ReadFolder(Folder::kDesktop); }
+char* GetStartupFolder() { return ReadFolder(Folder::kStartup); }
+char* GetProgramsFolder() { return ReadFolder(Folder::kPrograms); }
+char* GetProgramFilesFolder() { return ReadFolder(Folder::kProgramFiles); }
 
 char* GetModuleName() {
   static char s_name[260];
