@@ -88,24 +88,25 @@ plat::LRESULT CServiceWindow::DispatchSocketMessage(plat::SOCKET socket, plat::L
 
 void CServiceWindow::DispatchServiceMessages(plat::DWORD state) {
   LogMessage(5, "CServiceWindow::DispatchServiceMessages 0x%08X", state);
+  // Running and paused differ only in their names, icons and which of the two menu items is offered.
+  auto enter = [](const char* name, plat::DWORD pending, plat::DWORD reached, plat::HICON icon,
+                  plat::UINT continueItem, plat::UINT stopItem) {
+    LogMessage(5, "%s", name);
+    SetStatus(pending);
+    m_NotifyIconData.hIcon = icon;
+    plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
+    plat::EnableMenuItem(m_hPopupMenu, ID_MENU_CONTINUE, plat::MF_BYCOMMAND | continueItem);
+    plat::EnableMenuItem(m_hPopupMenu, ID_MENU_STOP, plat::MF_BYCOMMAND | stopItem);
+    SetStatus(reached);
+  };
   switch (state) {
     case plat::SERVICE_RUNNING:
-      LogMessage(5, "SERVICE_RUNNING");
-      SetStatus(plat::SERVICE_CONTINUE_PENDING);
-      m_NotifyIconData.hIcon = m_hIconRunning;
-      plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
-      plat::EnableMenuItem(m_hPopupMenu, ID_MENU_CONTINUE, plat::MF_BYCOMMAND | plat::MF_GRAYED);
-      plat::EnableMenuItem(m_hPopupMenu, ID_MENU_STOP, plat::MF_BYCOMMAND | plat::MF_ENABLED);
-      SetStatus(plat::SERVICE_RUNNING);
+      enter("SERVICE_RUNNING", plat::SERVICE_CONTINUE_PENDING, plat::SERVICE_RUNNING, m_hIconRunning,
+            plat::MF_GRAYED, plat::MF_ENABLED);
       break;
     case plat::SERVICE_PAUSED:
-      LogMessage(5, "SERVICE_PAUSED");
-      SetStatus(plat::SERVICE_PAUSE_PENDING);
-      m_NotifyIconData.hIcon = m_hIconPaused;
-      plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
-      plat::EnableMenuItem(m_hPopupMenu, ID_MENU_CONTINUE, plat::MF_BYCOMMAND | plat::MF_ENABLED);
-      plat::EnableMenuItem(m_hPopupMenu, ID_MENU_STOP, plat::MF_BYCOMMAND | plat::MF_GRAYED);
-      SetStatus(plat::SERVICE_PAUSED);
+      enter("SERVICE_PAUSED", plat::SERVICE_PAUSE_PENDING, plat::SERVICE_PAUSED, m_hIconPaused,
+            plat::MF_ENABLED, plat::MF_GRAYED);
       break;
     case plat::SERVICE_STOPPED:
       LogMessage(5, "SERVICE_STOPPED");
@@ -125,7 +126,8 @@ void CServiceWindow::CompleteStartStatus(bool running) {
 void CServiceWindow::DispatchMenuMessages(plat::WPARAM command) {
   LogMessage(5, "CServiceWindow::DispatchMenuMessages 0x%08X", static_cast<unsigned>(command));
   // Through the service manager while the service main function runs, else on the window itself.
-  auto control = [](plat::DWORD code, plat::UINT message, plat::WPARAM state) {
+  auto control = [](const char* logText, plat::DWORD code, plat::UINT message, plat::WPARAM state) {
+    LogMessage(5, "%s", logText);
     if (m_bServiceRunning)
       TOOLFUNC_service::ControlServiceByName(code, TOOLFUNC_service::ServiceName, plat::SC_MANAGER_ALL_ACCESS,
                                              plat::SERVICE_ALL_ACCESS);
@@ -138,16 +140,13 @@ void CServiceWindow::DispatchMenuMessages(plat::WPARAM command) {
                                                TOOLFUNC_service::AppletFile);
       break;
     case ID_MENU_CONTINUE:
-      LogMessage(5, "Startiog");
-      control(plat::SERVICE_CONTROL_CONTINUE, WM_MESSAGE_SERVICE, plat::SERVICE_RUNNING);
+      control("Startiog", plat::SERVICE_CONTROL_CONTINUE, WM_MESSAGE_SERVICE, plat::SERVICE_RUNNING);
       break;
     case ID_MENU_STOP:
-      LogMessage(5, "Stopping");
-      control(plat::SERVICE_CONTROL_PAUSE, WM_MESSAGE_SERVICE, plat::SERVICE_PAUSED);
+      control("Stopping", plat::SERVICE_CONTROL_PAUSE, WM_MESSAGE_SERVICE, plat::SERVICE_PAUSED);
       break;
     case ID_MENU_END:
-      LogMessage(5, "Finishing");
-      control(plat::SERVICE_CONTROL_STOP, plat::WM_DESTROY, 0);
+      control("Finishing", plat::SERVICE_CONTROL_STOP, plat::WM_DESTROY, 0);
       break;
   }
 }
