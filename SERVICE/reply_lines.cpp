@@ -64,23 +64,122 @@ void CServiceWindow::SendLineReplyText(const char* request, plat::LONG result) {
   LogMessage(4, " ");
 }
 
+namespace {
+
+// The fields of the "SetLINEDEVCAPS" line after its fixed texts, in the order of the protocol; null is a 0
+// that the line keeps in the place of a field it does not send.
+constexpr plat::DWORD LINEDEVCAPS::*const kDevCapsFields[] = {
+    &LINEDEVCAPS::dwStringFormat,
+    &LINEDEVCAPS::dwAddressModes,
+    &LINEDEVCAPS::dwNumAddresses,
+    &LINEDEVCAPS::dwBearerModes,
+    &LINEDEVCAPS::dwMaxRate,
+    &LINEDEVCAPS::dwMediaModes,
+    &LINEDEVCAPS::dwGenerateToneModes,
+    &LINEDEVCAPS::dwGenerateToneMaxNumFreq,
+    &LINEDEVCAPS::dwGenerateDigitModes,
+    &LINEDEVCAPS::dwMonitorToneMaxNumFreq,
+    &LINEDEVCAPS::dwMonitorToneMaxNumEntries,
+    &LINEDEVCAPS::dwMonitorDigitModes,
+    &LINEDEVCAPS::dwGatherDigitsMinTimeout,
+    &LINEDEVCAPS::dwGatherDigitsMaxTimeout,
+    &LINEDEVCAPS::dwMedCtlCallStateMaxListSize,
+    nullptr,
+    nullptr,
+    nullptr,
+    &LINEDEVCAPS::dwDevCapFlags,
+    &LINEDEVCAPS::dwMaxNumActiveCalls,
+    &LINEDEVCAPS::dwAnswerMode,
+    &LINEDEVCAPS::dwRingModes,
+    &LINEDEVCAPS::dwLineStates,
+    &LINEDEVCAPS::dwUUIAcceptSize,
+    &LINEDEVCAPS::dwUUIAnswerSize,
+    &LINEDEVCAPS::dwUUIMakeCallSize,
+    &LINEDEVCAPS::dwUUIDropSize,
+    &LINEDEVCAPS::dwUUISendUserUserInfoSize,
+    &LINEDEVCAPS::dwUUICallInfoSize,
+    &LINEDEVCAPS::dwNumTerminals,
+    nullptr,
+    nullptr,
+    &LINEDEVCAPS::dwLineFeatures,
+    &LINEDEVCAPS::dwSettableDevStatus,
+};
+
+// The fields of the "SetLINEADDRESSCAPS" line after its fixed texts, in the order of the protocol; null is a
+// 0 that the line keeps in the place of a field it does not send.
+constexpr plat::DWORD LINEADDRESSCAPS::*const kAddressCapsFields[] = {
+    &LINEADDRESSCAPS::dwAddressSharing,
+    &LINEADDRESSCAPS::dwAddressStates,
+    &LINEADDRESSCAPS::dwCallInfoStates,
+    &LINEADDRESSCAPS::dwCallerIDFlags,
+    &LINEADDRESSCAPS::dwCalledIDFlags,
+    &LINEADDRESSCAPS::dwConnectedIDFlags,
+    &LINEADDRESSCAPS::dwRedirectionIDFlags,
+    &LINEADDRESSCAPS::dwRedirectingIDFlags,
+    &LINEADDRESSCAPS::dwCallStates,
+    &LINEADDRESSCAPS::dwDialToneModes,
+    &LINEADDRESSCAPS::dwBusyModes,
+    &LINEADDRESSCAPS::dwSpecialInfo,
+    &LINEADDRESSCAPS::dwDisconnectModes,
+    &LINEADDRESSCAPS::dwMaxNumActiveCalls,
+    &LINEADDRESSCAPS::dwMaxNumOnHoldCalls,
+    &LINEADDRESSCAPS::dwMaxNumOnHoldPendingCalls,
+    &LINEADDRESSCAPS::dwMaxNumConference,
+    &LINEADDRESSCAPS::dwMaxNumTransConf,
+    &LINEADDRESSCAPS::dwAddrCapFlags,
+    &LINEADDRESSCAPS::dwCallFeatures,
+    &LINEADDRESSCAPS::dwRemoveFromConfCaps,
+    &LINEADDRESSCAPS::dwRemoveFromConfState,
+    &LINEADDRESSCAPS::dwTransferModes,
+    &LINEADDRESSCAPS::dwParkModes,
+    &LINEADDRESSCAPS::dwForwardModes,
+    &LINEADDRESSCAPS::dwMaxForwardEntries,
+    &LINEADDRESSCAPS::dwMaxSpecificEntries,
+    &LINEADDRESSCAPS::dwMinFwdNumRings,
+    &LINEADDRESSCAPS::dwMaxFwdNumRings,
+    &LINEADDRESSCAPS::dwMaxCallCompletions,
+    &LINEADDRESSCAPS::dwCallCompletionConds,
+    &LINEADDRESSCAPS::dwCallCompletionModes,
+    &LINEADDRESSCAPS::dwNumCompletionMessages,
+    &LINEADDRESSCAPS::dwCompletionMsgTextEntrySize,
+    nullptr,
+    nullptr,
+    &LINEADDRESSCAPS::dwAddressFeatures,
+    &LINEADDRESSCAPS::dwPredictiveAutoTransferStates,
+    &LINEADDRESSCAPS::dwNumCallTreatments,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    &LINEADDRESSCAPS::dwMaxCallDataSize,
+    &LINEADDRESSCAPS::dwCallFeatures2,
+    &LINEADDRESSCAPS::dwMaxNoAnswerTimeout,
+    &LINEADDRESSCAPS::dwConnectedModes,
+    &LINEADDRESSCAPS::dwOfferingModes,
+    &LINEADDRESSCAPS::dwAvailableMediaModes,
+};
+
+// Sends "<word> <request> <address><lead>", the fields as " %u" each, then `tail`.
+template <typename Caps, size_t kCount>
+void SendCapsLine(const char* word, const char* request, const char* address, const char* lead,
+                  const Caps& caps, plat::DWORD Caps::*const (&fields)[kCount], const char* tail) {
+  // Room for " 4294967295" per field: the numbers are never cut here.
+  char numbers[kCount * 11 + 1];
+  size_t length = 0;
+  for (plat::DWORD Caps::*field : fields)
+    length +=
+        std::snprintf(numbers + length, sizeof(numbers) - length, " %u", field != nullptr ? caps.*field : 0u);
+  CServiceWindow::SendBack("%s %s %s%s%s%s", word, request, address, lead, numbers, tail);
+}
+
+}  // namespace
+
 plat::LONG CServiceWindow::SendDevCaps(CLineObject* line, const char* request) {
   LogMessage(5, "CServiceWindow::SendDevCaps");
   LINEDEVCAPS* caps = nullptr;
   if (plat::LONG result = QueryDevCaps(*line, &caps); result != 0) return result;
-  SendBack(
-      "SetLINEDEVCAPS %s %s \"CSTA Server\" %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u 0 0 0 %u %u %u %u "
-      "%u %u %u "
-      "%u %u %u %u %u %u %u %u %u \"tapi/line\"",
-      request, line->GetAddress(), caps->dwStringFormat, caps->dwAddressModes, caps->dwNumAddresses,
-      caps->dwBearerModes, caps->dwMaxRate, caps->dwMediaModes, caps->dwGenerateToneModes,
-      caps->dwGenerateToneMaxNumFreq, caps->dwGenerateDigitModes, caps->dwMonitorToneMaxNumFreq,
-      caps->dwMonitorToneMaxNumEntries, caps->dwMonitorDigitModes, caps->dwGatherDigitsMinTimeout,
-      caps->dwGatherDigitsMaxTimeout, caps->dwMedCtlCallStateMaxListSize, caps->dwDevCapFlags,
-      caps->dwMaxNumActiveCalls, caps->dwAnswerMode, caps->dwRingModes, caps->dwLineStates,
-      caps->dwUUIAcceptSize, caps->dwUUIAnswerSize, caps->dwUUIMakeCallSize, caps->dwUUIDropSize,
-      caps->dwUUISendUserUserInfoSize, caps->dwUUICallInfoSize, caps->dwNumTerminals, 0u, 0u,
-      caps->dwLineFeatures, caps->dwSettableDevStatus);
+  SendCapsLine("SetLINEDEVCAPS", request, line->GetAddress(), " \"CSTA Server\"", *caps, kDevCapsFields,
+               " \"tapi/line\"");
   return 0;
 }
 
@@ -88,23 +187,7 @@ plat::LONG CServiceWindow::SendAddressCaps(CLineObject* line, const char* reques
   LogMessage(5, "CServiceWindow::SendAddressCaps");
   LINEADDRESSCAPS* caps = nullptr;
   if (plat::LONG result = QueryAddressCaps(*line, &caps); result != 0) return result;
-  SendBack(
-      "SetLINEADDRESSCAPS %s %s %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u "
-      "%u %u %u "
-      "%u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u %u",
-      request, line->GetAddress(), caps->dwAddressSharing, caps->dwAddressStates, caps->dwCallInfoStates,
-      caps->dwCallerIDFlags, caps->dwCalledIDFlags, caps->dwConnectedIDFlags, caps->dwRedirectionIDFlags,
-      caps->dwRedirectingIDFlags, caps->dwCallStates, caps->dwDialToneModes, caps->dwBusyModes,
-      caps->dwSpecialInfo, caps->dwDisconnectModes, caps->dwMaxNumActiveCalls, caps->dwMaxNumOnHoldCalls,
-      caps->dwMaxNumOnHoldPendingCalls, caps->dwMaxNumConference, caps->dwMaxNumTransConf,
-      caps->dwAddrCapFlags, caps->dwCallFeatures, caps->dwRemoveFromConfCaps, caps->dwRemoveFromConfState,
-      caps->dwTransferModes, caps->dwParkModes, caps->dwForwardModes, caps->dwMaxForwardEntries,
-      caps->dwMaxSpecificEntries, caps->dwMinFwdNumRings, caps->dwMaxFwdNumRings, caps->dwMaxCallCompletions,
-      caps->dwCallCompletionConds, caps->dwCallCompletionModes, caps->dwNumCompletionMessages,
-      caps->dwCompletionMsgTextEntrySize, 0u, 0u, caps->dwAddressFeatures,
-      caps->dwPredictiveAutoTransferStates, caps->dwNumCallTreatments, 0u, 0u, 0u, 0u,
-      caps->dwMaxCallDataSize, caps->dwCallFeatures2, caps->dwMaxNoAnswerTimeout, caps->dwConnectedModes,
-      caps->dwOfferingModes, caps->dwAvailableMediaModes);
+  SendCapsLine("SetLINEADDRESSCAPS", request, line->GetAddress(), "", *caps, kAddressCapsFields, "");
   return 0;
 }
 
