@@ -126,7 +126,7 @@ class CServiceWindow {
   static void SendNewCall(CLineObject* line, int position);
 
   // ---- command dispatch --------------------------------------------------------------------------
-  void DispatchData(const char* line);
+  static void DispatchData(const char* line);
   // Kept for a protocol the service does not speak: it logs its name and does nothing else.
   static void DispatchDataCSTA(const char* argument);
   // Reads `count` blank-separated fields of at most widths[i] characters; quotes go from all but the
@@ -142,7 +142,7 @@ class CServiceWindow {
   plat::BOOL PrepareTapiInfos();
   void ProviderInit();
   static CLineObject* CreateInsertLineObject(plat::DWORD dwDeviceID);
-  void CloseAllLines();
+  static void CloseAllLines();
   // Returns the line to not opened and forgets its calls, as one step against the provider's thread.
   static void ResetLine(CLineObject* line);
 
