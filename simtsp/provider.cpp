@@ -25,67 +25,72 @@ Provider::~Provider() {
   m_worker.Stop();
 }
 
+LONG Provider::Synchronous(Entry entry, const std::function<LONG()>& body) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  if (auto injected = TakeInjected(entry)) return injected->result;
+  return body();
+}
+
 LONG Provider::NegotiateTspiVersion(DWORD deviceId, DWORD lowVersion, DWORD highVersion,
                                     LPDWORD tspiVersion) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineNegotiateTSPIVersion)) return injected->result;
-  if (tspiVersion == nullptr) return Failure(LINEERR_INVALPOINTER);
-  *tspiVersion = 0;
-  if (deviceId != INITIALIZE_NEGOTIATION && m_system.FindByDeviceId(deviceId) == nullptr) {
-    return Failure(LINEERR_BADDEVICEID);
-  }
-  DWORD agreed = std::min(highVersion, kHighestTspiVersion);
-  if (agreed < lowVersion || agreed < kLowestTspiVersion) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
-  *tspiVersion = agreed;
-  return 0;
+  return Synchronous(Entry::TSPI_lineNegotiateTSPIVersion, [&]() -> LONG {
+    if (tspiVersion == nullptr) return Failure(LINEERR_INVALPOINTER);
+    *tspiVersion = 0;
+    if (deviceId != INITIALIZE_NEGOTIATION && m_system.FindByDeviceId(deviceId) == nullptr) {
+      return Failure(LINEERR_BADDEVICEID);
+    }
+    DWORD agreed = std::min(highVersion, kHighestTspiVersion);
+    if (agreed < lowVersion || agreed < kLowestTspiVersion) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
+    *tspiVersion = agreed;
+    return 0;
+  });
 }
 
 // The simulated lines have no extensions: whatever range the host offers, the agreed version is 0.
 LONG Provider::NegotiateExtVersion(DWORD deviceId, DWORD tspiVersion, DWORD, DWORD, LPDWORD extVersion) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineNegotiateExtVersion)) return injected->result;
-  if (extVersion == nullptr) return Failure(LINEERR_INVALPOINTER);
-  *extVersion = 0;
-  if (m_system.FindByDeviceId(deviceId) == nullptr) return Failure(LINEERR_BADDEVICEID);
-  if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
-  return 0;
+  return Synchronous(Entry::TSPI_lineNegotiateExtVersion, [&]() -> LONG {
+    if (extVersion == nullptr) return Failure(LINEERR_INVALPOINTER);
+    *extVersion = 0;
+    if (m_system.FindByDeviceId(deviceId) == nullptr) return Failure(LINEERR_BADDEVICEID);
+    if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
+    return 0;
+  });
 }
 
 LONG Provider::EnumDevices(LPDWORD numLines, LPDWORD numPhones, HPROVIDER provider, LINEEVENT lineCreate) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_providerEnumDevices)) return injected->result;
-  if (numLines == nullptr || numPhones == nullptr) return Failure(LINEERR_INVALPOINTER);
-  // A running phone system keeps its lines: the host may have some of them open.
-  if (!m_worker.IsRunning()) {
-    m_config = LoadConfig(std::getenv("SIMTSP_CONFIG"), std::cerr);
-    m_system.Reset(m_config.lines);
-  }
-  m_hProvider = provider;
-  m_lineCreate = lineCreate;
-  *numLines = m_system.LineCount();
-  *numPhones = 0;
-  return 0;
+  return Synchronous(Entry::TSPI_providerEnumDevices, [&]() -> LONG {
+    if (numLines == nullptr || numPhones == nullptr) return Failure(LINEERR_INVALPOINTER);
+    // A running phone system keeps its lines: the host may have some of them open.
+    if (!m_worker.IsRunning()) {
+      m_config = LoadConfig(std::getenv("SIMTSP_CONFIG"), std::cerr);
+      m_system.Reset(m_config.lines);
+    }
+    m_hProvider = provider;
+    m_lineCreate = lineCreate;
+    *numLines = m_system.LineCount();
+    *numPhones = 0;
+    return 0;
+  });
 }
 
 LONG Provider::Init(DWORD lineDeviceIdBase, ASYNC_COMPLETION completion, LPDWORD tspiOptions) {
-  // Every entry point takes the lock, so the host need not serialise its calls.
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_providerInit)) return injected->result;
-  if (tspiOptions == nullptr) return Failure(LINEERR_INVALPOINTER);
-  *tspiOptions = 0;
-  if (!m_worker.Start()) return Failure(LINEERR_OPERATIONFAILED);
-  m_stopping = false;
-  m_completion = completion;
-  m_system.NumberLines(lineDeviceIdBase);
-  const char* controlPath = std::getenv("SIMTSP_CONTROL");
-  if (controlPath != nullptr && *controlPath != '\0') {
-    std::string why;
-    auto handler = [this](const std::string& command) { return RunControlCommand(*this, command); };
-    if (!m_control.Start(controlPath, handler, why)) {
-      std::cerr << "SIMTSP: no control socket at " << controlPath << ": " << why << std::endl;
+  return Synchronous(Entry::TSPI_providerInit, [&]() -> LONG {
+    if (tspiOptions == nullptr) return Failure(LINEERR_INVALPOINTER);
+    *tspiOptions = 0;
+    if (!m_worker.Start()) return Failure(LINEERR_OPERATIONFAILED);
+    m_stopping = false;
+    m_completion = completion;
+    m_system.NumberLines(lineDeviceIdBase);
+    const char* controlPath = std::getenv("SIMTSP_CONTROL");
+    if (controlPath != nullptr && *controlPath != '\0') {
+      std::string why;
+      auto handler = [this](const std::string& command) { return RunControlCommand(*this, command); };
+      if (!m_control.Start(controlPath, handler, why)) {
+        std::cerr << "SIMTSP: no control socket at " << controlPath << ": " << why << std::endl;
+      }
     }
-  }
-  return 0;
+    return 0;
+  });
 }
 
 LONG Provider::Shutdown() {
@@ -106,106 +111,106 @@ LONG Provider::Shutdown() {
 }
 
 LONG Provider::GetDevCaps(DWORD deviceId, DWORD tspiVersion, DWORD extVersion, LINEDEVCAPS* caps) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineGetDevCaps)) return injected->result;
-  if (caps == nullptr) return Failure(LINEERR_INVALPOINTER);
-  const Line* line = m_system.FindByDeviceId(deviceId);
-  if (line == nullptr) return Failure(LINEERR_BADDEVICEID);
-  if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
-  if (extVersion != 0) return Failure(LINEERR_INCOMPATIBLEEXTVERSION);
-  if (!HoldsFixedPart(*caps)) return Failure(LINEERR_STRUCTURETOOSMALL);
-  FillDevCaps(*line, *caps);
-  return 0;
+  return Synchronous(Entry::TSPI_lineGetDevCaps, [&]() -> LONG {
+    if (caps == nullptr) return Failure(LINEERR_INVALPOINTER);
+    const Line* line = m_system.FindByDeviceId(deviceId);
+    if (line == nullptr) return Failure(LINEERR_BADDEVICEID);
+    if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
+    if (extVersion != 0) return Failure(LINEERR_INCOMPATIBLEEXTVERSION);
+    if (!HoldsFixedPart(*caps)) return Failure(LINEERR_STRUCTURETOOSMALL);
+    FillDevCaps(*line, *caps);
+    return 0;
+  });
 }
 
 LONG Provider::GetAddressCaps(DWORD deviceId, DWORD addressId, DWORD tspiVersion, DWORD extVersion,
                               LINEADDRESSCAPS* caps) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineGetAddressCaps)) return injected->result;
-  if (caps == nullptr) return Failure(LINEERR_INVALPOINTER);
-  const Line* line = m_system.FindByDeviceId(deviceId);
-  if (line == nullptr) return Failure(LINEERR_BADDEVICEID);
-  if (addressId != 0) return Failure(LINEERR_INVALADDRESSID);
-  if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
-  if (extVersion != 0) return Failure(LINEERR_INCOMPATIBLEEXTVERSION);
-  if (!HoldsFixedPart(*caps)) return Failure(LINEERR_STRUCTURETOOSMALL);
-  FillAddressCaps(*line, *caps);
-  return 0;
+  return Synchronous(Entry::TSPI_lineGetAddressCaps, [&]() -> LONG {
+    if (caps == nullptr) return Failure(LINEERR_INVALPOINTER);
+    const Line* line = m_system.FindByDeviceId(deviceId);
+    if (line == nullptr) return Failure(LINEERR_BADDEVICEID);
+    if (addressId != 0) return Failure(LINEERR_INVALADDRESSID);
+    if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
+    if (extVersion != 0) return Failure(LINEERR_INCOMPATIBLEEXTVERSION);
+    if (!HoldsFixedPart(*caps)) return Failure(LINEERR_STRUCTURETOOSMALL);
+    FillAddressCaps(*line, *caps);
+    return 0;
+  });
 }
 
 LONG Provider::Open(DWORD deviceId, HTAPILINE htLine, LPHDRVLINE hdLine, DWORD tspiVersion,
                     LINEEVENT events) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineOpen)) return injected->result;
-  if (hdLine == nullptr) return Failure(LINEERR_INVALPOINTER);
-  *hdLine = 0;
-  Line* line = m_system.FindByDeviceId(deviceId);
-  if (line == nullptr) return Failure(LINEERR_BADDEVICEID);
-  if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
-  // The host multiplexes its clients onto one open per line.
-  if (line->IsOpen()) return Failure(LINEERR_RESOURCEUNAVAIL);
-  *hdLine = m_system.Open(*line, htLine, events);
-  return 0;
+  return Synchronous(Entry::TSPI_lineOpen, [&]() -> LONG {
+    if (hdLine == nullptr) return Failure(LINEERR_INVALPOINTER);
+    *hdLine = 0;
+    Line* line = m_system.FindByDeviceId(deviceId);
+    if (line == nullptr) return Failure(LINEERR_BADDEVICEID);
+    if (!IsSpokenVersion(tspiVersion)) return Failure(LINEERR_INCOMPATIBLEAPIVERSION);
+    // The host multiplexes its clients onto one open per line.
+    if (line->IsOpen()) return Failure(LINEERR_RESOURCEUNAVAIL);
+    *hdLine = m_system.Open(*line, htLine, events);
+    return 0;
+  });
 }
 
 LONG Provider::Close(HDRVLINE hdLine) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineClose)) return injected->result;
-  Line* line = m_system.FindByHandle(hdLine);
-  if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
-  TakeOut(CallsOf(*line));
-  m_system.Close(*line);
-  return 0;
+  return Synchronous(Entry::TSPI_lineClose, [&]() -> LONG {
+    Line* line = m_system.FindByHandle(hdLine);
+    if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+    TakeOut(CallsOf(*line));
+    m_system.Close(*line);
+    return 0;
+  });
 }
 
 LONG Provider::SetStatusMessages(HDRVLINE hdLine, DWORD lineStates, DWORD addressStates) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineSetStatusMessages)) return injected->result;
-  Line* line = m_system.FindByHandle(hdLine);
-  if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
-  line->lineStates = lineStates;
-  line->addressStates = addressStates;
-  return 0;
+  return Synchronous(Entry::TSPI_lineSetStatusMessages, [&]() -> LONG {
+    Line* line = m_system.FindByHandle(hdLine);
+    if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+    line->lineStates = lineStates;
+    line->addressStates = addressStates;
+    return 0;
+  });
 }
 
 LONG Provider::SetDefaultMediaDetection(HDRVLINE hdLine, DWORD mediaModes) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineSetDefaultMediaDetection)) return injected->result;
-  Line* line = m_system.FindByHandle(hdLine);
-  if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
-  if ((mediaModes & ~kLineMediaModes) != 0) return Failure(LINEERR_INVALMEDIAMODE);
-  line->detectedMediaModes = mediaModes;
-  return 0;
+  return Synchronous(Entry::TSPI_lineSetDefaultMediaDetection, [&]() -> LONG {
+    Line* line = m_system.FindByHandle(hdLine);
+    if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+    if ((mediaModes & ~kLineMediaModes) != 0) return Failure(LINEERR_INVALMEDIAMODE);
+    line->detectedMediaModes = mediaModes;
+    return 0;
+  });
 }
 
 LONG Provider::GetLineDevStatus(HDRVLINE hdLine, LINEDEVSTATUS* status) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineGetLineDevStatus)) return injected->result;
-  if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
-  const Line* line = m_system.FindByHandle(hdLine);
-  if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
-  if (!HoldsFixedPart(*status)) return Failure(LINEERR_STRUCTURETOOSMALL);
-  FillLineDevStatus(*line, m_system.CountCalls(*line), *status);
-  return 0;
+  return Synchronous(Entry::TSPI_lineGetLineDevStatus, [&]() -> LONG {
+    if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
+    const Line* line = m_system.FindByHandle(hdLine);
+    if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+    if (!HoldsFixedPart(*status)) return Failure(LINEERR_STRUCTURETOOSMALL);
+    FillLineDevStatus(*line, m_system.CountCalls(*line), *status);
+    return 0;
+  });
 }
 
 LONG Provider::GetAddressStatus(HDRVLINE hdLine, DWORD addressId, LINEADDRESSSTATUS* status) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineGetAddressStatus)) return injected->result;
-  if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
-  const Line* line = m_system.FindByHandle(hdLine);
-  if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
-  if (addressId != 0) return Failure(LINEERR_INVALADDRESSID);
-  if (!HoldsFixedPart(*status)) return Failure(LINEERR_STRUCTURETOOSMALL);
-  FillAddressStatus(m_system.CountCalls(*line), *status);
-  return 0;
+  return Synchronous(Entry::TSPI_lineGetAddressStatus, [&]() -> LONG {
+    if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
+    const Line* line = m_system.FindByHandle(hdLine);
+    if (line == nullptr) return Failure(LINEERR_INVALLINEHANDLE);
+    if (addressId != 0) return Failure(LINEERR_INVALADDRESSID);
+    if (!HoldsFixedPart(*status)) return Failure(LINEERR_STRUCTURETOOSMALL);
+    FillAddressStatus(m_system.CountCalls(*line), *status);
+    return 0;
+  });
 }
 
 LONG Provider::CreateLineDevice(DWORD_PTR tempId, DWORD deviceId) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_providerCreateLineDevice)) return injected->result;
-  if (!m_system.AdoptPendingLine(tempId, deviceId)) return Failure(LINEERR_BADDEVICEID);
-  return 0;
+  return Synchronous(Entry::TSPI_providerCreateLineDevice, [&]() -> LONG {
+    if (!m_system.AdoptPendingLine(tempId, deviceId)) return Failure(LINEERR_BADDEVICEID);
+    return 0;
+  });
 }
 
 bool Provider::OnOwnThread() const {

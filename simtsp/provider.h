@@ -175,6 +175,9 @@ class Provider {
                const std::function<Prepared()>& prepare);
   // A request that creates no call and whose checks are all its operation's.
   LONG Request(Entry entry, DRV_REQUESTID requestId, Operation operation);
+  // An entry point that answers at once: an injected failure for `entry` answers first, else `body`, all
+  // under the lock, so the host need not serialise its calls.
+  LONG Synchronous(Entry entry, const std::function<LONG()>& body);
   // A control command's change of the call: checked at once, carried out on the worker.
   Refusal ChangeFromOutside(HDRVCALL hdCall, OutsideChange change);
 

@@ -214,52 +214,52 @@ LONG Provider::CompleteCall(DRV_REQUESTID requestId, HDRVCALL hdCall, LPDWORD co
 }
 
 LONG Provider::GenerateDigits(HDRVCALL hdCall, DWORD endToEndId, DWORD digitMode, LPCWSTR digits) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineGenerateDigits)) return injected->result;
-  const Call* call = m_system.FindCall(hdCall);
-  if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
-  // The lines generate DTMF only, as their capabilities say.
-  if (digitMode != LINEDIGITMODE_DTMF) return Failure(LINEERR_INVALDIGITMODE);
-  if (call->state != LINECALLSTATE_CONNECTED) return Failure(LINEERR_INVALCALLSTATE);
-  if (digits == nullptr) return 0;
-  for (LPCWSTR digit = digits; *digit != u'\0'; ++digit) {
-    if (!IsDtmfDigit(*digit)) return Failure(LINEERR_INVALDIGITS);
-  }
-  bool posted = m_worker.Post(m_config.delays.completion, [this, hdCall, endToEndId] {
-    Deliver({Report::CallEvent(hdCall, LINE_GENERATE, LINEGENERATETERM_DONE, endToEndId, TickCount())});
+  return Synchronous(Entry::TSPI_lineGenerateDigits, [&]() -> LONG {
+    const Call* call = m_system.FindCall(hdCall);
+    if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
+    // The lines generate DTMF only, as their capabilities say.
+    if (digitMode != LINEDIGITMODE_DTMF) return Failure(LINEERR_INVALDIGITMODE);
+    if (call->state != LINECALLSTATE_CONNECTED) return Failure(LINEERR_INVALCALLSTATE);
+    if (digits == nullptr) return 0;
+    for (LPCWSTR digit = digits; *digit != u'\0'; ++digit) {
+      if (!IsDtmfDigit(*digit)) return Failure(LINEERR_INVALDIGITS);
+    }
+    bool posted = m_worker.Post(m_config.delays.completion, [this, hdCall, endToEndId] {
+      Deliver({Report::CallEvent(hdCall, LINE_GENERATE, LINEGENERATETERM_DONE, endToEndId, TickCount())});
+    });
+    return posted ? 0 : Failure(LINEERR_OPERATIONFAILED);
   });
-  return posted ? 0 : Failure(LINEERR_OPERATIONFAILED);
 }
 
 LONG Provider::GetCallStatus(HDRVCALL hdCall, LINECALLSTATUS* status) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineGetCallStatus)) return injected->result;
-  if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
-  const Call* call = m_system.FindCall(hdCall);
-  if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
-  if (!HoldsFixedPart(*status)) return Failure(LINEERR_STRUCTURETOOSMALL);
-  FillCallStatus(*call, m_switchboard.Features(*call), *status);
-  return 0;
+  return Synchronous(Entry::TSPI_lineGetCallStatus, [&]() -> LONG {
+    if (status == nullptr) return Failure(LINEERR_INVALPOINTER);
+    const Call* call = m_system.FindCall(hdCall);
+    if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
+    if (!HoldsFixedPart(*status)) return Failure(LINEERR_STRUCTURETOOSMALL);
+    FillCallStatus(*call, m_switchboard.Features(*call), *status);
+    return 0;
+  });
 }
 
 LONG Provider::GetCallInfo(HDRVCALL hdCall, LINECALLINFO* info) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineGetCallInfo)) return injected->result;
-  if (info == nullptr) return Failure(LINEERR_INVALPOINTER);
-  const Call* call = m_system.FindCall(hdCall);
-  if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
-  if (!HoldsFixedPart(*info)) return Failure(LINEERR_STRUCTURETOOSMALL);
-  FillCallInfo(*call, m_switchboard.RelatedCallId(*call), *info);
-  return 0;
+  return Synchronous(Entry::TSPI_lineGetCallInfo, [&]() -> LONG {
+    if (info == nullptr) return Failure(LINEERR_INVALPOINTER);
+    const Call* call = m_system.FindCall(hdCall);
+    if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
+    if (!HoldsFixedPart(*info)) return Failure(LINEERR_STRUCTURETOOSMALL);
+    FillCallInfo(*call, m_switchboard.RelatedCallId(*call), *info);
+    return 0;
+  });
 }
 
 LONG Provider::CloseCall(HDRVCALL hdCall) {
-  std::lock_guard<std::mutex> lock(m_lock);
-  if (auto injected = TakeInjected(Entry::TSPI_lineCloseCall)) return injected->result;
-  Call* call = m_system.FindCall(hdCall);
-  if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
-  TakeOut({*call});
-  return 0;
+  return Synchronous(Entry::TSPI_lineCloseCall, [&]() -> LONG {
+    Call* call = m_system.FindCall(hdCall);
+    if (call == nullptr) return Failure(LINEERR_INVALCALLHANDLE);
+    TakeOut({*call});
+    return 0;
+  });
 }
 
 LONG Provider::Forward(DRV_REQUESTID requestId, HDRVLINE hdLine, DWORD allAddresses, DWORD addressId,
