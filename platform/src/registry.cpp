@@ -127,6 +127,33 @@ DWORD LoadKeyWithRights(HKEY key, DWORD rights, RegistryTree& tree, RegistryKey*
   return LoadKey(*open, tree, current);
 }
 
+// Runs `read` on the key behind the handle under the registry lock, when the handle grants every bit
+// of `rights`; else the error of loading it.
+template <typename Read>
+LONG ReadKey(HKEY key, DWORD rights, Read read) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  RegistryTree tree;
+  RegistryKey* current = nullptr;
+  if (DWORD status = LoadKeyWithRights(key, rights, tree, current); status != ERROR_SUCCESS)
+    return static_cast<LONG>(status);
+  return static_cast<LONG>(read(*current));
+}
+
+// Runs `change` on the key behind the handle as one change of its store, under the registry lock, when
+// the handle may set values and the key is not protected.
+template <typename Change>
+LONG ChangeValues(HKEY key, Change change) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  std::optional<OpenKey> open = Resolve(key);
+  if (!open) return ERROR_INVALID_HANDLE;
+  if ((open->access & KEY_SET_VALUE) == 0 || IsProtected(open->root, open->path)) return ERROR_ACCESS_DENIED;
+  return static_cast<LONG>(detail::ChangeRegistryStore(open->root, [&](RegistryTree& tree) -> DWORD {
+    RegistryKey* current = detail::FindRegistryKey(tree, open->path, open->id);
+    if (current == nullptr) return ERROR_KEY_DELETED;
+    return change(*current);
+  }));
+}
+
 DWORD CopyValueData(const RegistryValue& value, LPDWORD type, BYTE* data, LPDWORD dataSize) {
   if (type != nullptr) *type = value.type;
   DWORD size = static_cast<DWORD>(value.data.size());
@@ -212,43 +239,28 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, DWORD desiredAccess, HKEY* re
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, BYTE* data,
                       LPDWORD dataSize) {
   if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  RegistryTree tree;
-  RegistryKey* current = nullptr;
-  if (DWORD status = LoadKeyWithRights(key, KEY_QUERY_VALUE, tree, current); status != ERROR_SUCCESS)
-    return static_cast<LONG>(status);
-  auto found = current->values.find(ValueKey(valueName));
-  if (found == current->values.end()) return ERROR_FILE_NOT_FOUND;
-  return static_cast<LONG>(CopyValueData(found->second, type, data, dataSize));
+  return ReadKey(key, KEY_QUERY_VALUE, [&](const RegistryKey& current) -> DWORD {
+    auto found = current.values.find(ValueKey(valueName));
+    if (found == current.values.end()) return ERROR_FILE_NOT_FOUND;
+    return CopyValueData(found->second, type, data, dataSize);
+  });
 }
 
 LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD dataSize) {
   if (data == nullptr && dataSize != 0) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  std::optional<OpenKey> open = Resolve(key);
-  if (!open) return ERROR_INVALID_HANDLE;
-  if ((open->access & KEY_SET_VALUE) == 0 || IsProtected(open->root, open->path)) return ERROR_ACCESS_DENIED;
-  return static_cast<LONG>(detail::ChangeRegistryStore(open->root, [&](RegistryTree& tree) -> DWORD {
-    RegistryKey* current = detail::FindRegistryKey(tree, open->path, open->id);
-    if (current == nullptr) return ERROR_KEY_DELETED;
-    auto [entry, isNew] = current->values.try_emplace(ValueKey(valueName));
+  return ChangeValues(key, [&](RegistryKey& current) -> DWORD {
+    auto [entry, isNew] = current.values.try_emplace(ValueKey(valueName));
     if (isNew) entry->second.name = valueName ? valueName : "";
     entry->second.type = type;
     entry->second.data.assign(reinterpret_cast<const char*>(data), dataSize);
     return ERROR_SUCCESS;
-  }));
+  });
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  std::optional<OpenKey> open = Resolve(key);
-  if (!open) return ERROR_INVALID_HANDLE;
-  if ((open->access & KEY_SET_VALUE) == 0 || IsProtected(open->root, open->path)) return ERROR_ACCESS_DENIED;
-  return static_cast<LONG>(detail::ChangeRegistryStore(open->root, [&](RegistryTree& tree) -> DWORD {
-    RegistryKey* current = detail::FindRegistryKey(tree, open->path, open->id);
-    if (current == nullptr) return ERROR_KEY_DELETED;
-    return current->values.erase(ValueKey(valueName)) != 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-  }));
+  return ChangeValues(key, [&](RegistryKey& current) -> DWORD {
+    return current.values.erase(ValueKey(valueName)) != 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+  });
 }
 
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
@@ -279,45 +291,34 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPSTR keyClass,
                    LPDWORD classSize, void* lastWriteTime) {
   if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  RegistryTree tree;
-  RegistryKey* current = nullptr;
-  if (DWORD status = LoadKeyWithRights(key, KEY_ENUMERATE_SUB_KEYS, tree, current); status != ERROR_SUCCESS)
-    return static_cast<LONG>(status);
-  if (index >= current->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-  const RegistryKey& subkey = std::next(current->subkeys.begin(), index)->second;
-  if (DWORD status = CopyName(subkey.name, name, nameSize); status != ERROR_SUCCESS)
-    return static_cast<LONG>(status);
-  // Keys have no class here, and no write time is kept.
-  if (classSize != nullptr) {
-    if (keyClass != nullptr && *classSize > 0) keyClass[0] = '\0';
-    *classSize = 0;
-  }
-  if (lastWriteTime != nullptr) std::memset(lastWriteTime, 0, kFileTimeSize);
-  return ERROR_SUCCESS;
+  return ReadKey(key, KEY_ENUMERATE_SUB_KEYS, [&](const RegistryKey& current) -> DWORD {
+    if (index >= current.subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    const RegistryKey& subkey = std::next(current.subkeys.begin(), index)->second;
+    if (DWORD status = CopyName(subkey.name, name, nameSize); status != ERROR_SUCCESS) return status;
+    // Keys have no class here, and no write time is kept.
+    if (classSize != nullptr) {
+      if (keyClass != nullptr && *classSize > 0) keyClass[0] = '\0';
+      *classSize = 0;
+    }
+    if (lastWriteTime != nullptr) std::memset(lastWriteTime, 0, kFileTimeSize);
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameSize, LPDWORD, LPDWORD type,
                    BYTE* data, LPDWORD dataSize) {
   if (valueName == nullptr || valueNameSize == nullptr || (data != nullptr && dataSize == nullptr))
     return ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  RegistryTree tree;
-  RegistryKey* current = nullptr;
-  if (DWORD status = LoadKeyWithRights(key, KEY_QUERY_VALUE, tree, current); status != ERROR_SUCCESS)
-    return static_cast<LONG>(status);
-  if (index >= current->values.size()) return ERROR_NO_MORE_ITEMS;
-  const RegistryValue& value = std::next(current->values.begin(), index)->second;
-  if (DWORD status = CopyName(value.name, valueName, valueNameSize); status != ERROR_SUCCESS)
-    return static_cast<LONG>(status);
-  return static_cast<LONG>(CopyValueData(value, type, data, dataSize));
+  return ReadKey(key, KEY_QUERY_VALUE, [&](const RegistryKey& current) -> DWORD {
+    if (index >= current.values.size()) return ERROR_NO_MORE_ITEMS;
+    const RegistryValue& value = std::next(current.values.begin(), index)->second;
+    if (DWORD status = CopyName(value.name, valueName, valueNameSize); status != ERROR_SUCCESS) return status;
+    return CopyValueData(value, type, data, dataSize);
+  });
 }
 
 LONG RegFlushKey(HKEY key) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  RegistryTree tree;
-  RegistryKey* current = nullptr;
-  return static_cast<LONG>(LoadKeyWithRights(key, 0, tree, current));
+  return ReadKey(key, 0, [](const RegistryKey&) -> DWORD { return ERROR_SUCCESS; });
 }
 
 LONG RegCloseKey(HKEY key) {
