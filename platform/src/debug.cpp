@@ -6,6 +6,8 @@
 #include <deque>
 #include <mutex>
 
+#include "plat/testing/debug.h"
+
 namespace plat {
 namespace {
 

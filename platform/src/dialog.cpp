@@ -4,6 +4,8 @@
 #include <mutex>
 #include <utility>
 
+#include "plat/testing/dialog.h"
+
 namespace plat {
 namespace {
 

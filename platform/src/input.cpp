@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "plat/error.h"
+#include "plat/testing/input.h"
 
 namespace plat {
 namespace {

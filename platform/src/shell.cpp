@@ -9,6 +9,7 @@
 #include "plat/error.h"
 #include "plat/handle.h"
 #include "plat/process.h"
+#include "plat/testing/shell.h"
 #include "user_handle.h"
 
 namespace plat {

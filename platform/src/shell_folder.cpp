@@ -12,6 +12,7 @@
 #include "plat/codepage.h"
 #include "plat/error.h"
 #include "plat/file.h"
+#include "plat/testing/shell_folder.h"
 
 namespace plat {
 namespace {

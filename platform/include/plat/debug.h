@@ -1,9 +1,6 @@
 // Debugger output and message boxes, both captured so that tests can read them.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "plat/types.h"
 
 namespace plat {
@@ -21,15 +18,5 @@ void OutputDebugStringA(LPCSTR text);
 // Shows nothing (there is no desktop): records the box, writes "caption: text" to standard error and
 // returns IDOK at once, as if the user had pressed OK.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-
-// For tests: what reached the debugger channel (the last 1000 texts) and the boxes shown, in order.
-struct MessageBoxRecord {
-  HWND owner;
-  std::string text;
-  std::string caption;
-  UINT type;
-};
-std::vector<std::string> TakeDebugOutput();
-std::vector<MessageBoxRecord> TakeMessageBoxes();
 
 }  // namespace plat

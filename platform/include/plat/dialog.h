@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 
 #include "plat/types.h"
 
@@ -45,16 +44,11 @@ struct OPENFILENAMEA {
 // program, wider here).
 constexpr DWORD OPENFILENAME_SIZE_VERSION_400A = offsetof(OPENFILENAMEA, pvReserved);
 
-// Ask for a file to open or a name to save under. The answer comes from the test hook: TRUE when it
-// chose a file (its path is in lpstrFile), FALSE when it cancelled. FALSE without asking for a null
-// record, a size other than the two forms', or when no hook is set.
+// Ask for a file to open or a name to save under. The answer comes from the test hook
+// (plat/testing/dialog.h): TRUE when it chose a file (its path is in lpstrFile), FALSE when it
+// cancelled. FALSE without asking for a null record, a size other than the two forms', or when no hook
+// is set.
 BOOL GetOpenFileNameA(OPENFILENAMEA* record);
 BOOL GetSaveFileNameA(OPENFILENAMEA* record);
-
-// For tests: who answers the dialogs from now on (an empty function: nobody). It receives which dialog
-// asks and the caller's record; it writes the chosen path into lpstrFile within nMaxFile and returns
-// TRUE, or returns FALSE for cancel.
-enum class FileDialogKind { Open, Save };
-void SetFileDialogAnswerForTesting(std::function<BOOL(FileDialogKind kind, OPENFILENAMEA* record)> answer);
 
 }  // namespace plat

@@ -1,8 +1,6 @@
 // Synthetic keyboard and mouse input, recorded for tests: nothing reaches a real desktop.
 #pragma once
 
-#include <vector>
-
 #include "plat/types.h"
 
 namespace plat {
@@ -48,8 +46,5 @@ UINT SendInput(UINT count, INPUT* inputs, int size);
 
 // The extra information of the last input message; synthetic input carries none here, so 0.
 LPARAM GetMessageExtraInfo();
-
-// For tests: every input SendInput took since the last call, in order.
-std::vector<INPUT> TakeSentInputsForTesting();
 
 }  // namespace plat

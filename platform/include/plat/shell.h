@@ -2,8 +2,6 @@
 #pragma once
 
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "plat/types.h"
 #include "plat/window.h"
@@ -23,17 +21,6 @@ constexpr int SE_ERR_NOASSOC = 31;
 HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
                         INT showCommand);
 
-// For tests: every ShellExecuteA call of this process, in order, whatever it returned.
-struct ShellExecution {
-  HWND owner;
-  std::string verb;
-  std::string file;
-  std::string parameters;
-  std::string directory;
-  INT showCommand;
-};
-std::vector<ShellExecution> TakeShellExecutions();
-
 // ---- Resources of the program
 
 constexpr UINT IMAGE_ICON = 1;
@@ -48,8 +35,6 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name);
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags);
 // Frees the icon and returns TRUE; FALSE with ERROR_INVALID_CURSOR_HANDLE for an unknown or freed icon.
 BOOL DestroyIcon(HICON icon);
-// For tests: the resource number the icon was loaded from; 0 for an unknown or freed icon.
-UINT IconResourceForTesting(HICON icon);
 
 // ---- Menus
 
@@ -114,25 +99,12 @@ constexpr UINT TPM_RETURNCMD = 0x0100;
 struct TPMPARAMS;
 using LPTPMPARAMS = TPMPARAMS*;
 
-// There is no one to pick from a menu here: the choice comes from the test hook below, and a grayed or
-// disabled item, an unknown command or no hook count as no choice. With TPM_RETURNCMD returns the
-// chosen command, 0 for none. Otherwise posts WM_COMMAND (the command, 0) to `window` for a choice and
-// returns TRUE. FALSE with ERROR_INVALID_MENU_HANDLE for a bad menu, ERROR_INVALID_WINDOW_HANDLE for a
-// bad window.
+// There is no one to pick from a menu here: the choice comes from the test hook (plat/testing/shell.h),
+// and a grayed or disabled item, an unknown command or no hook count as no choice. With TPM_RETURNCMD
+// returns the chosen command, 0 for none. Otherwise posts WM_COMMAND (the command, 0) to `window` for a
+// choice and returns TRUE. FALSE with ERROR_INVALID_MENU_HANDLE for a bad menu,
+// ERROR_INVALID_WINDOW_HANDLE for a bad window.
 BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND window, LPTPMPARAMS params);
-
-// For tests: the command "the user" picks from the menu that TrackPopupMenuEx shows (0: none); an
-// empty function picks nothing. Called without any lock of the layer held.
-void SetPopupMenuChoiceForTesting(std::function<UINT(HMENU)> choose);
-// For tests: every TrackPopupMenuEx call of this process, in order, whatever it returned.
-struct PopupMenuCall {
-  HMENU menu;
-  UINT flags;
-  int x;
-  int y;
-  HWND window;
-};
-std::vector<PopupMenuCall> TakePopupMenuCalls();
 
 // ---- The notification icon
 
@@ -170,17 +142,5 @@ using PNOTIFYICONDATAA = NOTIFYICONDATAA*;
 // TRUE; FALSE when ADD finds the icon already shown (nothing changes), MODIFY or DELETE find it not
 // shown, for another message or null data. Sets no last error.
 BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data);
-
-// For tests: what the notification area shows for (window, id); not shown: all empty.
-struct NotifyIconState {
-  bool shown;
-  HICON icon;
-  std::string tip;
-  UINT callbackMessage;
-};
-NotifyIconState NotifyIconStateForTesting(HWND window, UINT id);
-// For tests: the notification area loses every icon, as when the shell restarts; a later NIM_ADD
-// shows an icon again.
-void LoseNotifyIconsForTesting();
 
 }  // namespace plat

@@ -2,10 +2,6 @@
 // dialog.
 #pragma once
 
-#include <functional>
-#include <optional>
-#include <string>
-
 #include "plat/com.h"
 #include "plat/types.h"
 #include "plat/window.h"
@@ -75,25 +71,11 @@ using LPBROWSEINFOA = BROWSEINFOA*;
 // the path itself for a drive's root) in pszDisplayName; null when nothing was chosen, the display name
 // untouched. There is no one to pick a folder here: the dialog, a window of the calling thread, is
 // created, its callback (when given) receives BFFM_INITIALIZED with lParam 0, and then the test hook
-// below picks a folder or nothing. BFFM_SETSELECTIONA sent to the dialog selects the folder of the item
-// list in lParam (wParam FALSE) or of the path text in lParam (wParam TRUE); null changes nothing. A
-// chosen path that is no existing folder counts as nothing chosen. The dialog window is gone when this
-// returns. Null with ERROR_INVALID_PARAMETER for a null record or display name buffer.
+// (plat/testing/shell_folder.h) picks a folder or nothing. BFFM_SETSELECTIONA sent to the dialog
+// selects the folder of the item list in lParam (wParam FALSE) or of the path text in lParam (wParam
+// TRUE); null changes nothing. A chosen path that is no existing folder counts as nothing chosen. The
+// dialog window is gone when this returns. Null with ERROR_INVALID_PARAMETER for a null record or
+// display name buffer.
 LPITEMIDLIST SHBrowseForFolderA(LPBROWSEINFOA info);
-
-// For tests: what the dialog shows when the hook is asked.
-struct FolderDialogView {
-  HWND dialog;
-  HWND owner;
-  std::string title;
-  UINT flags;
-  LPSTR displayName;      // the caller's buffer, as it is now
-  std::string selection;  // the selected folder's path; empty when nothing was selected
-};
-// For tests: picks the folder "the user" chooses (a Windows-form path), nullopt to cancel; without a
-// hook every dialog is cancelled. Called without any lock of the layer held.
-void SetFolderChoiceForTesting(std::function<std::optional<std::string>(const FolderDialogView&)> choose);
-// For tests: the item lists handed out and not yet freed through the allocator.
-LONG ItemListsInUseForTesting();
 
 }  // namespace plat

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "ToolFunktion.h"
-#include "plat/debug.h"
 #include "plat/error.h"
+#include "plat/testing/debug.h"
 
 using namespace TOOLFUNC_debug;
 

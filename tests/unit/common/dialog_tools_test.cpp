@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "plat/dialog.h"
 #include "plat/system_info.h"
+#include "plat/testing/dialog.h"
 #include "plat/window.h"
 #include "tool_dialog.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ToolFunktion.h"
-#include "plat/input.h"
+#include "plat/testing/input.h"
 #include "plat/window.h"
 
 namespace {

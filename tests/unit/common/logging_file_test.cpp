@@ -19,7 +19,7 @@
 #include "plat/machine.h"
 #include "plat/module.h"
 #include "plat/process.h"
-#include "plat/shell.h"
+#include "plat/testing/shell.h"
 #include "plat/thread.h"
 #include "support/recording_program.h"
 #include "support/temp_dir.h"

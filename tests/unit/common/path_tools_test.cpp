@@ -15,9 +15,9 @@
 #include "plat/module.h"
 #include "plat/profile.h"
 #include "plat/registry.h"
-#include "plat/shell_folder.h"
 #include "plat/shortcut.h"
 #include "plat/system_info.h"
+#include "plat/testing/shell_folder.h"
 #include "plat/window.h"
 #include "support/temp_dir.h"
 

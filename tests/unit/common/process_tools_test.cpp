@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "ToolFunktion.h"
-#include "plat/debug.h"
 #include "plat/handle.h"
 #include "plat/machine.h"
 #include "plat/netbios.h"
 #include "plat/process.h"
 #include "plat/security.h"
-#include "plat/shell.h"
+#include "plat/testing/debug.h"
+#include "plat/testing/shell.h"
 #include "plat/thread.h"
 #include "plat/time.h"
 #include "plat/window.h"

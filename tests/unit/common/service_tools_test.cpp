@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "ToolFunktion.h"
-#include "plat/debug.h"
 #include "plat/error.h"
 #include "plat/machine.h"
 #include "plat/module.h"
 #include "plat/path.h"
 #include "plat/registry.h"
 #include "plat/service.h"
-#include "plat/shell.h"
+#include "plat/testing/debug.h"
+#include "plat/testing/shell.h"
 #include "plat/time.h"
 #include "plat/window.h"
 #include "support/recording_program.h"

@@ -1,5 +1,5 @@
 // Tests of the debugger channel and the recorded message boxes.
-#include "plat/debug.h"
+#include "plat/testing/debug.h"
 
 #include <gtest/gtest.h>
 

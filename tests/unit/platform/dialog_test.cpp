@@ -1,5 +1,5 @@
 // Tests of the file dialogs: which records they accept and how the test's answer comes back.
-#include "plat/dialog.h"
+#include "plat/testing/dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Tests of the input recorder.
-#include "plat/input.h"
+#include "plat/testing/input.h"
 
 #include <gtest/gtest.h>
 

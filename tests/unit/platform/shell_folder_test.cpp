@@ -1,5 +1,5 @@
 // Tests of the shell's item lists, its allocator and the folder selection dialog.
-#include "plat/shell_folder.h"
+#include "plat/testing/shell_folder.h"
 
 #include <gtest/gtest.h>
 

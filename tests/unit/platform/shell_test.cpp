@@ -1,5 +1,5 @@
 // Tests of the shell: program start, the notification area, icons, menus and the popup-menu choice.
-#include "plat/shell.h"
+#include "plat/testing/shell.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "plat/path.h"
-#include "plat/shell.h"
+#include "plat/testing/shell.h"
 #include "plat/thread.h"
 #include "plat/time.h"
 #include "plat/window.h"
