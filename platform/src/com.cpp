@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "plat/testing/com.h"
 #include "plat/thread.h"
 
 namespace plat {

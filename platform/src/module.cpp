@@ -15,6 +15,7 @@
 #include "plat/error.h"
 #include "plat/machine.h"
 #include "plat/path.h"
+#include "plat/testing/module.h"
 #include "plat/winmain.h"
 
 namespace plat {

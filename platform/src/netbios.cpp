@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "plat/testing/netbios.h"
+
 namespace plat {
 namespace {
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plat/error.h"
+#include "plat/testing/registry.h"
 #include "registry_store.h"
 
 namespace plat {

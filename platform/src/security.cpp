@@ -15,6 +15,7 @@
 #include "plat/error.h"
 #include "plat/path.h"
 #include "plat/process.h"
+#include "plat/testing/security.h"
 
 namespace plat {
 namespace {

@@ -9,6 +9,7 @@
 
 #include "host_account.h"
 #include "plat/error.h"
+#include "plat/testing/system_info.h"
 
 namespace plat {
 namespace {

@@ -1,8 +1,6 @@
 // COM start-up and shut-down of a thread: the apartment model it joins and how often it did so.
 #pragma once
 
-#include <vector>
-
 #include "plat/types.h"
 
 namespace plat {
@@ -36,17 +34,5 @@ HRESULT CoInitializeEx(LPVOID reserved, DWORD flags);
 // Takes back one counted start-up of the calling thread; the last one leaves the thread without a model,
 // free to choose again. Does nothing on a thread that is not started up.
 void CoUninitialize();
-
-// For tests: every call of the three above in this process, in order, whatever it returned.
-enum class ComFunction { CoInitialize, CoInitializeEx, CoUninitialize };
-struct ComCall {
-  ComFunction function;
-  DWORD flags;     // as passed to CoInitializeEx; COINIT_APARTMENTTHREADED for CoInitialize; 0 else
-  HRESULT result;  // S_OK for CoUninitialize
-  DWORD threadId;
-};
-std::vector<ComCall> TakeComCalls();
-// For tests: how many counted start-ups the calling thread holds.
-DWORD ComInitializationsForTesting();
 
 }  // namespace plat

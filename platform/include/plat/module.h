@@ -23,7 +23,4 @@ BOOL FreeLibrary(HMODULE module);
 // the result is `size` with ERROR_INSUFFICIENT_BUFFER. 0 with ERROR_MOD_NOT_FOUND for an unknown module.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 
-// For tests: makes GetModuleFileNameA report `windowsPath` for the program; null restores the real one.
-void SetProgramFileNameForTesting(LPCSTR windowsPath);
-
 }  // namespace plat

@@ -1,10 +1,6 @@
 // The NetBIOS calls the tools make, answered from this machine's network interfaces.
 #pragma once
 
-#include <array>
-#include <optional>
-#include <vector>
-
 #include "plat/types.h"
 
 namespace plat {
@@ -53,8 +49,5 @@ struct ADAPTER_STATUS {
 // Returns the return code, which is also in `ncb_retcode`: NRC_BRIDGE for an unlisted adapter,
 // NRC_BUFLEN for a buffer too small (an ADAPTER_STATUS at least), NRC_ILLCMD for another command.
 BYTE Netbios(NCB* ncb);
-
-// For tests: the adapters' hardware addresses instead of the machine's; nullopt returns to the machine.
-void SetNetbiosAdaptersForTesting(std::optional<std::vector<std::array<BYTE, 6>>> addresses);
 
 }  // namespace plat

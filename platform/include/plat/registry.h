@@ -77,9 +77,4 @@ LONG RegFlushKey(HKEY key);
 // Closes an opened key; the predefined roots need no closing. ERROR_INVALID_HANDLE for a bad key.
 LONG RegCloseKey(HKEY key);
 
-// For tests: makes the key `subKey` of `root` and everything below it unchangeable, as for an account
-// without write rights (opening it for writing, creating, setting and deleting below it are refused
-// with ERROR_ACCESS_DENIED); false lifts it. "" protects the whole root.
-void SetRegistryKeyProtectedForTesting(HKEY root, LPCSTR subKey, bool isProtected);
-
 }  // namespace plat

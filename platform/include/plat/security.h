@@ -1,9 +1,6 @@
 // Access tokens, privileges and file security as a model of an account that holds only what a test gives it.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "plat/types.h"
 
 namespace plat {
@@ -108,27 +105,5 @@ void* LocalFree(void* memory);
 // object type or no SID or list for what is to be set.
 DWORD SetNamedSecurityInfoA(LPSTR objectName, SE_OBJECT_TYPE objectType, SECURITY_INFORMATION securityInfo,
                             PSID owner, PSID group, PACL dacl, PACL sacl);
-
-// For tests: each SetNamedSecurityInfoA call, the SIDs in text form ("S-1-5-32-544").
-struct SecurityEntryRecord {
-  std::string trustee;
-  DWORD permissions;
-  ACCESS_MODE mode;
-  DWORD inheritance;
-  TRUSTEE_TYPE trusteeType;
-};
-struct SecurityCallRecord {
-  std::string objectName;
-  SECURITY_INFORMATION securityInfo;
-  std::string owner;
-  std::vector<SecurityEntryRecord> dacl;
-  DWORD result;
-};
-std::vector<SecurityCallRecord> TakeSecurityCallsForTesting();
-
-// For tests: the privileges the account holds (none at the start; all of them disabled), and whether
-// one is enabled now.
-void SetHeldPrivilegesForTesting(const std::vector<std::string>& names);
-bool IsPrivilegeEnabledForTesting(const std::string& name);
 
 }  // namespace plat

@@ -1,9 +1,6 @@
 // Who and where the program runs: the system version, the user's name and the computer's name.
 #pragma once
 
-#include <optional>
-#include <string>
-
 #include "plat/types.h"
 
 namespace plat {
@@ -25,14 +22,6 @@ struct OSVERSIONINFOA {
 // NT family, version 5.1, build 2600, no service pack text. FALSE with ERROR_INSUFFICIENT_BUFFER for
 // another size, FALSE with ERROR_INVALID_PARAMETER for a null record.
 BOOL GetVersionExA(OSVERSIONINFOA* info);
-// For tests: the platform, major and minor version GetVersionExA reports from now on; nullopt restores
-// the default.
-struct SystemVersion {
-  DWORD platformId;
-  DWORD majorVersion;
-  DWORD minorVersion;
-};
-void SetSystemVersionForTesting(std::optional<SystemVersion> version);
 
 constexpr DWORD UNLEN = 256;
 constexpr DWORD MAX_COMPUTERNAME_LENGTH = 15;
@@ -46,8 +35,5 @@ BOOL GetUserNameA(LPSTR buffer, LPDWORD size);
 // the terminator. FALSE with ERROR_BUFFER_OVERFLOW and `*size` set to the size needed including the
 // terminator when it does not fit; FALSE with ERROR_INVALID_PARAMETER for a null size.
 BOOL GetComputerNameA(LPSTR buffer, LPDWORD size);
-// For tests: the names these two report from now on; nullopt restores the host's.
-void SetUserNameForTesting(std::optional<std::string> name);
-void SetComputerNameForTesting(std::optional<std::string> name);
 
 }  // namespace plat

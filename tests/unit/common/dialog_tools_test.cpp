@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "plat/system_info.h"
 #include "plat/testing/dialog.h"
+#include "plat/testing/system_info.h"
 #include "plat/window.h"
 #include "tool_dialog.h"
 

@@ -6,7 +6,7 @@
 #include "ToolFunktion.h"
 #include "plat/eventlog.h"
 #include "plat/machine.h"
-#include "plat/registry.h"
+#include "plat/testing/registry.h"
 #include "support/registry_value.h"
 #include "support/temp_dir.h"
 

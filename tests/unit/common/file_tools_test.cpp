@@ -6,8 +6,8 @@
 #include <string>
 
 #include "ToolFunktion.h"
-#include "plat/module.h"
 #include "plat/path.h"
+#include "plat/testing/module.h"
 
 namespace {
 

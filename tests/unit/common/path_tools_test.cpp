@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "ToolFunktion.h"
-#include "plat/com.h"
 #include "plat/machine.h"
-#include "plat/module.h"
 #include "plat/profile.h"
 #include "plat/registry.h"
 #include "plat/shortcut.h"
-#include "plat/system_info.h"
+#include "plat/testing/com.h"
+#include "plat/testing/module.h"
 #include "plat/testing/shell_folder.h"
+#include "plat/testing/system_info.h"
 #include "plat/window.h"
 #include "support/temp_dir.h"
 

@@ -6,7 +6,7 @@
 
 #include "ToolFunktion.h"
 #include "plat/error.h"
-#include "plat/registry.h"
+#include "plat/testing/registry.h"
 #include "support/temp_dir.h"
 
 using TOOLFUNC_registry::CRegTool;

@@ -1,5 +1,5 @@
 // Tests of COM start-up and shut-down per thread.
-#include "plat/com.h"
+#include "plat/testing/com.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Tests of loading libraries by Windows name and of the program's own file name.
-#include "plat/module.h"
+#include "plat/testing/module.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Tests of the NetBIOS adapter list and status.
-#include "plat/netbios.h"
+#include "plat/testing/netbios.h"
 
 #include <gtest/gtest.h>
 

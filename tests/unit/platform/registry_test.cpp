@@ -1,8 +1,7 @@
 // Tests of the registry area of the platform layer: calls, shared store, text form and crash safety.
-#include "plat/registry.h"
+#include "plat/testing/registry.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
 #include <algorithm>

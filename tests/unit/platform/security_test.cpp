@@ -1,5 +1,5 @@
 // Tests of the account model: privileges, SIDs, access lists and file security.
-#include "plat/security.h"
+#include "plat/testing/security.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -23,7 +23,7 @@
 #include "plat/error.h"
 #include "plat/handle.h"
 #include "plat/process.h"
-#include "plat/registry.h"
+#include "plat/testing/registry.h"
 #include "plat/time.h"
 #include "service_database.h"
 #include "support/temp_dir.h"

@@ -2,7 +2,6 @@
 #include "plat/shared_section.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -22,9 +21,9 @@
 #include "plat/error.h"
 #include "plat/handle.h"
 #include "plat/machine.h"
-#include "plat/module.h"
 #include "plat/path.h"
 #include "plat/process.h"
+#include "plat/testing/module.h"
 #include "support/temp_dir.h"
 
 namespace {

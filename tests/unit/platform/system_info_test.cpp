@@ -1,5 +1,5 @@
 // Tests of the system version, user name and computer name area of the platform layer.
-#include "plat/system_info.h"
+#include "plat/testing/system_info.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -14,11 +14,11 @@
 
 #include "ToolFunktion.h"
 #include "plat/machine.h"
-#include "plat/module.h"
 #include "plat/path.h"
 #include "plat/registry.h"
 #include "plat/service.h"
 #include "plat/testing/debug.h"
+#include "plat/testing/module.h"
 #include "plat/testing/shell.h"
 #include "plat/time.h"
 #include "plat/window.h"
