@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "plat/error.h"
-#include "plat/time.h"
+#include "plat/testing/time.h"
 #include "plat/winsock.h"
 #include "provider.h"
 #include "service_window.h"

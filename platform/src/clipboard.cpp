@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "plat/error.h"
+#include "plat/testing/clipboard.h"
 #include "plat/window.h"
 
 namespace plat {

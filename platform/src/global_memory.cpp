@@ -8,6 +8,7 @@
 #include <new>
 
 #include "plat/error.h"
+#include "plat/testing/global_memory.h"
 
 namespace plat {
 namespace {

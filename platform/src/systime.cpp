@@ -7,6 +7,8 @@
 #include <mutex>
 #include <optional>
 
+#include "plat/testing/systime.h"
+
 namespace plat {
 namespace {
 

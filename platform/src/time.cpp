@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "plat/testing/time.h"
 #include "sleep_point.h"
 
 namespace plat {

@@ -13,12 +13,12 @@
 #include "plat/path.h"
 #include "plat/process.h"
 #include "plat/service.h"
-#include "plat/time.h"
+#include "plat/testing/time.h"
 #include "plat/winsock.h"
 #include "support/service_log.h"
 #include "support/telvane_client.h"
-#include "support/velcora_process.h"
 #include "support/temp_dir.h"
+#include "support/velcora_process.h"
 
 namespace {
 

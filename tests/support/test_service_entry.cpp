@@ -8,7 +8,7 @@
 #include "plat/path.h"
 #include "plat/process.h"
 #include "plat/service.h"
-#include "plat/time.h"
+#include "plat/testing/time.h"
 
 namespace testsupport {
 

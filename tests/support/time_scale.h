@@ -1,7 +1,7 @@
 // The factor of this process's sleeps and timed waits, set for one scope.
 #pragma once
 
-#include "plat/time.h"
+#include "plat/testing/time.h"
 
 namespace testsupport {
 

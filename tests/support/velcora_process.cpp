@@ -13,7 +13,7 @@
 #include "plat/handle.h"
 #include "plat/path.h"
 #include "plat/telephony.h"
-#include "plat/time.h"
+#include "plat/testing/time.h"
 #include "plat/winsock.h"
 #include "support/service_log.h"
 #include "tapi.h"

@@ -2,8 +2,6 @@
 // blocks by format.
 #pragma once
 
-#include <string>
-
 #include "plat/global_memory.h"
 #include "plat/types.h"
 
@@ -33,15 +31,5 @@ HANDLE SetClipboardData(UINT format, HANDLE block);
 HANDLE GetClipboardData(UINT format);
 // Whether the clipboard holds `format`; needs no opening.
 BOOL IsClipboardFormatAvailable(UINT format);
-
-// For tests: while `held`, another program has the clipboard open and every OpenClipboard fails.
-void HoldClipboardOpenForTesting(bool held);
-// For tests: another program put exactly `bytes` (no terminator added) as `format`, in place of a block
-// already there.
-void PutClipboardDataForTesting(UINT format, const std::string& bytes);
-// For tests: the next SetClipboardData fails (ERROR_NOT_ENOUGH_MEMORY) and leaves the block the caller's.
-void FailNextSetClipboardDataForTesting();
-// For tests: closed, not held, and empty with every block freed.
-void ResetClipboardForTesting();
 
 }  // namespace plat

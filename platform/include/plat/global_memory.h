@@ -30,9 +30,4 @@ SIZE_T GlobalSize(HGLOBAL block);
 // ERROR_INVALID_HANDLE for a freed or unknown one.
 HGLOBAL GlobalFree(HGLOBAL block);
 
-// For tests: the next GlobalAlloc fails as if memory were exhausted.
-void FailNextGlobalAllocForTesting();
-// For tests: how many blocks are allocated and not yet freed.
-size_t GlobalBlockCountForTesting();
-
 }  // namespace plat

@@ -30,9 +30,6 @@ struct FILETIME {
 // call (TZ is read again each time), or with the time a test fixed. Sets no last error.
 void GetLocalTime(SYSTEMTIME* time);
 
-// For tests: makes GetLocalTime give `fixed` (a copy) from now on; null goes back to the clock.
-void SetLocalTimeForTesting(const SYSTEMTIME* fixed);
-
 // The runtime library's conversions between local broken-down time and seconds since 1970-01-01 00:00 UTC,
 // in the time zone in force at the call. _mktime64 normalises the record in place and gives -1 for a time
 // it cannot represent; _localtime64_s gives 0, or EINVAL (the record cleared) for a null argument or a

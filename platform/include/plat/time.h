@@ -2,7 +2,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 
 #include "plat/types.h"
 
@@ -26,13 +25,5 @@ double ParseTimeScale(const char* text);
 
 // Milliseconds since an arbitrary start on the monotonic clock, wrapping at 32 bits; never scaled.
 DWORD GetTickCount();
-
-// Test seam: replaces the factor in force (must not be negative) for the rest of the process.
-void SetTimeScaleForTesting(double factor);
-
-// Test seam: sees the requested (unscaled) duration of every Sleep, on the sleeping thread, before it
-// sleeps. Set from any thread; nullptr removes it.
-using SleepObserver = std::function<void(DWORD requestedMilliseconds)>;
-void SetSleepObserver(SleepObserver observer);
 
 }  // namespace plat

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "plat/clipboard.h"
-#include "plat/global_memory.h"
+#include "plat/testing/clipboard.h"
+#include "plat/testing/global_memory.h"
 #include "plat/window.h"
 #include "tool_clipboard.h"
 

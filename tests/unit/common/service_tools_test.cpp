@@ -15,7 +15,7 @@
 #include "plat/testing/debug.h"
 #include "plat/testing/module.h"
 #include "plat/testing/shell.h"
-#include "plat/time.h"
+#include "plat/testing/time.h"
 #include "plat/window.h"
 #include "support/recording_program.h"
 #include "support/registry_value.h"

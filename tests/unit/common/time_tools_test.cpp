@@ -6,7 +6,7 @@
 #include <string>
 
 #include "ToolFunktion.h"
-#include "plat/systime.h"
+#include "plat/testing/systime.h"
 
 namespace {
 

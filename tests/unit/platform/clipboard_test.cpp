@@ -1,5 +1,5 @@
 // Tests of the clipboard: who may open it, what only the opener may do, and who frees the blocks.
-#include "plat/clipboard.h"
+#include "plat/testing/clipboard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Tests of global memory blocks: contents, lock counts, freeing and the errors of bad handles.
-#include "plat/global_memory.h"
+#include "plat/testing/global_memory.h"
 
 #include <gtest/gtest.h>
 

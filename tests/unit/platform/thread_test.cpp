@@ -16,8 +16,8 @@
 #include "handle_table.h"
 #include "plat/error.h"
 #include "plat/handle.h"
+#include "plat/testing/time.h"
 #include "plat/thread.h"
-#include "plat/time.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
 // Tests of the sleeper, its time scale and observer, and the tick count.
+#include "plat/testing/time.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,8 +10,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "plat/time.h"
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "plat/error.h"
+#include "plat/testing/time.h"
 #include "plat/testing/winsock.h"
 #include "plat/thread.h"
-#include "plat/time.h"
 #include "plat/window.h"
 #include "support/descriptor_limit.h"
 

@@ -10,8 +10,8 @@
 
 #include "plat/path.h"
 #include "plat/testing/shell.h"
+#include "plat/testing/time.h"
 #include "plat/thread.h"
-#include "plat/time.h"
 #include "plat/window.h"
 #include "support/temp_dir.h"
 #include "winmain.h"
