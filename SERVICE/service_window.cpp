@@ -132,7 +132,7 @@ void CServiceWindow::InitializeVariable() {
 void CServiceWindow::PrepareWindow() {
   LogMessage(5, "CServiceWindow::PrepareWindow");
   plat::WNDCLASSEXA windowClass = {};
-  windowClass.cbSize = 48;
+  windowClass.cbSize = plat::kWindowClassSize32;
   windowClass.style = plat::CS_VREDRAW | plat::CS_HREDRAW | plat::CS_DBLCLKS;
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = g_hInstance;

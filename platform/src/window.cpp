@@ -27,9 +27,6 @@
 namespace plat {
 namespace {
 
-// The size the record has in a 32-bit program, which the programs write as they would there.
-constexpr UINT kWindowClassSize32 = 48;
-
 struct Window {
   HWND parent = nullptr;
   std::vector<HWND> children;  // topmost first

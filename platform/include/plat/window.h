@@ -104,7 +104,7 @@ struct RECT {
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 struct WNDCLASSEXA {
-  UINT cbSize;  // sizeof(WNDCLASSEXA), or 48 as in a 32-bit program
+  UINT cbSize;  // sizeof(WNDCLASSEXA), or kWindowClassSize32 as in a 32-bit program
   UINT style;
   WNDPROC lpfnWndProc;
   int cbClsExtra;
@@ -117,6 +117,9 @@ struct WNDCLASSEXA {
   LPCSTR lpszClassName;  // a name, or MAKEINTATOM of a registered class
   HICON hIconSm;
 };
+
+// The size WNDCLASSEXA has in a 32-bit program, which the programs write as they would there.
+constexpr UINT kWindowClassSize32 = 48;
 
 // What GetClassInfoA reports of a class.
 struct WNDCLASSA {
