@@ -22,6 +22,7 @@
 #include "plat/thread.h"
 #include "plat/time.h"
 #include "plat/winmain.h"
+#include "plat/testing/window.h"
 #include "system_classes.h"
 
 namespace plat {

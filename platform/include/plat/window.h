@@ -2,8 +2,6 @@
 // window, and the per-thread message queues that drive window procedures.
 #pragma once
 
-#include <cstddef>
-
 #include "plat/types.h"
 
 namespace plat {
@@ -232,8 +230,8 @@ HWND GetDlgItem(HWND dialog, int id);
 UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int size);
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
 
-// The thread that owns the window, and in *processId (when not null) its process: this process unless
-// SetWindowProcessForTesting said otherwise. 0 for a bad window.
+// The thread that owns the window, and in *processId (when not null) the process whose window it is.
+// 0 for a bad window.
 DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
 
 // Whether `window` exists; sets no error.
@@ -332,31 +330,5 @@ BOOL TranslateMessage(const MSG* message);
 // Calls the procedure of the message's window and returns its result; 0 without a call for a thread
 // message, a window gone meanwhile or one of another thread. Sets no error.
 LRESULT DispatchMessageA(const MSG* message);
-
-// ---- Test seams ----
-
-// A window below `parent` (null: the desktop) on top of its siblings, visible, not minimised, with the
-// given user data, owned by the calling thread, without class; its procedure is DefWindowProcA. And its
-// removal with all its descendants, without any message.
-HWND CreateWindowForTesting(HWND parent, LONG_PTR userData);
-void RemoveWindowForTesting(HWND window);
-
-// Makes the window count as one of process `processId` (GetWindowThreadProcessId); 0 gives it back to
-// this process.
-void SetWindowProcessForTesting(HWND window, DWORD processId);
-// The desktop's rectangle, 0, 0, width, height (1920 by 1080 at first).
-void SetScreenSizeForTesting(int width, int height);
-
-// The messages waiting for thread `threadId`: posted ones not yet taken and sent ones not yet handled;
-// zeros when it has no queue.
-struct QueueLength {
-  size_t posted;
-  size_t sent;
-};
-QueueLength QueueLengthForTesting(DWORD threadId);
-
-// True once thread `threadId` waits inside GetMessageA with nothing posted or sent for it; false when
-// that does not happen within `milliseconds` of real time (not scaled).
-bool WaitForThreadIdleForTesting(DWORD threadId, DWORD milliseconds);
 
 }  // namespace plat

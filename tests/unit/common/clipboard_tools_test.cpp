@@ -5,7 +5,7 @@
 
 #include "plat/testing/clipboard.h"
 #include "plat/testing/global_memory.h"
-#include "plat/window.h"
+#include "plat/testing/window.h"
 #include "tool_clipboard.h"
 
 namespace {

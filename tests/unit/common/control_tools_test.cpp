@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "plat/controls.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 #include "tool_control.h"
 

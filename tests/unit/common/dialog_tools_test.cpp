@@ -6,7 +6,7 @@
 
 #include "plat/testing/dialog.h"
 #include "plat/testing/system_info.h"
-#include "plat/window.h"
+#include "plat/testing/window.h"
 #include "tool_dialog.h"
 
 namespace {

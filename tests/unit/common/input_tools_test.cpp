@@ -5,6 +5,7 @@
 
 #include "ToolFunktion.h"
 #include "plat/testing/input.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 
 namespace {

@@ -18,6 +18,7 @@
 #include "plat/testing/module.h"
 #include "plat/testing/shell_folder.h"
 #include "plat/testing/system_info.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 #include "support/temp_dir.h"
 

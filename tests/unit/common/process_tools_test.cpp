@@ -21,6 +21,7 @@
 #include "plat/testing/security.h"
 #include "plat/testing/shell.h"
 #include "plat/testing/time.h"
+#include "plat/testing/window.h"
 #include "plat/thread.h"
 #include "plat/window.h"
 #include "plat/winmain.h"

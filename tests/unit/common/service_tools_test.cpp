@@ -16,6 +16,7 @@
 #include "plat/testing/module.h"
 #include "plat/testing/shell.h"
 #include "plat/testing/time.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 #include "support/recording_program.h"
 #include "support/registry_value.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ToolFunktion.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 
 using namespace TOOLFUNC_string;

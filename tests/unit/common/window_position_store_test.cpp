@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ToolFunktion.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 #include "support/registry_value.h"
 #include "support/temp_dir.h"

@@ -7,6 +7,7 @@
 #include "ToolFunktion.h"
 #include "plat/error.h"
 #include "plat/testing/shell.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 #include "plat/winmain.h"
 

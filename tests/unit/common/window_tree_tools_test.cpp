@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ToolFunktion.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "plat/error.h"
 #include "plat/global_memory.h"
-#include "plat/window.h"
+#include "plat/testing/window.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plat/error.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 #include "support/temp_dir.h"
 

@@ -10,6 +10,7 @@
 #include "plat/error.h"
 #include "plat/machine.h"
 #include "plat/path.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 #include "support/recording_program.h"
 #include "support/temp_dir.h"

@@ -18,6 +18,7 @@
 
 #include "plat/error.h"
 #include "plat/process.h"
+#include "plat/testing/window.h"
 #include "plat/thread.h"
 #include "plat/winmain.h"
 

@@ -24,6 +24,7 @@
 
 #include "plat/error.h"
 #include "plat/testing/time.h"
+#include "plat/testing/window.h"
 #include "plat/testing/winsock.h"
 #include "plat/thread.h"
 #include "plat/window.h"

@@ -21,6 +21,7 @@
 #include "plat/testing/module.h"
 #include "plat/testing/shell.h"
 #include "plat/testing/time.h"
+#include "plat/testing/window.h"
 #include "plat/window.h"
 #include "support/registry_value.h"
 #include "support/temp_dir.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_fixture.h"
+#include "plat/testing/window.h"
 #include "plat/thread.h"
 #include "plat/window.h"
 #include "provider.h"
