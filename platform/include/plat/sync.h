@@ -22,4 +22,18 @@ void LeaveCriticalSection(CRITICAL_SECTION* section);
 // Ends the life of an unowned `section`; it may be initialized again. Sets no error.
 void DeleteCriticalSection(CRITICAL_SECTION* section);
 
+// Enters `section` when made and leaves it at the end of the scope; `section` must outlive the guard.
+class CriticalSectionLock {
+ public:
+  explicit CriticalSectionLock(CRITICAL_SECTION* section) : m_section(section) {
+    EnterCriticalSection(section);
+  }
+  ~CriticalSectionLock() { LeaveCriticalSection(m_section); }
+  CriticalSectionLock(const CriticalSectionLock&) = delete;
+  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+ private:
+  CRITICAL_SECTION* m_section;
+};
+
 }  // namespace plat

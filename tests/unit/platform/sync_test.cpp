@@ -1,12 +1,12 @@
-// Tests of critical sections: recursion by the owner, exclusion of other threads.
+// Tests of critical sections: recursion by the owner, exclusion of other threads, the scoped guard.
+#include "plat/sync.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
-
-#include "plat/sync.h"
 
 namespace {
 
@@ -49,6 +49,29 @@ TEST_F(CriticalSectionTest, OtherThreadIsKeptOutUntilTheOwnerLeftAsOftenAsItEnte
   }
   contender.join();
   EXPECT_TRUE(contenderInside.load());
+}
+
+// The contender can only get in once the guard's scope has ended, so it always sees the scope's last
+// write; a guard that did not hold the section would let it in early to see the first.
+TEST_F(CriticalSectionTest, GuardHoldsTheSectionForItsScopeAndLeavesItAtTheEnd) {
+  std::atomic<bool> contenderStarted{false};
+  int seenByContender = 0;
+  std::thread contender;
+  {
+    plat::CriticalSectionLock lock(&m_guarded.section);
+    m_guarded.value = 1;
+    contender = std::thread([&] {
+      contenderStarted.store(true);
+      plat::EnterCriticalSection(&m_guarded.section);
+      seenByContender = m_guarded.value;
+      plat::LeaveCriticalSection(&m_guarded.section);
+    });
+    while (!contenderStarted.load()) std::this_thread::yield();
+    std::this_thread::sleep_for(30ms);
+    m_guarded.value = 2;
+  }
+  contender.join();
+  EXPECT_EQ(seenByContender, 2);
 }
 
 // The count is read and written back in two steps, so any thread that gets in beside another
