@@ -174,9 +174,8 @@ void CLoggingFile::WriteLevel(plat::DWORD level, const char* format, ...) {
 
 void CLoggingFile::WriteStampedLine(const char* format, va_list arguments) {
   // The file name is read under the lock: the rotating writer changes it.
-  plat::EnterCriticalSection(&m_csLock);
+  plat::CriticalSectionLock lock(&m_csLock);
   if (m_szFileName[0] != '\0') AppendStampedLine(format, arguments);
-  plat::LeaveCriticalSection(&m_csLock);
 }
 
 void CLoggingFile::AppendStampedLine(const char* format, va_list arguments) {
@@ -201,34 +200,35 @@ void CLoggingFile::WriteRotating(plat::DWORD level, const char* format, ...) {
   if (level > m_dwDebugLevel) return;
   va_list arguments;
   va_start(arguments, format);
-  plat::EnterCriticalSection(&m_csLock);
-  const plat::DWORD fileNumber = (m_dwDebugLine / m_dwMaxDebugLines) % m_dwMaxDebugFiles;
-  if (m_dwDebugLine % m_dwMaxDebugLines == 0) {
-    CloseOpenFile();
-    MakeSeriesFileName(fileNumber);
-    plat::DeleteFileA(m_szFileName);
-    m_pFile = plat::OpenFileStream(m_szFileName, "a");
-  } else if (m_pFile == nullptr) {
-    // The first line of a run that continues a file of the series keeps what the file holds.
-    MakeSeriesFileName(fileNumber);
-    m_pFile = plat::OpenFileStream(m_szFileName, "a");
+  {
+    plat::CriticalSectionLock lock(&m_csLock);
+    const plat::DWORD fileNumber = (m_dwDebugLine / m_dwMaxDebugLines) % m_dwMaxDebugFiles;
+    if (m_dwDebugLine % m_dwMaxDebugLines == 0) {
+      CloseOpenFile();
+      MakeSeriesFileName(fileNumber);
+      plat::DeleteFileA(m_szFileName);
+      m_pFile = plat::OpenFileStream(m_szFileName, "a");
+    } else if (m_pFile == nullptr) {
+      // The first line of a run that continues a file of the series keeps what the file holds.
+      MakeSeriesFileName(fileNumber);
+      m_pFile = plat::OpenFileStream(m_szFileName, "a");
+    }
+    ++m_dwDebugLine;
+    if (m_pFile != nullptr) {
+      plat::SYSTEMTIME now;
+      plat::GetLocalTime(&now);
+      std::fprintf(m_pFile, "%02d-%02d-%04d %02d:%02d:%02d.%03d (%d:%d) - ", now.wDay, now.wMonth, now.wYear,
+                   now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, static_cast<int>(m_dwProcessId),
+                   static_cast<int>(plat::GetCurrentThreadId()));
+      std::fflush(m_pFile);
+      char text[1024];
+      std::vsnprintf(text, sizeof text - 1, format, arguments);
+      CutLineEnd(text);
+      std::strcat(text, "\n");
+      std::fputs(text, m_pFile);
+      std::fflush(m_pFile);
+    }
   }
-  ++m_dwDebugLine;
-  if (m_pFile != nullptr) {
-    plat::SYSTEMTIME now;
-    plat::GetLocalTime(&now);
-    std::fprintf(m_pFile, "%02d-%02d-%04d %02d:%02d:%02d.%03d (%d:%d) - ", now.wDay, now.wMonth, now.wYear,
-                 now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, static_cast<int>(m_dwProcessId),
-                 static_cast<int>(plat::GetCurrentThreadId()));
-    std::fflush(m_pFile);
-    char text[1024];
-    std::vsnprintf(text, sizeof text - 1, format, arguments);
-    CutLineEnd(text);
-    std::strcat(text, "\n");
-    std::fputs(text, m_pFile);
-    std::fflush(m_pFile);
-  }
-  plat::LeaveCriticalSection(&m_csLock);
   va_end(arguments);
 }
 

@@ -29,19 +29,17 @@ constexpr size_t kPartyPieceCharacters = 30;
 CallRecord ReadCall(int position) {
   CallRecord call = {};
   if (position < 0 || position >= kCallTableSize) return call;
-  plat::EnterCriticalSection(&CServiceWindow::m_csTapiCall);
+  plat::CriticalSectionLock lock(&CServiceWindow::m_csTapiCall);
   call = CServiceWindow::CallTable[position];
-  plat::LeaveCriticalSection(&CServiceWindow::m_csTapiCall);
   return call;
 }
 
 // Applies `change` to the entry under the table lock, as long as it still holds the call `drvBaseCall`.
 template <typename Change>
 void ChangeCall(int position, plat::DWORD drvBaseCall, Change change) {
-  plat::EnterCriticalSection(&CServiceWindow::m_csTapiCall);
+  plat::CriticalSectionLock lock(&CServiceWindow::m_csTapiCall);
   CallRecord& call = CServiceWindow::CallTable[position];
   if (call.DrvBaseCall == drvBaseCall) change(call);
-  plat::LeaveCriticalSection(&CServiceWindow::m_csTapiCall);
 }
 
 // The provider writes dwUsedSize itself: the checksum never reads past the structure buffer.

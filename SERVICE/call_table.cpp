@@ -89,7 +89,7 @@ int CServiceWindow::InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat
              DrvBaseCall, DrvClientCall, TapiCall);
   // Provider handle 0 is what marks a free entry: such a call cannot be told from no call.
   if (DrvBaseCall == 0) return -1;
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   int position = FindBase(DrvBaseCall);
   if (position >= 0) return position;
   for (position = 0; position < kCallTableSize; ++position) {
@@ -110,50 +110,50 @@ int CServiceWindow::InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat
 
 void CServiceWindow::RemoveDrvBaseCall(plat::DWORD DrvBaseCall) {
   LogMessage(5, "CServiceWindow::RemoveDrvBaseCall");
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   Clear(FindBase(DrvBaseCall));
 }
 
 void CServiceWindow::RemoveTapiCall(plat::DWORD TapiCall) {
   LogMessage(5, "CServiceWindow::RemoveTapiCall");
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   Clear(FindUsed([TapiCall](const CallRecord& call) { return call.TapiCall == TapiCall; }));
 }
 
 int CServiceWindow::GetPosFromTapiCall(plat::DWORD TapiCall) {
   LogMessage(5, "CServiceWindow::GetPosFromTapiCall");
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   return FindUsed([TapiCall](const CallRecord& call) { return call.TapiCall == TapiCall; });
 }
 
 int CServiceWindow::GetPosFromDrvClientCall(plat::DWORD DrvClientCall) {
   LogMessage(5, "CServiceWindow::GetPosFromDrvClientCall");
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   return FindUsed([DrvClientCall](const CallRecord& call) { return call.DrvClientCall == DrvClientCall; });
 }
 
 int CServiceWindow::GetPosFromDrvBaseCall(plat::DWORD DrvBaseCall) {
   LogMessage(5, "CServiceWindow::GetPosFromDrvBaseCall");
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   return FindBase(DrvBaseCall);
 }
 
 void CServiceWindow::ClearCallsOfLine(const CLineObject* line) {
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   for (int position = 0; position < kCallTableSize; ++position)
     if (CallTable[position].DrvBaseCall != 0 && CallTable[position].pLine == line) Clear(position);
 }
 
 plat::DWORD CServiceWindow::IncrementTapiCall() {
   LogMessage(5, "CServiceWindow::IncrementTapiCall");
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   const plat::DWORD handle = PeekTapiCall();
   m_dwNextTapiCall = FirstFree(Step(handle, kTapiCallMask), kTapiCallMask, TapiCallInUse);
   return handle;
 }
 
 plat::DWORD CServiceWindow::PeekTapiCall() {
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   // A client may have named the handle for its own call since the last draw.
   m_dwNextTapiCall = FirstFree(m_dwNextTapiCall, kTapiCallMask, TapiCallInUse);
   return m_dwNextTapiCall;
@@ -161,7 +161,7 @@ plat::DWORD CServiceWindow::PeekTapiCall() {
 
 plat::DWORD CServiceWindow::IncrementDrvCall() {
   LogMessage(5, "CServiceWindow::IncrementDrvCall");
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   // A client may have chosen the number for its own call since the last draw.
   const plat::DWORD number = FirstFree(m_dwNextDrvCall, kDrvCallMask, DrvCallInUse);
   m_dwNextDrvCall = FirstFree(Step(number, kDrvCallMask), kDrvCallMask, DrvCallInUse);
@@ -169,25 +169,25 @@ plat::DWORD CServiceWindow::IncrementDrvCall() {
 }
 
 plat::DWORD CServiceWindow::IncrementHtLine() {
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   const plat::DWORD handle = FirstFree(m_dwNextHtLine, kHtLineMask, HtLineInUse);
   m_dwNextHtLine = Step(handle, kHtLineMask);
   return handle;
 }
 
 void CServiceWindow::BeginCreation(plat::DWORD request) {
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   g_creation = {true, request, false, false};
 }
 
 void CServiceWindow::EndCreation() {
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   g_creation = {};
 }
 
 int CServiceWindow::InsertCreatedCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat::DWORD DrvClientCall,
                                       plat::DWORD TapiCall, plat::DWORD dwOrigin) {
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   if (g_creation.settled && g_creation.failed) {
     LogMessage(3, "CServiceWindow::InsertCreatedCall: request %u already failed, call 0x%08X not entered",
                g_creation.request, DrvBaseCall);
@@ -204,7 +204,7 @@ int CServiceWindow::InsertCreatedCall(CLineObject* pLine, plat::DWORD DrvBaseCal
 }
 
 bool CServiceWindow::SettleCreation(plat::DWORD request, plat::LONG result) {
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   const bool failed = result < 0;
   if (g_creation.open && g_creation.request == request) {
     g_creation.settled = true;
@@ -222,7 +222,7 @@ bool CServiceWindow::SettleCreation(plat::DWORD request, plat::LONG result) {
 
 void CServiceWindow::FreeFailedCreations() {
   LogMessage(5, "CServiceWindow::FreeFailedCreations");
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   for (int position = 0; position < kCallTableSize; ++position) {
     CallRecord& call = CallTable[position];
     if (call.DrvBaseCall == 0 || call.dwCreation != kCreationFailed) continue;

@@ -96,7 +96,7 @@ void Open(CommandFields f) {
   plat::LONG result = 0;
   if (line->GetHtLine() == 0) {
     {
-      TapiCallLock lock;
+      plat::CriticalSectionLock lock(&CServiceWindow::m_csTapiCall);
       line->SetHtLine(CServiceWindow::IncrementHtLine());
     }
     line->SetClientLine(ReadNumber64(f[4]));

@@ -106,9 +106,8 @@ void CServiceWindow::ProviderInit() {
                                           g_dwNumPhones, AsyncCompletion, &g_dwTSPIOptions);
   LogMessage(4, " TSPI_providerInit return 0x%08X", static_cast<unsigned>(result));
   LogMessage(4, "  g_dwTSPIOptions 0x%08X", g_dwTSPIOptions);
-  plat::EnterCriticalSection(&m_csLineList);
+  plat::CriticalSectionLock lock(&m_csLineList);
   for (plat::DWORD device = 0; device < g_dwNumLines; ++device) CreateInsertLineObject(device);
-  plat::LeaveCriticalSection(&m_csLineList);
 }
 
 CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
@@ -165,7 +164,7 @@ CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
   LogMessage(4, " dwLineFeatures 0x%08X", line->GetLineFeatures());
   LogMessage(4, " dwNumAddresses 0x%08X", line->GetNumAddresses());
   {
-    TapiCallLock lock;
+    plat::CriticalSectionLock lock(&m_csTapiCall);
     m_pLineRoot->AddObject(line);
   }
   LogMessage(5, " Number of Objects: %d", m_pLineRoot->GetNumberOfObjects());
@@ -183,7 +182,7 @@ void CServiceWindow::CloseAllLines() {
 }
 
 void CServiceWindow::ResetLine(CLineObject* line) {
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&m_csTapiCall);
   line->SetHtLine(0);
   line->SetClientLine(0);
   line->SetHdLine(0);

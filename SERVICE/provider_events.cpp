@@ -53,7 +53,7 @@ void EnterNewCall(HTAPILINE htLine, plat::DWORD_PTR hdCall, plat::DWORD_PTR hand
   }
   // The handover, the entry and the advance are one step: no client-made call may draw the handle
   // between them, and the main thread may not change the line list meanwhile.
-  TapiCallLock lock;
+  plat::CriticalSectionLock lock(&CServiceWindow::m_csTapiCall);
   CLineObject* line = LineOf(htLine);
   // A call no line takes draws nothing: the provider keeps the handle, which stays the next one.
   const plat::DWORD handle =
@@ -85,19 +85,17 @@ bool PostEvent(const PIPE_LINE_EVENT& fields) {
 // Marks the main thread busy with an event for a scope, and gives back the mark it found.
 class BusyWithEvent {
  public:
-  BusyWithEvent() : m_before(g_bInProviderCall) {
-    plat::EnterCriticalSection(&CServiceWindow::m_csLineList);
+  BusyWithEvent() : m_before(g_bInProviderCall), m_lineList(&CServiceWindow::m_csLineList) {
     g_bInProviderCall = 1;
   }
-  ~BusyWithEvent() {
-    g_bInProviderCall = m_before;
-    plat::LeaveCriticalSection(&CServiceWindow::m_csLineList);
-  }
+  ~BusyWithEvent() { g_bInProviderCall = m_before; }
   BusyWithEvent(const BusyWithEvent&) = delete;
   BusyWithEvent& operator=(const BusyWithEvent&) = delete;
 
  private:
+  // In this order: the mark is saved before the line list is entered, and given back before it is left.
   plat::BOOL m_before;
+  plat::CriticalSectionLock m_lineList;
 };
 
 void OnCallState(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR param1, plat::DWORD_PTR param2,
@@ -201,7 +199,7 @@ void OnLineRemove(plat::DWORD_PTR deviceId) {
   CServiceWindow::SendBack("LINE_REMOVE %s 0 0 0 0", AddressName(line).text);
   {
     // Its calls go with it, so no entry is left pointing at the deleted line.
-    TapiCallLock lock;
+    plat::CriticalSectionLock lock(&CServiceWindow::m_csTapiCall);
     CServiceWindow::ClearCallsOfLine(line);
     CLineObject::RemoveObject(line);
   }

@@ -16,17 +16,8 @@ plat::HANDLE CServiceWindow::m_hServiceThread = nullptr;
 
 namespace {
 
-// The status is changed and reported from three threads; one lock keeps each report whole.
-class StatusLock {
- public:
-  StatusLock() { plat::EnterCriticalSection(&CServiceWindow::m_csServiceStatus); }
-  ~StatusLock() { plat::LeaveCriticalSection(&CServiceWindow::m_csServiceStatus); }
-  StatusLock(const StatusLock&) = delete;
-  StatusLock& operator=(const StatusLock&) = delete;
-};
-
 void RaiseCheckPoint() {
-  StatusLock lock;
+  plat::CriticalSectionLock lock(&CServiceWindow::m_csServiceStatus);
   ++CServiceWindow::m_ServiceStatus.dwCheckPoint;
 }
 
@@ -57,7 +48,7 @@ void CServiceWindow::ServiceMain(plat::DWORD, plat::LPSTR*) {
     return;
   }
   {
-    StatusLock lock;
+    plat::CriticalSectionLock lock(&m_csServiceStatus);
     m_ServiceStatus.dwWin32ExitCode = 0;
     m_ServiceStatus.dwCheckPoint = 0;
     m_ServiceStatus.dwWaitHint = 0;
@@ -73,7 +64,7 @@ void CServiceWindow::ServiceMain(plat::DWORD, plat::LPSTR*) {
 
 void CServiceWindow::SetStatus(plat::DWORD state) {
   LogMessage(4, "CServiceWindow::SetStatus %d", state);
-  StatusLock lock;
+  plat::CriticalSectionLock lock(&m_csServiceStatus);
   if (!m_bService || m_ServiceStatus.dwCurrentState == state) return;
   m_ServiceStatus.dwCurrentState = state;
   plat::SetServiceStatus(m_hServiceStatus, &m_ServiceStatus);
@@ -81,7 +72,7 @@ void CServiceWindow::SetStatus(plat::DWORD state) {
 
 void CServiceWindow::SetError(plat::DWORD code) {
   LogMessage(5, "CServiceWindow::SetError %d", code);
-  StatusLock lock;
+  plat::CriticalSectionLock lock(&m_csServiceStatus);
   if (m_hServiceStatus == nullptr) return;
   m_ServiceStatus.dwCurrentState = plat::SERVICE_STOPPED;
   m_ServiceStatus.dwWin32ExitCode = plat::ERROR_SERVICE_SPECIFIC_ERROR;
@@ -113,7 +104,7 @@ void CServiceWindow::Handler(plat::DWORD control) {
       m_pThis->OnShutdown();
       break;
   }
-  StatusLock lock;
+  plat::CriticalSectionLock lock(&m_csServiceStatus);
   plat::SetServiceStatus(m_hServiceStatus, &m_ServiceStatus);
 }
 

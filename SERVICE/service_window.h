@@ -249,16 +249,6 @@ class CServiceWindow {
   static CLineObject* m_pLineRoot;
 };
 
-// Holds m_csTapiCall for a scope. Besides the call table and its counters it guards what the provider's
-// thread reads while it enters a new call: the links of the line list and the lines' htLine.
-class TapiCallLock {
- public:
-  TapiCallLock() { plat::EnterCriticalSection(&CServiceWindow::m_csTapiCall); }
-  ~TapiCallLock() { plat::LeaveCriticalSection(&CServiceWindow::m_csTapiCall); }
-  TapiCallLock(const TapiCallLock&) = delete;
-  TapiCallLock& operator=(const TapiCallLock&) = delete;
-};
-
 // The low 32 bits of a pointer, as the log lines print objects.
 inline unsigned Pointer32(const void* pointer) {
   return static_cast<unsigned>(reinterpret_cast<plat::DWORD_PTR>(pointer));

@@ -173,16 +173,14 @@ void CServiceWindow::ReceiveData() {
 
 void CServiceWindow::ReplaceClientSocket(plat::SOCKET socket) {
   // Under the send lock: a provider thread in SendBack never sends on a socket closed or reused here.
-  plat::EnterCriticalSection(&m_csSend);
+  plat::CriticalSectionLock lock(&m_csSend);
   m_ClientSock = socket;
-  plat::LeaveCriticalSection(&m_csSend);
 }
 
 void CServiceWindow::CloseClientSocket() {
-  plat::EnterCriticalSection(&m_csSend);
+  plat::CriticalSectionLock lock(&m_csSend);
   if (m_ClientSock != plat::INVALID_SOCKET) plat::closesocket(m_ClientSock);
   m_ClientSock = plat::INVALID_SOCKET;
-  plat::LeaveCriticalSection(&m_csSend);
 }
 
 void CServiceWindow::StopTcpIp() {
