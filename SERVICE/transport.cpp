@@ -199,7 +199,7 @@ void CServiceWindow::StopTcpIp() {
 
 void CServiceWindow::SendBack(const char* format, ...) {
   LogMessage(5, "CServiceWindow::SendBack");
-  plat::EnterCriticalSection(&m_csSend);
+  plat::CriticalSectionLock lock(&m_csSend);
   va_list arguments;
   va_start(arguments, format);
   std::vsnprintf(m_szSendBuffer, sizeof(m_szSendBuffer), format, arguments);
@@ -263,5 +263,4 @@ void CServiceWindow::SendBack(const char* format, ...) {
       }
     }
   }
-  plat::LeaveCriticalSection(&m_csSend);
 }
