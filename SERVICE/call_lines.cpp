@@ -24,8 +24,8 @@ constexpr size_t kInfoPieceCharacters = 510;
 // A blank and at most 29 characters of the party identifier.
 constexpr size_t kPartyPieceCharacters = 30;
 
-// The entry as it is now, copied under the table lock because the provider's thread may enter a new
-// call at the same time. A position outside the table reads as a free entry.
+// The entry as it is now, copied under the table lock (call_table.h). A position outside the table reads
+// as a free entry.
 CallRecord ReadCall(int position) {
   CallRecord call = {};
   if (position < 0 || position >= kCallTableSize) return call;

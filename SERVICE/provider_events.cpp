@@ -289,8 +289,9 @@ void CServiceWindow::PhoneEventFunction(HTAPIPHONE, plat::DWORD, plat::DWORD_PTR
 
 void CServiceWindow::AsyncCompletion(DRV_REQUESTID dwRequestID, plat::LONG lResult) {
   LogMessage(5, "CServiceWindow::AsyncCompletion");
-  // The main thread frees the calls of a failed creating request, as it alone frees entries; posted
-  // before the reply goes out, the record is handled before the client's next command is read.
+  // The main thread frees the calls of a failed creating request, as it alone frees entries
+  // (call_table.h); posted before the reply goes out, the record is handled before the client's next
+  // command is read.
   if (SettleCreation(dwRequestID, lResult))
     PostEvent(
         {0, 0, MSG_CREATION_FAILED, dwRequestID, static_cast<plat::DWORD>(lResult), 0, ++g_dwEventSequence});

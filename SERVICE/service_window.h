@@ -215,8 +215,8 @@ class CServiceWindow {
   // The completion of `request`, on the provider's thread. A success keeps the calls the request
   // entered; true when it failed and entered calls that FreeFailedCreations has to free.
   static bool SettleCreation(plat::DWORD request, plat::LONG result);
-  // On the main thread, which alone frees entries: frees the calls of failed creating requests,
-  // except those announced meanwhile (a provider that reported their states made them).
+  // On the main thread, which alone frees entries (call_table.h): frees the calls of failed creating
+  // requests, except those announced meanwhile (a provider that reported their states made them).
   static void FreeFailedCreations();
 
   static CallRecord CallTable[kCallTableSize];
@@ -242,7 +242,8 @@ class CServiceWindow {
   // ---- locks and the line list -------------------------------------------------------------------
   // The line objects and the handling of one provider event; taken before m_csSend.
   static plat::CRITICAL_SECTION m_csLineList;
-  // The call table and its counters; nothing else is taken under it.
+  // The call table, its counters and what the provider's thread reads of the line list, by the rule
+  // in call_table.h; no other lock of the service is taken under it.
   static plat::CRITICAL_SECTION m_csTapiCall;
   // One line sent to the client; always the innermost lock.
   static plat::CRITICAL_SECTION m_csSend;
