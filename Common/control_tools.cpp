@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "plat/bounded_text.h"
 #include "plat/codepage.h"
 #include "plat/gdi.h"
 #include "tool_control.h"
@@ -298,7 +299,7 @@ int ListBoxFindData(plat::HWND list, plat::LPARAM value) {
 
 void SelectTableFromSql(const char* sql, plat::HWND dialog, int comboId) {
   char text[1024];
-  std::snprintf(text, 1023, "%s", sql);
+  plat::BoundedCopy(text, 1023, sql);
   for (char* c = text; *c != '\0'; ++c) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
   for (char blankLike : {'\r', '\n', '\t'}) TOOLFUNC_string::ReplaceChar(text, blankLike, ' ');
 

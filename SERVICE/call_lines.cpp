@@ -1,6 +1,5 @@
 // The call status, call information and new-call lines the service sends about one call.
 #include <algorithm>
-#include <cstdio>
 
 #include "ToolFunktion.h"
 #include "plat/bounded_text.h"
@@ -70,7 +69,7 @@ class PartyPieces {
     for (int party = 0; party < kCount; ++party) {
       const char* text =
           CServiceWindow::GetStructText(info, info->*kParts[party].offset, info->*kParts[party].size);
-      std::snprintf(m_pieces[party], kPartyPieceCharacters + 1, " %s", text);
+      plat::BoundedFormat(m_pieces[party], kPartyPieceCharacters + 1, " %s", text);
     }
   }
 
@@ -137,7 +136,7 @@ plat::DWORD GatherInfoList(const LINECALLINFO* info, plat::DWORD requested, cons
   char piece[kInfoPieceCharacters + 2];
   for (const auto& item : numbers) {
     if (!(requested & item.bit) || !item.present) continue;
-    std::snprintf(piece, kInfoPieceCharacters + 1, " %u", item.value);
+    plat::BoundedFormat(piece, kInfoPieceCharacters + 1, " %u", item.value);
     plat::BoundedAppend(list, kInfoListCharacters + 1, piece);
     mask |= item.bit;
   }
@@ -182,9 +181,9 @@ void CServiceWindow::SendCallStatus(CLineObject* line, int position, plat::DWORD
   LogMessage(5, " dwCallState 0x%08X", status->dwCallState);
 
   char statusLine[kCallLineBuffer] = {};
-  std::snprintf(statusLine, kCallLineCharacters + 1, "SetLINECALLSTATUS %u %u %u %u %u %u %u",
-                line->GetClientLine(), call.DrvClientCall, status->dwCallState, status->dwCallStateMode,
-                status->dwCallPrivilege, features, features2);
+  plat::BoundedFormat(statusLine, kCallLineCharacters + 1, "SetLINECALLSTATUS %u %u %u %u %u %u %u",
+                      line->GetClientLine(), call.DrvClientCall, status->dwCallState, status->dwCallStateMode,
+                      status->dwCallPrivilege, features, features2);
   plat::DWORD checksum = 0;
   bool changed = true;
   if (g_bFeatureRefreshStatus) {
@@ -265,8 +264,8 @@ void CServiceWindow::SendCallInfo(CLineObject* line, int position, plat::DWORD r
   char list[kInfoListCharacters + 2];
   const plat::DWORD present = GatherInfoList(info, requested, parties, list);
   char infoLine[kCallLineBuffer] = {};
-  std::snprintf(infoLine, kCallLineCharacters + 1, "SetLINECALLINFO %u %u %u ", line->GetClientLine(),
-                call.DrvClientCall, present);
+  plat::BoundedFormat(infoLine, kCallLineCharacters + 1, "SetLINECALLINFO %u %u %u ", line->GetClientLine(),
+                      call.DrvClientCall, present);
   plat::BoundedAppend(infoLine, kCallLineCharacters + 1, list[0] == '\0' ? list : list + 1);
   if (g_bFeatureRefreshStatus) {
     const plat::DWORD checksum = TOOLFUNC_string::Checksum16(info, UsedBytes(info->dwUsedSize)) + requested;

@@ -1,7 +1,6 @@
 // The request replies and the line, address and status lines built from the provider's structures.
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 #include "ToolFunktion.h"
@@ -38,7 +37,7 @@ void AppendForwardList(char* line, LINEADDRESSSTATUS* status) {
                                   : 0;
   const plat::DWORD entries = std::min(status->dwForwardNumEntries, fitting);
   char piece[kStatusPieceCharacters + 2];
-  std::snprintf(piece, kStatusPieceCharacters + 1, " %u", entries);
+  plat::BoundedFormat(piece, kStatusPieceCharacters + 1, " %u", entries);
   plat::BoundedAppend(line, kStatusLineCharacters + 1, piece);
   auto* base = reinterpret_cast<unsigned char*>(status);
   for (plat::DWORD index = 0; index < entries; ++index) {
@@ -47,7 +46,7 @@ void AppendForwardList(char* line, LINEADDRESSSTATUS* status) {
     const char* destination =
         CServiceWindow::GetStructText(status, ReadDword(entry + offsetof(LINEFORWARD, dwDestAddressOffset)),
                                       ReadDword(entry + offsetof(LINEFORWARD, dwDestAddressSize)));
-    std::snprintf(piece, kStatusPieceCharacters + 1, " %u \"%s\"", ReadDword(entry), destination);
+    plat::BoundedFormat(piece, kStatusPieceCharacters + 1, " %u \"%s\"", ReadDword(entry), destination);
     plat::BoundedAppend(line, kStatusLineCharacters + 1, piece);
   }
 }
@@ -167,8 +166,8 @@ void SendCapsLine(const char* word, const char* request, const char* address, co
   char numbers[kCount * 11 + 1];
   size_t length = 0;
   for (plat::DWORD Caps::*field : fields)
-    length +=
-        std::snprintf(numbers + length, sizeof(numbers) - length, " %u", field != nullptr ? caps.*field : 0u);
+    length += plat::BoundedFormat(numbers + length, sizeof(numbers) - length, " %u",
+                                  field != nullptr ? caps.*field : 0u);
   CServiceWindow::SendBack("%s %s %s%s%s%s", word, request, address, lead, numbers, tail);
 }
 
@@ -200,20 +199,20 @@ plat::LONG CServiceWindow::SendAddressStatus(CLineObject* line, plat::DWORD addr
     result = g_TspiEntryPoints.TSPI_lineGetAddressStatus(line->GetHdLine(), addressId, status);
   if (result == 0) {
     char statusLine[kStatusLineCharacters + 2];
-    std::snprintf(statusLine, kStatusLineCharacters + 1, "SetLINEADDRESSSTATUS %u %u", line->GetClientLine(),
-                  states);
+    plat::BoundedFormat(statusLine, kStatusLineCharacters + 1, "SetLINEADDRESSSTATUS %u %u",
+                        line->GetClientLine(), states);
     char piece[kStatusPieceCharacters + 2];
     if (states & LINEADDRESSSTATE_OTHER) {
-      std::snprintf(piece, kStatusPieceCharacters + 1, " %u", status->dwAddressFeatures);
+      plat::BoundedFormat(piece, kStatusPieceCharacters + 1, " %u", status->dwAddressFeatures);
       plat::BoundedAppend(statusLine, kStatusLineCharacters + 1, piece);
     }
     if (states & LINEADDRESSSTATE_INUSEONE) {
-      std::snprintf(piece, kStatusPieceCharacters + 1, " %u", status->dwNumInUse);
+      plat::BoundedFormat(piece, kStatusPieceCharacters + 1, " %u", status->dwNumInUse);
       plat::BoundedAppend(statusLine, kStatusLineCharacters + 1, piece);
     }
     if (states & LINEADDRESSSTATE_NUMCALLS) {
-      std::snprintf(piece, kStatusPieceCharacters + 1, " %u %u %u", status->dwNumActiveCalls,
-                    status->dwNumOnHoldCalls, status->dwNumOnHoldPendCalls);
+      plat::BoundedFormat(piece, kStatusPieceCharacters + 1, " %u %u %u", status->dwNumActiveCalls,
+                          status->dwNumOnHoldCalls, status->dwNumOnHoldPendCalls);
       plat::BoundedAppend(statusLine, kStatusLineCharacters + 1, piece);
     }
     if (states & LINEADDRESSSTATE_FORWARD) AppendForwardList(statusLine, status);

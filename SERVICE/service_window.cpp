@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "ToolFunktion.h"
+#include "plat/bounded_text.h"
 #include "plat/fault.h"
 #include "plat/file.h"
 #include "plat/handle.h"
@@ -153,7 +154,7 @@ void CServiceWindow::PrepareWindow() {
   m_NotifyIconData.uID = 0x844;
   m_NotifyIconData.uFlags = plat::NIF_MESSAGE | plat::NIF_ICON | plat::NIF_TIP;
   m_NotifyIconData.uCallbackMessage = WM_MESSAGE_SHELL_ICON;
-  std::snprintf(m_NotifyIconData.szTip, 127, "%s", "Wendrath Velcora");
+  plat::BoundedCopy(m_NotifyIconData.szTip, 127, "Wendrath Velcora");
   m_hIconRunning = static_cast<plat::HICON>(plat::LoadImageA(
       g_hInstance, plat::MAKEINTRESOURCEA(IDI_SERVICE_RUNNING), plat::IMAGE_ICON, 16, 16, 0));
   m_hIconPaused = static_cast<plat::HICON>(

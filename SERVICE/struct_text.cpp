@@ -1,10 +1,10 @@
 // The one structure buffer of the provider queries, and the variable parts of structures as text.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "ToolFunktion.h"
+#include "plat/bounded_text.h"
 #include "service_window.h"
 
 alignas(8) unsigned char CServiceWindow::m_StructBuffer[kStructBufferSize];
@@ -64,6 +64,6 @@ char* CServiceWindow::GetStructForward(const void* structure, plat::DWORD index,
   plat::DWORD destOffset = 0;
   std::memcpy(&destSize, fields + kDestAddressSize, sizeof(destSize));
   std::memcpy(&destOffset, fields + kDestAddressOffset, sizeof(destOffset));
-  std::snprintf(m_szStructForward, 1023, "%s", GetStructText(structure, destOffset, destSize));
+  plat::BoundedCopy(m_szStructForward, 1023, GetStructText(structure, destOffset, destSize));
   return m_szStructForward;
 }

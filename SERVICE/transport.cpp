@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ToolFunktion.h"
+#include "plat/bounded_text.h"
 #include "plat/error.h"
 #include "plat/time.h"
 #include "service_window.h"
@@ -136,7 +137,7 @@ void CServiceWindow::NewConnection() {
   m_pLineEnd = m_szLine;
   m_bLineCut = false;
   char peer[64];
-  std::snprintf(peer, sizeof(peer), "%s", plat::inet_ntoa(m_SockAddr.sin_addr));
+  plat::BoundedCopy(peer, sizeof(peer), plat::inet_ntoa(m_SockAddr.sin_addr));
   LogMessage(3, "accept %d from %s", static_cast<int>(client), peer);
   if (client != plat::INVALID_SOCKET) plat::WSAAsyncSelect(client, m_hWnd, WM_MESSAGE_SOCKET, kClientEvents);
 }

@@ -1,7 +1,6 @@
 // The window procedure of the hidden window, the notification icon, its menu and the icon thread.
-#include <cstdio>
-
 #include "ToolFunktion.h"
+#include "plat/bounded_text.h"
 #include "plat/thread.h"
 #include "plat/time.h"
 #include "service_window.h"
@@ -72,7 +71,7 @@ plat::LRESULT CServiceWindow::DispatchSocketMessage(plat::SOCKET socket, plat::L
         int length = sizeof(m_SockAddr);
         plat::SOCKET refused = plat::accept(m_Sock, reinterpret_cast<plat::sockaddr*>(&m_SockAddr), &length);
         char peer[64];
-        std::snprintf(peer, sizeof(peer), "%s", plat::inet_ntoa(m_SockAddr.sin_addr));
+        plat::BoundedCopy(peer, sizeof(peer), plat::inet_ntoa(m_SockAddr.sin_addr));
         LogMessage(1, "Illegal connection from %s refused.", peer);
         if (refused != plat::INVALID_SOCKET) plat::closesocket(refused);
       }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ToolFunktion.h"
+#include "plat/bounded_text.h"
 #include "plat/error.h"
 #include "plat/file.h"
 #include "plat/machine.h"
@@ -65,7 +66,7 @@ int InstallPlainService(plat::DWORD extraType, const char* name, const char* pro
 
 void RunInstall() {
   char path[260];
-  std::snprintf(path, 259, "%s", TOOLFUNC_file::GetModuleDirectory());
+  plat::BoundedCopy(path, 259, TOOLFUNC_file::GetModuleDirectory());
   TOOLFUNC_file::AddBackslash(path);
   std::strncat(path, TOOLFUNC_service::ServiceProgramFile, 258 - std::strlen(path));
   if (plat::_access(path, 0) != 0) std::snprintf(path, 259, "%s", TOOLFUNC_service::ServiceProgramFile);

@@ -1,5 +1,4 @@
-// What the built-in controls share: their window procedures, the per-window store of their contents,
-// and copying a text into a caller's buffer.
+// What the built-in controls share: their window procedures and the per-window store of their contents.
 #pragma once
 
 #include <algorithm>
@@ -9,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "plat/bounded_text.h"
 #include "plat/controls.h"
 #include "plat/window.h"
+#include "text_buffer.h"
 
 namespace plat::detail {
 
@@ -20,13 +19,6 @@ LRESULT ListBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 LRESULT ComboBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ListViewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT TreeViewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Copies at most size - 1 characters of `text` and a terminator; the characters copied, 0 with nothing
-// written for a null buffer or a size below 1.
-inline int CopyToBuffer(const std::string& text, LPSTR buffer, int size) {
-  if (buffer == nullptr || size < 1) return 0;
-  return static_cast<int>(BoundedCopy(buffer, static_cast<size_t>(size), text.c_str()));
-}
 
 inline std::string TextOf(LPCSTR text) { return text != nullptr ? text : ""; }
 

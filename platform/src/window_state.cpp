@@ -7,10 +7,12 @@
 
 #include "plat/error.h"
 #include "plat/winmain.h"
+#include "text_buffer.h"
 #include "window_system.h"
 
 namespace plat {
 
+using detail::CopyToBuffer;
 using detail::FindOrFail;
 using detail::InvalidWindow;
 using detail::System;
@@ -20,14 +22,6 @@ using detail::WindowSystem;
 using detail::WindowTree;
 
 namespace {
-
-int CopyText(const std::string& text, LPSTR buffer, int size) {
-  if (buffer == nullptr || size < 1) return 0;
-  const size_t copied = std::min(text.size(), static_cast<size_t>(size) - 1);
-  text.copy(buffer, copied);
-  buffer[copied] = '\0';
-  return static_cast<int>(copied);
-}
 
 // The style bits with WS_VISIBLE and WS_MINIMIZE as the window is now.
 DWORD StyleOf(const Window& window) {
@@ -102,7 +96,7 @@ int GetWindowTextA(HWND window, LPSTR buffer, int size) {
   std::lock_guard<std::mutex> lock(system.mutex);
   Window* found = FindOrFail(system, window);
   if (found == nullptr) return 0;
-  return CopyText(found->title, buffer, size);
+  return CopyToBuffer(found->title, buffer, size);
 }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
@@ -122,7 +116,7 @@ int GetClassNameA(HWND window, LPSTR buffer, int size) {
   auto windowClass =
       std::find_if(system.classes.begin(), system.classes.end(),
                    [found](const WindowClass& entry) { return entry.atom == found->classAtom; });
-  return windowClass == system.classes.end() ? 0 : CopyText(windowClass->name, buffer, size);
+  return windowClass == system.classes.end() ? 0 : CopyToBuffer(windowClass->name, buffer, size);
 }
 
 BOOL GetWindowRect(HWND window, RECT* rect) {

@@ -57,18 +57,21 @@ LONG FakeSetupConference(DRV_REQUESTID, HDRVCALL call, HDRVLINE line, HTAPICALL 
                          LPHDRVCALL hdConference, HTAPICALL consultation, LPHDRVCALL hdConsultation,
                          DWORD parties, LPLINECALLPARAMS) {
   g_creation = {g_creation.calls + 1,
-                {call, line, conference, *hdConference, consultation, *hdConsultation, parties}};
+                {call, line, conference, *hdConference, consultation, *hdConsultation, parties},
+                u"",
+                u"",
+                0};
   return g_result;
 }
 LONG FakeCompleteTransfer(DRV_REQUESTID, HDRVCALL call, HDRVCALL consultation, HTAPICALL conference,
                           LPHDRVCALL hdConference, DWORD mode) {
-  g_creation = {g_creation.calls + 1, {call, consultation, conference, mode}};
+  g_creation = {g_creation.calls + 1, {call, consultation, conference, mode}, u"", u"", 0};
   *hdConference = 0x900;
   return g_result;
 }
 LONG FakeSetupTransfer(DRV_REQUESTID, HDRVCALL call, HTAPICALL consultation, LPHDRVCALL hdConsultation,
                        LPLINECALLPARAMS) {
-  g_creation = {g_creation.calls + 1, {call, consultation}};
+  g_creation = {g_creation.calls + 1, {call, consultation}, u"", u"", 0};
   *hdConsultation = 0xA00;
   return g_result;
 }
@@ -78,7 +81,7 @@ LONG FakeCompleteCall(DRV_REQUESTID, HDRVCALL call, LPDWORD completionId, DWORD 
   return g_result;
 }
 LONG FakeGenerateDigits(HDRVCALL call, DWORD endToEnd, DWORD mode, LPCWSTR digits, DWORD duration) {
-  g_creation = {g_creation.calls + 1, {call, endToEnd, mode, duration}, digits};
+  g_creation = {g_creation.calls + 1, {call, endToEnd, mode, duration}, digits, u"", 0};
   return 0;
 }
 

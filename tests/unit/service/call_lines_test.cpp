@@ -225,7 +225,9 @@ TEST_F(CallLines, AStateWithoutItsLow16BitsIsARefresh) {
     Switch refresh(g_bFeatureRefreshStatus, c.refresh);
     g_statusResult = c.providerResult;
     CServiceWindow::SendCallStatus(&m_line, kPosition, c.state, 5, 2);
-    if (!c.expected.empty()) EXPECT_EQ(c.expected, m_client.Lines(c.expected.size()));
+    if (!c.expected.empty()) {
+      EXPECT_EQ(c.expected, m_client.Lines(c.expected.size()));
+    }
     EXPECT_TRUE(m_client.Quiet());
   }
 }
