@@ -172,25 +172,25 @@ plat::EXPLICIT_ACCESS_A FullAccessFor(plat::PSID sid, plat::TRUSTEE_TYPE type) {
 plat::BOOL TakeOwnershipAndGrant(char* path, plat::PSID administrators, plat::PACL acl, plat::HANDLE* token) {
   if (!plat::OpenProcessToken(plat::GetCurrentProcess(), plat::TOKEN_ADJUST_PRIVILEGES, token)) {
     *token = nullptr;
-    TOOLFUNC_debug::DebugTrace(1, "OpenProcessToken failed");
+    TOOLFUNC_debug::DebugTrace(kLogError, "OpenProcessToken failed");
     return 0;
   }
   if (!SetTokenPrivilege(*token, "SeTakeOwnershipPrivilege", plat::TRUE)) {
-    TOOLFUNC_debug::DebugTrace(1, "SetTokenPrivilege (1) failed");
+    TOOLFUNC_debug::DebugTrace(kLogError, "SetTokenPrivilege (1) failed");
     return 0;
   }
   plat::DWORD result =
       plat::SetNamedSecurityInfoA(path, plat::SE_FILE_OBJECT, plat::OWNER_SECURITY_INFORMATION,
                                   administrators, nullptr, nullptr, nullptr);
-  TOOLFUNC_debug::DebugTrace(1, "SetNamedSecurityInfo (2) returns: %d", static_cast<int>(result));
+  TOOLFUNC_debug::DebugTrace(kLogError, "SetNamedSecurityInfo (2) returns: %d", static_cast<int>(result));
   if (result != plat::ERROR_SUCCESS) return 0;
   if (!SetTokenPrivilege(*token, "SeTakeOwnershipPrivilege", plat::FALSE)) {
-    TOOLFUNC_debug::DebugTrace(1, "SetTokenPrivilege (2) failed");
+    TOOLFUNC_debug::DebugTrace(kLogError, "SetTokenPrivilege (2) failed");
     return 0;
   }
   result = plat::SetNamedSecurityInfoA(path, plat::SE_FILE_OBJECT, plat::DACL_SECURITY_INFORMATION, nullptr,
                                        nullptr, acl, nullptr);
-  TOOLFUNC_debug::DebugTrace(1, "SetNamedSecurityInfo (3) returns: %d", static_cast<int>(result));
+  TOOLFUNC_debug::DebugTrace(kLogError, "SetNamedSecurityInfo (3) returns: %d", static_cast<int>(result));
   return result == plat::ERROR_SUCCESS ? 1 : 0;
 }
 
@@ -209,18 +209,18 @@ plat::BOOL GrantFileAccess(const char* path) {
   if (!plat::AllocateAndInitializeSid(&plat::SECURITY_WORLD_SID_AUTHORITY, 1, plat::SECURITY_WORLD_RID, 0, 0,
                                       0, 0, 0, 0, 0, &everyone)) {
     everyone = nullptr;
-    TOOLFUNC_debug::DebugTrace(1, "AllocateAndInitializeSid (1) failed");
+    TOOLFUNC_debug::DebugTrace(kLogError, "AllocateAndInitializeSid (1) failed");
   } else if (!plat::AllocateAndInitializeSid(&plat::SECURITY_NT_AUTHORITY, 2,
                                              plat::SECURITY_BUILTIN_DOMAIN_RID, plat::DOMAIN_ALIAS_RID_ADMINS,
                                              0, 0, 0, 0, 0, 0, &administrators)) {
     administrators = nullptr;
-    TOOLFUNC_debug::DebugTrace(1, "AllocateAndInitializeSid (2) failed");
+    TOOLFUNC_debug::DebugTrace(kLogError, "AllocateAndInitializeSid (2) failed");
   } else {
     plat::EXPLICIT_ACCESS_A entries[2] = {FullAccessFor(everyone, plat::TRUSTEE_IS_WELL_KNOWN_GROUP),
                                           FullAccessFor(administrators, plat::TRUSTEE_IS_GROUP)};
     if (plat::SetEntriesInAclA(2, entries, nullptr, &acl) != plat::ERROR_SUCCESS) {
       acl = nullptr;
-      TOOLFUNC_debug::DebugTrace(1, "SetEntriesInAcl failed");
+      TOOLFUNC_debug::DebugTrace(kLogError, "SetEntriesInAcl failed");
     } else {
       plat::DWORD result = plat::SetNamedSecurityInfoA(
           name, plat::SE_FILE_OBJECT, plat::DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);

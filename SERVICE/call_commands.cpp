@@ -112,11 +112,11 @@ void Accept(CommandFields f) {
 }
 
 void Answer(CommandFields f) {
-  LogMessage(5, "TSPI_lineAnswer");
+  LogMessage(kLogTrace, "TSPI_lineAnswer");
   if (g_TspiEntryPoints.TSPI_lineAnswer == nullptr) return Reply(f, kOperationUnavailable);
   int position = CServiceWindow::GetPosFromDrvClientCall(Number(f[2]));
-  LogMessage(5, " hdDrvClientCall: 0x%08X", Number(f[2]));
-  LogMessage(5, " lCallPos: %d", position);
+  LogMessage(kLogTrace, " hdDrvClientCall: 0x%08X", Number(f[2]));
+  LogMessage(kLogTrace, " lCallPos: %d", position);
   if (position < 0) return Reply(f, kInvalidCallHandle);
   Pending(f, g_TspiEntryPoints.TSPI_lineAnswer(Number(f[1]), CServiceWindow::CallTable[position].DrvBaseCall,
                                                nullptr, 0));
@@ -180,7 +180,7 @@ void MakeCall(CommandFields f) {
   CLineObject* line = commands::LineByClientNumber(Number(f[2]));
   if (line == nullptr) {
     CServiceWindow::SendLineReplyText(f[1], static_cast<plat::LONG>(LINEERR_INVALPARAM));
-    LogMessage(2, "Invalid Param");
+    LogMessage(kLogWarning, "Invalid Param");
     return;
   }
   Creation creation(f);
@@ -200,7 +200,7 @@ void Pickup(CommandFields f) {
   CLineObject* line = commands::LineByClientNumber(Number(f[2]));
   if (line == nullptr) {
     CServiceWindow::SendLineReplyText(f[1], static_cast<plat::LONG>(LINEERR_INVALPARAM));
-    LogMessage(1, "Invalid Param");
+    LogMessage(kLogError, "Invalid Param");
     return;
   }
   Creation creation(f);

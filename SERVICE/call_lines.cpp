@@ -152,10 +152,10 @@ plat::DWORD GatherInfoList(const LINECALLINFO* info, plat::DWORD requested, cons
 
 void CServiceWindow::SendCallStatus(CLineObject* line, int position, plat::DWORD state, plat::DWORD mode,
                                     plat::DWORD third) {
-  LogMessage(5, "CServiceWindow::SendCallStatus Device: %u %u 0x%08X 0x%08X 0x%08X", line->GetDeviceID(),
-             static_cast<unsigned>(position), state, mode, third);
+  LogMessage(kLogTrace, "CServiceWindow::SendCallStatus Device: %u %u 0x%08X 0x%08X 0x%08X",
+             line->GetDeviceID(), static_cast<unsigned>(position), state, mode, third);
   const CallRecord call = ReadCall(position);
-  LogMessage(5, " hdBaseCall 0x%08X", call.DrvBaseCall);
+  LogMessage(kLogTrace, " hdBaseCall 0x%08X", call.DrvBaseCall);
   if (call.DrvBaseCall == 0) return;
   // A state without its low 16 bits names no state: the call is only refreshed.
   const bool refresh = (state & 0xFFFF) == 0;
@@ -164,10 +164,10 @@ void CServiceWindow::SendCallStatus(CLineObject* line, int position, plat::DWORD
   plat::DWORD features = 0;
   plat::DWORD features2 = 0;
   if (g_TspiEntryPoints.TSPI_lineGetCallStatus == nullptr) return;
-  LogMessage(5, " g_bFeatureRefreshStatus: %d", g_bFeatureRefreshStatus);
+  LogMessage(kLogTrace, " g_bFeatureRefreshStatus: %d", g_bFeatureRefreshStatus);
   if (g_bFeatureRefreshStatus) {
     plat::LONG result = g_TspiEntryPoints.TSPI_lineGetCallStatus(call.DrvBaseCall, status);
-    LogMessage(5, " F_TSPI_lineGetCallStatus result 0x%08X", static_cast<unsigned>(result));
+    LogMessage(kLogTrace, " F_TSPI_lineGetCallStatus result 0x%08X", static_cast<unsigned>(result));
     // An event's own values win over the provider's view, which may lag behind it; a failed query
     // leaves nothing in the buffer to trust but the arguments.
     if (!refresh || result != 0) WriteState(status, state, mode, third);
@@ -178,7 +178,7 @@ void CServiceWindow::SendCallStatus(CLineObject* line, int position, plat::DWORD
     }
   }
   if ((status->dwCallState & 0xFFFF) == 0) WriteState(status, LINECALLSTATE_IDLE, 0, LINECALLPRIVILEGE_OWNER);
-  LogMessage(5, " dwCallState 0x%08X", status->dwCallState);
+  LogMessage(kLogTrace, " dwCallState 0x%08X", status->dwCallState);
 
   char statusLine[kCallLineBuffer] = {};
   plat::BoundedFormat(statusLine, kCallLineCharacters + 1, "SetLINECALLSTATUS %u %u %u %u %u %u %u",
@@ -192,7 +192,7 @@ void CServiceWindow::SendCallStatus(CLineObject* line, int position, plat::DWORD
     changed = checksum != call.dwStatusChecksum;
   }
   const bool send = changed && (!refresh || status->dwCallState > LINECALLSTATE_IDLE);
-  LogMessage(5, " bSendEvents: %d", send ? 1 : 0);
+  LogMessage(kLogTrace, " bSendEvents: %d", send ? 1 : 0);
   if (!send) return;
 
   SendBack("%s", statusLine);
@@ -210,7 +210,7 @@ void CServiceWindow::SendCallStatus(CLineObject* line, int position, plat::DWORD
 }
 
 plat::DWORD CServiceWindow::GetClearedCallFeatures(plat::DWORD state, plat::DWORD features) {
-  LogMessage(5, "CServiceWindow::GetClearedCallFeatures 0x%08X 0x%08X", state, features);
+  LogMessage(kLogTrace, "CServiceWindow::GetClearedCallFeatures 0x%08X 0x%08X", state, features);
   if (!g_bFeatureFilterFeatures) return features;
   switch (state) {
     case LINECALLSTATE_OFFERING:
@@ -236,7 +236,7 @@ plat::DWORD CServiceWindow::GetClearedCallFeatures(plat::DWORD state, plat::DWOR
 }
 
 void CServiceWindow::RefreshCallStatusWithSameCallId(CLineObject* line, int position, plat::DWORD callId) {
-  LogMessage(5, "CServiceWindow::RefreshCallStatusWithSameCallId %u %u %u", line->GetDeviceID(),
+  LogMessage(kLogTrace, "CServiceWindow::RefreshCallStatusWithSameCallId %u %u %u", line->GetDeviceID(),
              static_cast<unsigned>(position), callId);
   for (int other = 0; other < kCallTableSize; ++other) {
     if (other == position) continue;
@@ -252,7 +252,7 @@ void CServiceWindow::RefreshCallStatusWithSameCallId(CLineObject* line, int posi
 }
 
 void CServiceWindow::SendCallInfo(CLineObject* line, int position, plat::DWORD requested) {
-  LogMessage(5, "CServiceWindow::SendCallInfo %u %u 0x%08X", line->GetDeviceID(),
+  LogMessage(kLogTrace, "CServiceWindow::SendCallInfo %u %u 0x%08X", line->GetDeviceID(),
              static_cast<unsigned>(position), requested);
   const CallRecord call = ReadCall(position);
   if (call.DrvBaseCall == 0 || g_TspiEntryPoints.TSPI_lineGetCallInfo == nullptr) return;
@@ -278,8 +278,8 @@ void CServiceWindow::SendCallInfo(CLineObject* line, int position, plat::DWORD r
 }
 
 void CServiceWindow::SendNewCall(CLineObject* line, int position) {
-  LogMessage(5, "CServiceWindow::SendNewCall LinePos %d CallPos %d", static_cast<int>(line->GetDeviceID()),
-             position);
+  LogMessage(kLogTrace, "CServiceWindow::SendNewCall LinePos %d CallPos %d",
+             static_cast<int>(line->GetDeviceID()), position);
   const CallRecord call = ReadCall(position);
   if (g_TspiEntryPoints.TSPI_lineGetCallInfo == nullptr || call.DrvBaseCall == 0) return;
   plat::DWORD addressId = 0;

@@ -85,8 +85,8 @@ Creation g_creation;
 
 int CServiceWindow::InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat::DWORD DrvClientCall,
                                plat::DWORD TapiCall, plat::DWORD ClientTapiCall, plat::DWORD dwOrigin) {
-  LogMessage(5, "CServiceWindow::InsertCall Line %d 0x%08X 0x%08X 0x%08X", pLine ? pLine->GetDeviceID() : 0,
-             DrvBaseCall, DrvClientCall, TapiCall);
+  LogMessage(kLogTrace, "CServiceWindow::InsertCall Line %d 0x%08X 0x%08X 0x%08X",
+             pLine ? pLine->GetDeviceID() : 0, DrvBaseCall, DrvClientCall, TapiCall);
   // Provider handle 0 is what marks a free entry: such a call cannot be told from no call.
   if (DrvBaseCall == 0) return -1;
   plat::CriticalSectionLock lock(&m_csTapiCall);
@@ -104,36 +104,36 @@ int CServiceWindow::InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat
     call.dwOrigin = g_bFeatureOrigin ? dwOrigin : 0;
     return position;
   }
-  LogMessage(1, "CServiceWindow::InsertCall: call table full, call 0x%08X not entered", DrvBaseCall);
+  LogMessage(kLogError, "CServiceWindow::InsertCall: call table full, call 0x%08X not entered", DrvBaseCall);
   return -1;
 }
 
 void CServiceWindow::RemoveDrvBaseCall(plat::DWORD DrvBaseCall) {
-  LogMessage(5, "CServiceWindow::RemoveDrvBaseCall");
+  LogMessage(kLogTrace, "CServiceWindow::RemoveDrvBaseCall");
   plat::CriticalSectionLock lock(&m_csTapiCall);
   Clear(FindBase(DrvBaseCall));
 }
 
 void CServiceWindow::RemoveTapiCall(plat::DWORD TapiCall) {
-  LogMessage(5, "CServiceWindow::RemoveTapiCall");
+  LogMessage(kLogTrace, "CServiceWindow::RemoveTapiCall");
   plat::CriticalSectionLock lock(&m_csTapiCall);
   Clear(FindUsed([TapiCall](const CallRecord& call) { return call.TapiCall == TapiCall; }));
 }
 
 int CServiceWindow::GetPosFromTapiCall(plat::DWORD TapiCall) {
-  LogMessage(5, "CServiceWindow::GetPosFromTapiCall");
+  LogMessage(kLogTrace, "CServiceWindow::GetPosFromTapiCall");
   plat::CriticalSectionLock lock(&m_csTapiCall);
   return FindUsed([TapiCall](const CallRecord& call) { return call.TapiCall == TapiCall; });
 }
 
 int CServiceWindow::GetPosFromDrvClientCall(plat::DWORD DrvClientCall) {
-  LogMessage(5, "CServiceWindow::GetPosFromDrvClientCall");
+  LogMessage(kLogTrace, "CServiceWindow::GetPosFromDrvClientCall");
   plat::CriticalSectionLock lock(&m_csTapiCall);
   return FindUsed([DrvClientCall](const CallRecord& call) { return call.DrvClientCall == DrvClientCall; });
 }
 
 int CServiceWindow::GetPosFromDrvBaseCall(plat::DWORD DrvBaseCall) {
-  LogMessage(5, "CServiceWindow::GetPosFromDrvBaseCall");
+  LogMessage(kLogTrace, "CServiceWindow::GetPosFromDrvBaseCall");
   plat::CriticalSectionLock lock(&m_csTapiCall);
   return FindBase(DrvBaseCall);
 }
@@ -145,7 +145,7 @@ void CServiceWindow::ClearCallsOfLine(const CLineObject* line) {
 }
 
 plat::DWORD CServiceWindow::IncrementTapiCall() {
-  LogMessage(5, "CServiceWindow::IncrementTapiCall");
+  LogMessage(kLogTrace, "CServiceWindow::IncrementTapiCall");
   plat::CriticalSectionLock lock(&m_csTapiCall);
   const plat::DWORD handle = PeekTapiCall();
   m_dwNextTapiCall = FirstFree(Step(handle, kTapiCallMask), kTapiCallMask, TapiCallInUse);
@@ -160,7 +160,7 @@ plat::DWORD CServiceWindow::PeekTapiCall() {
 }
 
 plat::DWORD CServiceWindow::IncrementDrvCall() {
-  LogMessage(5, "CServiceWindow::IncrementDrvCall");
+  LogMessage(kLogTrace, "CServiceWindow::IncrementDrvCall");
   plat::CriticalSectionLock lock(&m_csTapiCall);
   // A client may have chosen the number for its own call since the last draw.
   const plat::DWORD number = FirstFree(m_dwNextDrvCall, kDrvCallMask, DrvCallInUse);
@@ -189,7 +189,8 @@ int CServiceWindow::InsertCreatedCall(CLineObject* pLine, plat::DWORD DrvBaseCal
                                       plat::DWORD TapiCall, plat::DWORD dwOrigin) {
   plat::CriticalSectionLock lock(&m_csTapiCall);
   if (g_creation.settled && g_creation.failed) {
-    LogMessage(3, "CServiceWindow::InsertCreatedCall: request %u already failed, call 0x%08X not entered",
+    LogMessage(kLogInfo,
+               "CServiceWindow::InsertCreatedCall: request %u already failed, call 0x%08X not entered",
                g_creation.request, DrvBaseCall);
     return -1;
   }
@@ -221,7 +222,7 @@ bool CServiceWindow::SettleCreation(plat::DWORD request, plat::LONG result) {
 }
 
 void CServiceWindow::FreeFailedCreations() {
-  LogMessage(5, "CServiceWindow::FreeFailedCreations");
+  LogMessage(kLogTrace, "CServiceWindow::FreeFailedCreations");
   plat::CriticalSectionLock lock(&m_csTapiCall);
   for (int position = 0; position < kCallTableSize; ++position) {
     CallRecord& call = CallTable[position];

@@ -102,25 +102,27 @@ plat::LONG CServiceWindow::ReadNumber(const char* field) {
   return static_cast<plat::LONG>(value);
 }
 
-void CServiceWindow::DispatchDataCSTA(const char*) { LogMessage(5, "CServiceWindow::DispatchDataCSTA"); }
+void CServiceWindow::DispatchDataCSTA(const char*) {
+  LogMessage(kLogTrace, "CServiceWindow::DispatchDataCSTA");
+}
 
 void CServiceWindow::DispatchData(const char* line) {
-  LogMessage(3, "<- %s", line);
+  LogMessage(kLogInfo, "<- %s", line);
   if (StartsWith(line, "Telvane;version=2")) {
     SendBack("LOGIN_REPLY 0 0");
-    LogMessage(3, "LOGIN_REPLY");
+    LogMessage(kLogInfo, "LOGIN_REPLY");
     return;
   }
   if (StartsWith(line, "Telvane")) {
-    LogMessage(3, "CloseSocket: %d", static_cast<int>(m_ClientSock));
+    LogMessage(kLogInfo, "CloseSocket: %d", static_cast<int>(m_ClientSock));
     CloseClientSocket();
-    LogMessage(1, "Client not supported");
+    LogMessage(kLogError, "Client not supported");
     return;
   }
   if (std::strcmp(line, "BYE") == 0) {
-    LogMessage(3, "CloseSocket: %d", static_cast<int>(m_ClientSock));
+    LogMessage(kLogInfo, "CloseSocket: %d", static_cast<int>(m_ClientSock));
     CloseClientSocket();
-    LogMessage(3, "BYE");
+    LogMessage(kLogInfo, "BYE");
     CloseAllLines();
     return;
   }
@@ -138,5 +140,5 @@ void CServiceWindow::DispatchData(const char* line) {
   const size_t widths[2] = {254, 31};
   ReadFields(line, fields, widths, 2, false);
   SendBack("LINE_REPLY %u %u", static_cast<unsigned>(ReadNumber(fields[1])), 0u);
-  LogMessage(5, "Unknown command: %s", fields[0]);
+  LogMessage(kLogTrace, "Unknown command: %s", fields[0]);
 }

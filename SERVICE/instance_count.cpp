@@ -20,7 +20,8 @@ bool AttachInstanceCount() {
   const plat::DWORD error = plat::GetLastError();
   char* reason = TOOLFUNC_debug::GetLastErrorText();
   reason[std::strcspn(reason, "\r\n")] = '\0';
-  TOOLFUNC_debug::LogMessage(1, "The instance count SMVelcor cannot be kept: error %u %s", error, reason);
+  TOOLFUNC_debug::LogMessage(kLogError, "The instance count SMVelcor cannot be kept: error %u %s", error,
+                             reason);
   return false;
 }
 

@@ -37,7 +37,7 @@ CLineObject* LineByAddress(const char* address) {
 
 void InvalidParam(const char* request) {
   CServiceWindow::SendLineReplyText(request, static_cast<plat::LONG>(LINEERR_INVALPARAM));
-  LogMessage(2, "Invalid Param");
+  LogMessage(kLogWarning, "Invalid Param");
 }
 
 void Unavailable(const char* request) {
@@ -66,7 +66,7 @@ CLineObject* LineByClientNumber(plat::DWORD number) {
 
 void GetDevCaps(CommandFields f) {
   CLineObject* line = LineByAddress(f[2]);
-  LogMessage(5, "pObject 0x%08X", Pointer32(line));
+  LogMessage(kLogTrace, "pObject 0x%08X", Pointer32(line));
   if (line == nullptr) return InvalidParam(f[1]);
   CServiceWindow::SendLineReplyText(f[1], CServiceWindow::SendDevCaps(line, f[1]));
 }
@@ -89,7 +89,7 @@ void GetAddressStatus(CommandFields f) {
 
 void Open(CommandFields f) {
   CLineObject* line = LineByAddress(f[6]);
-  LogMessage(5, "pObject: 0x%08X", Pointer32(line));
+  LogMessage(kLogTrace, "pObject: 0x%08X", Pointer32(line));
   // A missing entry point is answered before an unknown line, as for every command.
   if (g_TspiEntryPoints.TSPI_lineOpen == nullptr) return Unavailable(f[1]);
   if (line == nullptr) return InvalidParam(f[1]);
@@ -104,7 +104,7 @@ void Open(CommandFields f) {
     result = g_TspiEntryPoints.TSPI_lineOpen(line->GetDeviceID(), line->GetHtLine(), line->GetHdLinePtr(),
                                              line->GetAPIVersion(), CServiceWindow::LineEventFunction);
     g_bInProviderCall = 0;
-    LogMessage(3, "F_TSPI_lineOpen 0x%08X", static_cast<unsigned>(result));
+    LogMessage(kLogInfo, "F_TSPI_lineOpen 0x%08X", static_cast<unsigned>(result));
     // A refused open leaves the line closed, so the next open really asks the provider again.
     if (result != 0) CServiceWindow::ResetLine(line);
   }
@@ -119,7 +119,7 @@ void Open(CommandFields f) {
   if (g_TspiEntryPoints.TSPI_lineSetDefaultMediaDetection != nullptr) {
     plat::LONG detection = g_TspiEntryPoints.TSPI_lineSetDefaultMediaDetection(
         line->GetHdLine(), LINEMEDIAMODE_INTERACTIVEVOICE);
-    LogMessage(3, "F_TSPI_lineSetDefaultMediaDetection 0x%08X", static_cast<unsigned>(detection));
+    LogMessage(kLogInfo, "F_TSPI_lineSetDefaultMediaDetection 0x%08X", static_cast<unsigned>(detection));
   }
 }
 

@@ -39,15 +39,15 @@ LONG QueryAddressCaps(const CLineObject& line, LINEADDRESSCAPS** caps, const cha
   LONG result = g_TspiEntryPoints.TSPI_lineGetAddressCaps(line.GetDeviceID(), 0, line.GetAPIVersion(),
                                                           line.GetExtVersion(), *caps);
   if (result == 0) return 0;
-  if (retryLog != nullptr) LogMessage(3, "%s", retryLog);
+  if (retryLog != nullptr) LogMessage(kLogInfo, "%s", retryLog);
   return g_TspiEntryPoints.TSPI_lineGetAddressCaps(line.GetDeviceID(), 0, line.GetAPIVersion(), 0, *caps);
 }
 
 void CServiceWindow::LoadTapiLibrary() {
-  LogMessage(5, "CServiceWindow::LoadTapiLibrary");
+  LogMessage(kLogTrace, "CServiceWindow::LoadTapiLibrary");
   g_hTspiLibrary = plat::LoadLibraryA(m_szDriver);
   if (g_hTspiLibrary == nullptr) {
-    LogMessage(1, "Cannot Load TAPI Driver: %s", m_szDriver);
+    LogMessage(kLogError, "Cannot Load TAPI Driver: %s", m_szDriver);
     return;
   }
 #define TSPI_BIND(name) \
@@ -55,16 +55,16 @@ void CServiceWindow::LoadTapiLibrary() {
   TSPI_ENTRY_POINTS(TSPI_BIND)
 #undef TSPI_BIND
   g_dwPermanentProviderID = TOOLFUNC_registry::GetTapiProviderId(m_szDriver);
-  LogMessage(3, "g_dwPermanentProviderID %d", g_dwPermanentProviderID);
-  if (g_dwPermanentProviderID == 0) LogMessage(0, "ProviderID Read Error: (%s)", m_szDriver);
+  LogMessage(kLogInfo, "g_dwPermanentProviderID %d", g_dwPermanentProviderID);
+  if (g_dwPermanentProviderID == 0) LogMessage(kLogCritical, "ProviderID Read Error: (%s)", m_szDriver);
 }
 
 plat::BOOL CServiceWindow::PrepareTapiInfos() {
-  LogMessage(5, "CServiceWindow::PrepareTapiInfos");
+  LogMessage(kLogTrace, "CServiceWindow::PrepareTapiInfos");
   if (g_TspiEntryPoints.TSPI_lineNegotiateTSPIVersion == nullptr) return plat::FALSE;
   LONG result = g_TspiEntryPoints.TSPI_lineNegotiateTSPIVersion(INITIALIZE_NEGOTIATION, kLowestVersion,
                                                                 kHighestVersion, &g_dwTSPIVersion);
-  LogMessage(4, " TSPI_lineNegotiateTSPIVersion return 0x%08X", static_cast<unsigned>(result));
+  LogMessage(kLogDetail, " TSPI_lineNegotiateTSPIVersion return 0x%08X", static_cast<unsigned>(result));
   plat::Sleep(1000);
   if (g_TspiEntryPoints.TSPI_providerEnumDevices == nullptr) return plat::FALSE;
   plat::DWORD fault = plat::GuardedCall([&result] {
@@ -73,12 +73,12 @@ plat::BOOL CServiceWindow::PrepareTapiInfos() {
                                                    g_hProvider, LineEventFunction, PhoneEventFunction);
   });
   if (fault != 0) {
-    LogMessage(4, " TSPI_providerEnumDevices failed");
+    LogMessage(kLogDetail, " TSPI_providerEnumDevices failed");
     // A provider that faults while it counts its devices is not ready, whatever the negotiation gave.
     return plat::FALSE;
   }
-  LogMessage(4, " TSPI_providerEnumDevices return 0x%08X", static_cast<unsigned>(result));
-  LogMessage(4, "g_dwNumLines %d", g_dwNumLines);
+  LogMessage(kLogDetail, " TSPI_providerEnumDevices return 0x%08X", static_cast<unsigned>(result));
+  LogMessage(kLogDetail, "g_dwNumLines %d", g_dwNumLines);
   if (result != 0) return plat::FALSE;
   struct Required {
     bool present;
@@ -91,7 +91,7 @@ plat::BOOL CServiceWindow::PrepareTapiInfos() {
   };
   for (const Required& entry : required) {
     if (!entry.present) {
-      LogMessage(1, "%s", entry.missing);
+      LogMessage(kLogError, "%s", entry.missing);
       return plat::FALSE;
     }
   }
@@ -100,18 +100,18 @@ plat::BOOL CServiceWindow::PrepareTapiInfos() {
 }
 
 void CServiceWindow::ProviderInit() {
-  LogMessage(4, "CServiceWindow::ProviderInit");
+  LogMessage(kLogDetail, "CServiceWindow::ProviderInit");
   LONG result =
       g_TspiEntryPoints.TSPI_providerInit(g_dwTSPIVersion, g_dwPermanentProviderID, 0, 0, g_dwNumLines,
                                           g_dwNumPhones, AsyncCompletion, &g_dwTSPIOptions);
-  LogMessage(4, " TSPI_providerInit return 0x%08X", static_cast<unsigned>(result));
-  LogMessage(4, "  g_dwTSPIOptions 0x%08X", g_dwTSPIOptions);
+  LogMessage(kLogDetail, " TSPI_providerInit return 0x%08X", static_cast<unsigned>(result));
+  LogMessage(kLogDetail, "  g_dwTSPIOptions 0x%08X", g_dwTSPIOptions);
   plat::CriticalSectionLock lock(&m_csLineList);
   for (plat::DWORD device = 0; device < g_dwNumLines; ++device) CreateInsertLineObject(device);
 }
 
 CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
-  LogMessage(5, "CServiceWindow::CreateInsertLineObject LinePos %d", dwDeviceID);
+  LogMessage(kLogTrace, "CServiceWindow::CreateInsertLineObject LinePos %d", dwDeviceID);
   auto* line = new CLineObject(dwDeviceID);
   plat::DWORD apiVersion = 0;
   g_TspiEntryPoints.TSPI_lineNegotiateTSPIVersion(dwDeviceID, kLowestVersion, g_dwTSPIVersion, &apiVersion);
@@ -148,31 +148,31 @@ CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
     line->SetCallFeatures2(addressCaps->dwCallFeatures2);
     line->SetAddressFeatures(addressCaps->dwAddressFeatures);
   } else {
-    LogMessage(3,
+    LogMessage(kLogInfo,
                "CServiceWindow::CreateInsertLineObject lineGetAddressCaps failed with errorCode 0x%08X for "
                "Device %d",
                static_cast<unsigned>(result), dwDeviceID);
   }
 
-  LogMessage(4, "LineName %s", line->GetLineName());
-  LogMessage(4, " Address %s", line->GetAddress());
-  LogMessage(4, " dwAPIVersion 0x%08X", line->GetAPIVersion());
-  LogMessage(4, " dwExtVersion 0x%08X", line->GetExtVersion());
-  LogMessage(4, " dwCallFeatures 0x%08X", line->GetCallFeatures());
-  LogMessage(4, " dwCallFeatures2 0x%08X", line->GetCallFeatures2());
-  LogMessage(4, " dwAddressFeatures 0x%08X", line->GetAddressFeatures());
-  LogMessage(4, " dwLineFeatures 0x%08X", line->GetLineFeatures());
-  LogMessage(4, " dwNumAddresses 0x%08X", line->GetNumAddresses());
+  LogMessage(kLogDetail, "LineName %s", line->GetLineName());
+  LogMessage(kLogDetail, " Address %s", line->GetAddress());
+  LogMessage(kLogDetail, " dwAPIVersion 0x%08X", line->GetAPIVersion());
+  LogMessage(kLogDetail, " dwExtVersion 0x%08X", line->GetExtVersion());
+  LogMessage(kLogDetail, " dwCallFeatures 0x%08X", line->GetCallFeatures());
+  LogMessage(kLogDetail, " dwCallFeatures2 0x%08X", line->GetCallFeatures2());
+  LogMessage(kLogDetail, " dwAddressFeatures 0x%08X", line->GetAddressFeatures());
+  LogMessage(kLogDetail, " dwLineFeatures 0x%08X", line->GetLineFeatures());
+  LogMessage(kLogDetail, " dwNumAddresses 0x%08X", line->GetNumAddresses());
   {
     plat::CriticalSectionLock lock(&m_csTapiCall);
     m_pLineRoot->AddObject(line);
   }
-  LogMessage(5, " Number of Objects: %d", m_pLineRoot->GetNumberOfObjects());
+  LogMessage(kLogTrace, " Number of Objects: %d", m_pLineRoot->GetNumberOfObjects());
   return line;
 }
 
 void CServiceWindow::CloseAllLines() {
-  LogMessage(5, "CServiceWindow::CloseAllLines");
+  LogMessage(kLogTrace, "CServiceWindow::CloseAllLines");
   if (g_TspiEntryPoints.TSPI_lineClose == nullptr) return;
   for (CLineObject* line = m_pLineRoot; line != nullptr; line = line->GetNext()) {
     if (line->GetHdLine() == 0) continue;

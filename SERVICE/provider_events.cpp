@@ -48,7 +48,7 @@ struct AddressName {
 void EnterNewCall(HTAPILINE htLine, plat::DWORD_PTR hdCall, plat::DWORD_PTR handlePlace) {
   auto* place = reinterpret_cast<HTAPICALL*>(handlePlace);
   if (place == nullptr) {
-    LogMessage(1, "LINE_NEWCALL: No handle place given!");
+    LogMessage(kLogError, "LINE_NEWCALL: No handle place given!");
     return;
   }
   // The handover, the entry and the advance are one step: no client-made call may draw the handle
@@ -59,9 +59,9 @@ void EnterNewCall(HTAPILINE htLine, plat::DWORD_PTR hdCall, plat::DWORD_PTR hand
   const plat::DWORD handle =
       line != nullptr ? CServiceWindow::IncrementTapiCall() : CServiceWindow::PeekTapiCall();
   *place = handle;
-  LogMessage(4, " LINE_NEWCALL(1): %d", handle);
+  LogMessage(kLogDetail, " LINE_NEWCALL(1): %d", handle);
   if (line == nullptr) {
-    LogMessage(1, "LINE_NEWCALL: No Line Object found!");
+    LogMessage(kLogError, "LINE_NEWCALL: No Line Object found!");
     return;
   }
   CServiceWindow::InsertCall(line, Low32(hdCall), CServiceWindow::IncrementDrvCall(), handle, 0, 0);
@@ -71,11 +71,11 @@ void EnterNewCall(HTAPILINE htLine, plat::DWORD_PTR hdCall, plat::DWORD_PTR hand
 bool PostEvent(const PIPE_LINE_EVENT& fields) {
   auto* event = new (std::nothrow) PIPE_LINE_EVENT(fields);
   if (event == nullptr) {
-    LogMessage(1, "LP_PIPE_LINE_EVENT memory error");
+    LogMessage(kLogError, "LP_PIPE_LINE_EVENT memory error");
     return false;
   }
   if (!Post(event)) {
-    LogMessage(1, "LP_PIPE_LINE_EVENT could not be posted <%d>", fields.dwSequence);
+    LogMessage(kLogError, "LP_PIPE_LINE_EVENT could not be posted <%d>", fields.dwSequence);
     delete event;
     return false;
   }
@@ -104,9 +104,9 @@ void OnCallState(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR param1, pla
   const plat::DWORD state = Low32(param1) & 0xFFFF;
   CLineObject* line = LineOf(htLine);
   if (line == nullptr) return;
-  LogMessage(5, " lLinePos: %d", line->GetDeviceID());
+  LogMessage(kLogTrace, " lLinePos: %d", line->GetDeviceID());
   const int position = CallOf(htCall);
-  LogMessage(5, " lCallPos: %d", position);
+  LogMessage(kLogTrace, " lCallPos: %d", position);
   if (position < 0) return;
   CallRecord& call = CServiceWindow::CallTable[position];
   call.dwCallState = state;
@@ -158,7 +158,7 @@ void OnCallInfo(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR changed) {
 }
 
 void OnLineClose(HTAPILINE htLine) {
-  LogMessage(3, "LINE_CLOSE Device 0x%08X", htLine);
+  LogMessage(kLogInfo, "LINE_CLOSE Device 0x%08X", htLine);
   CLineObject* line = LineOf(htLine);
   if (g_TspiEntryPoints.TSPI_lineClose == nullptr || line == nullptr) return;
   g_TspiEntryPoints.TSPI_lineClose(line->GetHdLine());
@@ -166,7 +166,7 @@ void OnLineClose(HTAPILINE htLine) {
 }
 
 void OnGenerate(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR reason) {
-  LogMessage(5, "LINE_GENERATE 0x%08X", Low32(reason));
+  LogMessage(kLogTrace, "LINE_GENERATE 0x%08X", Low32(reason));
   CLineObject* line = LineOf(htLine);
   const int position = CallOf(htCall);
   if (line == nullptr || position < 0) return;
@@ -175,26 +175,26 @@ void OnGenerate(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR reason) {
 }
 
 void OnLineCreate(plat::DWORD_PTR tempId) {
-  LogMessage(3, "LINE_CREATE DeviceID 0x%08X", Low32(tempId));
+  LogMessage(kLogInfo, "LINE_CREATE DeviceID 0x%08X", Low32(tempId));
   if (g_TspiEntryPoints.TSPI_providerCreateLineDevice == nullptr) return;
   plat::LONG result = g_TspiEntryPoints.TSPI_providerCreateLineDevice(tempId, g_dwNumLines);
   if (result != 0) {
-    LogMessage(3, " LineEventFunction: Could not set TSPI_providerCreateLineDevice ErrorCode 0x%08X",
+    LogMessage(kLogInfo, " LineEventFunction: Could not set TSPI_providerCreateLineDevice ErrorCode 0x%08X",
                static_cast<unsigned>(result));
     return;
   }
   CLineObject* line = CServiceWindow::CreateInsertLineObject(g_dwNumLines);
   if (line == nullptr) return;
   CServiceWindow::SendBack("LINE_CREATE %s 0 0 0 0", AddressName(line).text);
-  LogMessage(3, " LineEventFunction: TSPI_providerCreateLineDevice set new DeviceId %d", g_dwNumLines);
+  LogMessage(kLogInfo, " LineEventFunction: TSPI_providerCreateLineDevice set new DeviceId %d", g_dwNumLines);
   ++g_dwNumLines;
 }
 
 void OnLineRemove(plat::DWORD_PTR deviceId) {
-  LogMessage(3, "LINE_REMOVE DeviceID 0x%08X", Low32(deviceId));
+  LogMessage(kLogInfo, "LINE_REMOVE DeviceID 0x%08X", Low32(deviceId));
   CLineObject* root = CServiceWindow::m_pLineRoot;
   CLineObject* line = root->GetObjectFromDeviceID(Low32(deviceId));
-  LogMessage(5, " pObject: 0x%08X", Pointer32(line));
+  LogMessage(kLogTrace, " pObject: 0x%08X", Pointer32(line));
   if (line == nullptr || line == root) return;
   CServiceWindow::SendBack("LINE_REMOVE %s 0 0 0 0", AddressName(line).text);
   {
@@ -203,24 +203,25 @@ void OnLineRemove(plat::DWORD_PTR deviceId) {
     CServiceWindow::ClearCallsOfLine(line);
     CLineObject::RemoveObject(line);
   }
-  LogMessage(5, " Number of Objects: %d", root->GetNumberOfObjects());
+  LogMessage(kLogTrace, " Number of Objects: %d", root->GetNumberOfObjects());
 }
 
 void HandleEvent(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg, plat::DWORD_PTR param1,
                  plat::DWORD_PTR param2, plat::DWORD_PTR param3) {
   switch (dwMsg) {
     case LINE_ADDRESSSTATE: {
-      LogMessage(5, " LINE_ADDRESSSTATE 0x%08X 0x%08X 0x%08X", htLine, Low32(param1), Low32(param2));
+      LogMessage(kLogTrace, " LINE_ADDRESSSTATE 0x%08X 0x%08X 0x%08X", htLine, Low32(param1), Low32(param2));
       if (CLineObject* line = LineOf(htLine))
         CServiceWindow::SendAddressStatus(line, Low32(param1), Low32(param2), true);
       break;
     }
     case LINE_CALLINFO:
-      LogMessage(5, "LINE_CALLINFO htCall: %d State: 0x%08X", htCall, Low32(param1));
+      LogMessage(kLogTrace, "LINE_CALLINFO htCall: %d State: 0x%08X", htCall, Low32(param1));
       OnCallInfo(htLine, htCall, param1);
       break;
     case LINE_CALLSTATE:
-      LogMessage(5, "LINE_CALLSTATE htCall 0x%08X Typ: 0x%08X 0x%08X", htCall, Low32(param1), Low32(param2));
+      LogMessage(kLogTrace, "LINE_CALLSTATE htCall 0x%08X Typ: 0x%08X 0x%08X", htCall, Low32(param1),
+                 Low32(param2));
       OnCallState(htLine, htCall, param1, param2, param3);
       break;
     case LINE_CLOSE:
@@ -230,7 +231,8 @@ void HandleEvent(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg, plat::DW
       OnGenerate(htLine, htCall, param1);
       break;
     case LINE_LINEDEVSTATE: {
-      LogMessage(5, "LINE_LINEDEVSTATE 0x%08X 0x%08X 0x%08X", Low32(param1), Low32(param2), Low32(param3));
+      LogMessage(kLogTrace, "LINE_LINEDEVSTATE 0x%08X 0x%08X 0x%08X", Low32(param1), Low32(param2),
+                 Low32(param3));
       if (CLineObject* line = LineOf(htLine))
         CServiceWindow::SendLineDevStatus(line, Low32(param1), param2, param3, true);
       break;
@@ -242,10 +244,10 @@ void HandleEvent(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg, plat::DW
       OnLineRemove(param1);
       break;
     case LINE_NEWCALL:
-      LogMessage(4, "LINE_NEWCALL(2)");
+      LogMessage(kLogDetail, "LINE_NEWCALL(2)");
       break;
     case MSG_CREATION_FAILED:
-      LogMessage(4, "Creating request %u failed with 0x%08X", Low32(param1), Low32(param2));
+      LogMessage(kLogDetail, "Creating request %u failed with 0x%08X", Low32(param1), Low32(param2));
       CServiceWindow::FreeFailedCreations();
       break;
   }
@@ -257,8 +259,8 @@ void CServiceWindow::LineEventFunction(HTAPILINE htLine, HTAPICALL htCall, plat:
                                        plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2,
                                        plat::DWORD_PTR dwParam3) {
   const plat::DWORD sequence = ++g_dwEventSequence;
-  LogMessage(4, "CServiceWindow::LineEventFunction <%d> 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X", sequence,
-             htLine, htCall, dwMsg, Low32(dwParam1), Low32(dwParam2), Low32(dwParam3));
+  LogMessage(kLogDetail, "CServiceWindow::LineEventFunction <%d> 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X",
+             sequence, htLine, htCall, dwMsg, Low32(dwParam1), Low32(dwParam2), Low32(dwParam3));
   if (dwMsg == LINE_NEWCALL) EnterNewCall(htLine, dwParam1, dwParam2);
   PostEvent({htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3, sequence});
 }
@@ -266,13 +268,13 @@ void CServiceWindow::LineEventFunction(HTAPILINE htLine, HTAPICALL htCall, plat:
 void CServiceWindow::LineEventFunction2(plat::DWORD dwSequence, HTAPILINE htLine, HTAPICALL htCall,
                                         plat::DWORD dwMsg, plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2,
                                         plat::DWORD_PTR dwParam3) {
-  LogMessage(4, " ");
-  LogMessage(4, "CServiceWindow::LineEventFunction2 <%d> 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X",
+  LogMessage(kLogDetail, " ");
+  LogMessage(kLogDetail, "CServiceWindow::LineEventFunction2 <%d> 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X 0x%08X",
              dwSequence, htLine, htCall, dwMsg, Low32(dwParam1), Low32(dwParam2), Low32(dwParam3));
   if (g_bInProviderCall) {
     // Inside a provider call (or another event) the event waits for its turn behind the outer work; one
     // that cannot be queued again is handled now rather than lost.
-    LogMessage(4, "-> Async Loop <%d>", dwSequence);
+    LogMessage(kLogDetail, "-> Async Loop <%d>", dwSequence);
     auto* copy =
         new (std::nothrow) PIPE_LINE_EVENT{htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3, dwSequence};
     if (copy != nullptr && Post(copy)) return;
@@ -284,11 +286,11 @@ void CServiceWindow::LineEventFunction2(plat::DWORD dwSequence, HTAPILINE htLine
 
 void CServiceWindow::PhoneEventFunction(HTAPIPHONE, plat::DWORD, plat::DWORD_PTR, plat::DWORD_PTR,
                                         plat::DWORD_PTR) {
-  LogMessage(5, "CServiceWindow::PhoneEventFunction");
+  LogMessage(kLogTrace, "CServiceWindow::PhoneEventFunction");
 }
 
 void CServiceWindow::AsyncCompletion(DRV_REQUESTID dwRequestID, plat::LONG lResult) {
-  LogMessage(5, "CServiceWindow::AsyncCompletion");
+  LogMessage(kLogTrace, "CServiceWindow::AsyncCompletion");
   // The main thread frees the calls of a failed creating request, as it alone frees entries
   // (call_table.h); posted before the reply goes out, the record is handled before the client's next
   // command is read.
@@ -299,6 +301,6 @@ void CServiceWindow::AsyncCompletion(DRV_REQUESTID dwRequestID, plat::LONG lResu
 }
 
 plat::LONG CServiceWindow::UICallback(plat::DWORD_PTR, plat::DWORD, plat::LPVOID, plat::DWORD) {
-  LogMessage(5, "CServiceWindow::UICallback");
+  LogMessage(kLogTrace, "CServiceWindow::UICallback");
   return 0;
 }

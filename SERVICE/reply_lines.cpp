@@ -55,12 +55,12 @@ void AppendForwardList(char* line, LINEADDRESSSTATUS* status) {
 
 void CServiceWindow::SendLineReply(plat::DWORD request, plat::LONG result) {
   SendBack("LINE_REPLY %u %u", request, AsUnsigned(result));
-  LogMessage(4, " ");
+  LogMessage(kLogDetail, " ");
 }
 
 void CServiceWindow::SendLineReplyText(const char* request, plat::LONG result) {
   SendBack("LINE_REPLY %s %u", request, AsUnsigned(result));
-  LogMessage(4, " ");
+  LogMessage(kLogDetail, " ");
 }
 
 namespace {
@@ -174,7 +174,7 @@ void SendCapsLine(const char* word, const char* request, const char* address, co
 }  // namespace
 
 plat::LONG CServiceWindow::SendDevCaps(CLineObject* line, const char* request) {
-  LogMessage(5, "CServiceWindow::SendDevCaps");
+  LogMessage(kLogTrace, "CServiceWindow::SendDevCaps");
   LINEDEVCAPS* caps = nullptr;
   if (plat::LONG result = QueryDevCaps(*line, &caps); result != 0) return result;
   SendCapsLine("SetLINEDEVCAPS", request, line->GetAddress(), " \"CSTA Server\"", *caps, kDevCapsFields,
@@ -183,7 +183,7 @@ plat::LONG CServiceWindow::SendDevCaps(CLineObject* line, const char* request) {
 }
 
 plat::LONG CServiceWindow::SendAddressCaps(CLineObject* line, const char* request) {
-  LogMessage(5, "CServiceWindow::SendAddressCaps");
+  LogMessage(kLogTrace, "CServiceWindow::SendAddressCaps");
   LINEADDRESSCAPS* caps = nullptr;
   if (plat::LONG result = QueryAddressCaps(*line, &caps); result != 0) return result;
   SendCapsLine("SetLINEADDRESSCAPS", request, line->GetAddress(), "", *caps, kAddressCapsFields, "");
@@ -192,7 +192,7 @@ plat::LONG CServiceWindow::SendAddressCaps(CLineObject* line, const char* reques
 
 plat::LONG CServiceWindow::SendAddressStatus(CLineObject* line, plat::DWORD addressId, plat::DWORD states,
                                              bool sendEvent) {
-  LogMessage(5, "CServiceWindow::SendAddressStatus");
+  LogMessage(kLogTrace, "CServiceWindow::SendAddressStatus");
   plat::LONG result = static_cast<plat::LONG>(LINEERR_OPERATIONUNAVAIL);
   auto* status = static_cast<LINEADDRESSSTATUS*>(PrepareStructBuffer());
   if (g_TspiEntryPoints.TSPI_lineGetAddressStatus != nullptr)
@@ -228,7 +228,7 @@ plat::LONG CServiceWindow::SendAddressStatus(CLineObject* line, plat::DWORD addr
 
 void CServiceWindow::SendLineDevStatus(CLineObject* line, plat::DWORD states, plat::DWORD_PTR param2,
                                        plat::DWORD_PTR param3, bool sendEvent) {
-  LogMessage(5, "CServiceWindow::SendLineDevStatus");
+  LogMessage(kLogTrace, "CServiceWindow::SendLineDevStatus");
   plat::DWORD lineFeatures = 0;
   if (g_TspiEntryPoints.TSPI_lineGetLineDevStatus != nullptr) {
     auto* status = static_cast<LINEDEVSTATUS*>(PrepareStructBuffer());

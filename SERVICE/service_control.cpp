@@ -24,25 +24,25 @@ void RaiseCheckPoint() {
 }  // namespace
 
 plat::DWORD CServiceWindow::StartCTIService(plat::LPVOID handlePlace) {
-  LogMessage(3, "CServiceWindow::StartCTIService");
+  LogMessage(kLogInfo, "CServiceWindow::StartCTIService");
   plat::HANDLE ownHandle = *static_cast<plat::HANDLE*>(handlePlace);
   static char serviceName[] = "Velcora";
   const plat::SERVICE_TABLE_ENTRYA table[] = {{serviceName, ServiceMain}, {nullptr, nullptr}};
   plat::BOOL result = plat::StartServiceCtrlDispatcherA(table);
-  LogMessage(5, "Stopping StartService 0x%08X",
+  LogMessage(kLogTrace, "Stopping StartService 0x%08X",
              static_cast<unsigned>(reinterpret_cast<uintptr_t>(ownHandle)));
   TOOLFUNC_process::CloseHandleAndExitThread(&ownHandle);
   return static_cast<plat::DWORD>(result);
 }
 
 void CServiceWindow::ServiceMain(plat::DWORD, plat::LPSTR*) {
-  LogMessage(5, "CServiceWindow::ServiceMain");
+  LogMessage(kLogTrace, "CServiceWindow::ServiceMain");
   m_hServiceStatus = plat::RegisterServiceCtrlHandlerA(TOOLFUNC_service::ServiceName, Handler);
   SetStatus(plat::SERVICE_START_PENDING);
-  LogMessage(5, "Handler registering: 0x%08X",
+  LogMessage(kLogTrace, "Handler registering: 0x%08X",
              static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_hServiceStatus)));
   if (m_hServiceStatus == nullptr) {
-    LogMessage(1, "No Service Handle");
+    LogMessage(kLogError, "No Service Handle");
     SetError(4);
     SetStatus(plat::SERVICE_STOPPED);
     return;
@@ -59,11 +59,11 @@ void CServiceWindow::ServiceMain(plat::DWORD, plat::LPSTR*) {
   plat::Sleep(2500);
   SetStatus(plat::SERVICE_STOPPED);
   plat::PostMessageA(m_hWnd, plat::WM_DESTROY, 0, 0);
-  LogMessage(3, "ServiceMain Finished");
+  LogMessage(kLogInfo, "ServiceMain Finished");
 }
 
 void CServiceWindow::SetStatus(plat::DWORD state) {
-  LogMessage(4, "CServiceWindow::SetStatus %d", state);
+  LogMessage(kLogDetail, "CServiceWindow::SetStatus %d", state);
   plat::CriticalSectionLock lock(&m_csServiceStatus);
   if (!m_bService || m_ServiceStatus.dwCurrentState == state) return;
   m_ServiceStatus.dwCurrentState = state;
@@ -71,7 +71,7 @@ void CServiceWindow::SetStatus(plat::DWORD state) {
 }
 
 void CServiceWindow::SetError(plat::DWORD code) {
-  LogMessage(5, "CServiceWindow::SetError %d", code);
+  LogMessage(kLogTrace, "CServiceWindow::SetError %d", code);
   plat::CriticalSectionLock lock(&m_csServiceStatus);
   if (m_hServiceStatus == nullptr) return;
   m_ServiceStatus.dwCurrentState = plat::SERVICE_STOPPED;
@@ -81,26 +81,26 @@ void CServiceWindow::SetError(plat::DWORD code) {
 }
 
 void CServiceWindow::Handler(plat::DWORD control) {
-  LogMessage(5, "CServiceWindow::Handler %d", control);
+  LogMessage(kLogTrace, "CServiceWindow::Handler %d", control);
   switch (control) {
     case plat::SERVICE_CONTROL_STOP:
-      LogMessage(5, "SERVICE_CONTROL_STOP");
+      LogMessage(kLogTrace, "SERVICE_CONTROL_STOP");
       m_pThis->OnStop();
       break;
     case plat::SERVICE_CONTROL_PAUSE:
-      LogMessage(5, "SERVICE_CONTROL_PAUSE");
+      LogMessage(kLogTrace, "SERVICE_CONTROL_PAUSE");
       m_pThis->OnPause();
       break;
     case plat::SERVICE_CONTROL_CONTINUE:
-      LogMessage(5, "SERVICE_CONTROL_CONTINUE");
+      LogMessage(kLogTrace, "SERVICE_CONTROL_CONTINUE");
       m_pThis->OnContinue();
       break;
     case plat::SERVICE_CONTROL_INTERROGATE:
-      LogMessage(5, "SERVICE_CONTROL_INTERROGATE");
+      LogMessage(kLogTrace, "SERVICE_CONTROL_INTERROGATE");
       m_pThis->OnInterrogate();
       break;
     case plat::SERVICE_CONTROL_SHUTDOWN:
-      LogMessage(5, "SERVICE_CONTROL_SHUTDOWN");
+      LogMessage(kLogTrace, "SERVICE_CONTROL_SHUTDOWN");
       m_pThis->OnShutdown();
       break;
   }
@@ -109,7 +109,7 @@ void CServiceWindow::Handler(plat::DWORD control) {
 }
 
 void CServiceWindow::OnStop() {
-  LogMessage(5, "CServiceWindow::OnStop");
+  LogMessage(kLogTrace, "CServiceWindow::OnStop");
   m_bServiceRunning = false;
   ResetInstanceCount();
   RaiseCheckPoint();
@@ -117,21 +117,21 @@ void CServiceWindow::OnStop() {
 }
 
 void CServiceWindow::OnPause() {
-  LogMessage(5, "CServiceWindow::OnPause");
+  LogMessage(kLogTrace, "CServiceWindow::OnPause");
   RaiseCheckPoint();
   plat::PostMessageA(m_hWnd, WM_MESSAGE_SERVICE, plat::SERVICE_PAUSED, 0);
 }
 
 void CServiceWindow::OnContinue() {
-  LogMessage(5, "CServiceWindow::OnContinue");
+  LogMessage(kLogTrace, "CServiceWindow::OnContinue");
   RaiseCheckPoint();
   plat::PostMessageA(m_hWnd, WM_MESSAGE_SERVICE, plat::SERVICE_RUNNING, 0);
 }
 
 void CServiceWindow::OnShutdown() {
-  LogMessage(5, "CServiceWindow::OnShutdown");
+  LogMessage(kLogTrace, "CServiceWindow::OnShutdown");
   SetStatus(plat::SERVICE_STOPPED);
   plat::SendMessageA(m_hWnd, plat::WM_DESTROY, 0, 0);
 }
 
-void CServiceWindow::OnInterrogate() { LogMessage(5, "CServiceWindow::OnInterrogate"); }
+void CServiceWindow::OnInterrogate() { LogMessage(kLogTrace, "CServiceWindow::OnInterrogate"); }

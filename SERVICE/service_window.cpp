@@ -73,7 +73,7 @@ void LogDirectory(const char* setting, char (&directory)[260]) {
 }  // namespace
 
 CServiceWindow::CServiceWindow() {
-  LogMessage(5, "CServiceWindow::CServiceWindow");
+  LogMessage(kLogTrace, "CServiceWindow::CServiceWindow");
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   InitializeVariable();
   PrepareWindow();
@@ -86,11 +86,11 @@ CServiceWindow::CServiceWindow() {
   plat::DWORD iconThreadId = 0;
   m_hIconThread = plat::CreateThread(nullptr, 2048, IconThread, nullptr, 0, &iconThreadId);
   if (m_hIconThread != nullptr) m_dwIconThreadId = iconThreadId;
-  LogMessage(3, "Service started");
+  LogMessage(kLogInfo, "Service started");
 }
 
 void CServiceWindow::InitializeVariable() {
-  LogMessage(5, "CServiceWindow::InitializeVariable");
+  LogMessage(kLogTrace, "CServiceWindow::InitializeVariable");
   m_pThis = this;
   plat::InitializeCriticalSection(&m_csLineList);
   plat::InitializeCriticalSection(&m_csTapiCall);
@@ -127,11 +127,11 @@ void CServiceWindow::InitializeVariable() {
   m_ServiceStatus.dwCurrentState = plat::SERVICE_STOPPED;
   m_ServiceStatus.dwControlsAccepted =
       plat::SERVICE_ACCEPT_STOP | plat::SERVICE_ACCEPT_PAUSE_CONTINUE | plat::SERVICE_ACCEPT_SHUTDOWN;
-  LogMessage(5, "m_dwPortNumber %d", m_dwPortNumber);
+  LogMessage(kLogTrace, "m_dwPortNumber %d", m_dwPortNumber);
 }
 
 void CServiceWindow::PrepareWindow() {
-  LogMessage(5, "CServiceWindow::PrepareWindow");
+  LogMessage(kLogTrace, "CServiceWindow::PrepareWindow");
   plat::WNDCLASSEXA windowClass = {};
   windowClass.cbSize = plat::kWindowClassSize32;
   windowClass.style = plat::CS_VREDRAW | plat::CS_HREDRAW | plat::CS_DBLCLKS;
@@ -141,12 +141,12 @@ void CServiceWindow::PrepareWindow() {
   windowClass.hbrBackground = reinterpret_cast<plat::HBRUSH>(static_cast<uintptr_t>(plat::COLOR_BTNFACE + 1));
   windowClass.lpszClassName = "Velcora";
   if (plat::RegisterClassExA(&windowClass) == 0) {
-    LogMessage(1, "RegisterClassEx failed");
+    LogMessage(kLogError, "RegisterClassEx failed");
     return;
   }
   m_hWnd = plat::CreateWindowExA(0, "Velcora", "Velcora", plat::WS_OVERLAPPEDWINDOW, 10, 10, 200, 100,
                                  nullptr, nullptr, g_hInstance, nullptr);
-  LogMessage(5, "Create m_hWnd 0x%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_hWnd)));
+  LogMessage(kLogTrace, "Create m_hWnd 0x%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_hWnd)));
 
   m_NotifyIconData = {};
   m_NotifyIconData.cbSize = 504;
@@ -165,23 +165,24 @@ void CServiceWindow::PrepareWindow() {
   m_hMainMenu = plat::LoadMenuA(g_hInstance, plat::MAKEINTRESOURCEA(IDR_ICON_MENU));
   m_hPopupMenu = plat::GetSubMenu(m_hMainMenu, 0);
   plat::EnableMenuItem(m_hPopupMenu, ID_MENU_CONTINUE, plat::MF_BYCOMMAND | plat::MF_GRAYED);
-  LogMessage(5, "Create m_hMainMenu 0x%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_hMainMenu)));
-  LogMessage(5, "Create m_hPopupMenu 0x%08X",
+  LogMessage(kLogTrace, "Create m_hMainMenu 0x%08X",
+             static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_hMainMenu)));
+  LogMessage(kLogTrace, "Create m_hPopupMenu 0x%08X",
              static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_hPopupMenu)));
 }
 
 void CServiceWindow::StartSystem() {
-  LogMessage(1, "CServiceWindow::StartSystem");
+  LogMessage(kLogError, "CServiceWindow::StartSystem");
   LoadTapiLibrary();
   Wait(5000);
   if (!PrepareTapiInfos()) {
-    LogMessage(1, "LoadTapiLibrary Error");
+    LogMessage(kLogError, "LoadTapiLibrary Error");
     if (g_hTspiLibrary != nullptr) plat::FreeLibrary(g_hTspiLibrary);
     // A provider that cannot be prepared is a failed start: the service manager must see it as one.
     std::exit(1);
   }
-  if (!StartTcpIp()) LogMessage(1, "Network Error");
-  LogMessage(5, "StartSystem finished");
+  if (!StartTcpIp()) LogMessage(kLogError, "Network Error");
+  LogMessage(kLogTrace, "StartSystem finished");
 }
 
 void CServiceWindow::Wait(plat::DWORD value) {
@@ -190,19 +191,19 @@ void CServiceWindow::Wait(plat::DWORD value) {
 }
 
 int CServiceWindow::Loop() {
-  LogMessage(5, "CServiceWindow::Loop");
+  LogMessage(kLogTrace, "CServiceWindow::Loop");
   plat::MSG message;
   while (plat::GetMessageA(&message, nullptr, 0, 0) > 0) {
     plat::TranslateMessage(&message);
     plat::DispatchMessageA(&message);
   }
-  LogMessage(5, "TERMINATE");
+  LogMessage(kLogTrace, "TERMINATE");
   return static_cast<int>(message.wParam);
 }
 
 CServiceWindow::~CServiceWindow() {
-  LogMessage(5, "CServiceWindow::~CServiceWindow");
-  LogMessage(3, "Shutdown Service");
+  LogMessage(kLogTrace, "CServiceWindow::~CServiceWindow");
+  LogMessage(kLogInfo, "Shutdown Service");
   m_dwIconThreadId = 0;
   plat::Sleep(100);
   if (plat::HANDLE iconThread = m_hIconThread) {
@@ -224,7 +225,7 @@ CServiceWindow::~CServiceWindow() {
   }
   plat::DestroyWindow(m_hWnd);
   plat::UnregisterClassA("Velcora", g_hInstance);
-  LogMessage(3, "Service end");
+  LogMessage(kLogInfo, "Service end");
   // A provider whose shutdown faulted stays loaded, and its threads may still call back: the lines and
   // the locks they use stay as long as it does.
   if (g_hTspiLibrary != nullptr) return;
@@ -236,14 +237,14 @@ CServiceWindow::~CServiceWindow() {
 }
 
 void CServiceWindow::ShutdownTapi() {
-  LogMessage(5, "CServiceWindow::ShutdownTapi");
+  LogMessage(kLogTrace, "CServiceWindow::ShutdownTapi");
   plat::DWORD fault = plat::GuardedCall([this] {
     if (g_hTspiLibrary == nullptr) return;
-    LogMessage(3, "Shutdown TAPI");
+    LogMessage(kLogInfo, "Shutdown TAPI");
     CloseAllLines();
     g_TspiEntryPoints.TSPI_providerShutdown(g_dwTSPIVersion, g_dwPermanentProviderID);
     plat::FreeLibrary(g_hTspiLibrary);
     g_hTspiLibrary = nullptr;
   });
-  if (fault != 0) LogMessage(1, ">>> TSPI_providerShutdown Exception Code 0x%08X", fault);
+  if (fault != 0) LogMessage(kLogError, ">>> TSPI_providerShutdown Exception Code 0x%08X", fault);
 }

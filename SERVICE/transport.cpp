@@ -56,12 +56,12 @@ const char* SendFailureKind(int error) {
 }  // namespace
 
 plat::BOOL CServiceWindow::StartTcpIp() {
-  LogMessage(5, "CServiceWindow::StartTcpIp %d", m_dwPortNumber);
+  LogMessage(kLogTrace, "CServiceWindow::StartTcpIp %d", m_dwPortNumber);
   m_SockAddr.sin_family = plat::AF_INET;
   m_SockAddr.sin_port = plat::htons(static_cast<plat::WORD>(m_dwPortNumber & 0xFFFF));
   WinsockInitialize();
   if (SocketInitialize() != 0 || SourceInitialize() != 0) {
-    LogMessage(1, "Error initializing Socket");
+    LogMessage(kLogError, "Error initializing Socket");
     return plat::FALSE;
   }
   bool bound = false;
@@ -69,59 +69,59 @@ plat::BOOL CServiceWindow::StartTcpIp() {
     plat::Sleep(static_cast<plat::DWORD>(attempt) * 1000);
     plat::WSASetLastError(0);
     bound = plat::bind(m_Sock, AsAddress(&m_SockAddr), sizeof(m_SockAddr)) == 0;
-    if (!bound) LogMessage(1, "Bind Error (try %d): %d", attempt, plat::WSAGetLastError());
+    if (!bound) LogMessage(kLogError, "Bind Error (try %d): %d", attempt, plat::WSAGetLastError());
   }
   if (!bound) return plat::FALSE;
   plat::WSASetLastError(0);
   if (plat::listen(m_Sock, 5) != 0) {
-    LogMessage(1, "Listen Error %d", plat::WSAGetLastError());
+    LogMessage(kLogError, "Listen Error %d", plat::WSAGetLastError());
     return plat::FALSE;
   }
   // Port 0 lets the system choose: the port actually listened on is what a client needs to know.
   plat::sockaddr_in bound_address = {};
   int length = sizeof(bound_address);
   if (plat::getsockname(m_Sock, AsAddress(&bound_address), &length) == 0)
-    LogMessage(3, "Listening on port %d", plat::ntohs(bound_address.sin_port));
+    LogMessage(kLogInfo, "Listening on port %d", plat::ntohs(bound_address.sin_port));
   return plat::TRUE;
 }
 
 int CServiceWindow::WinsockInitialize() {
-  LogMessage(5, "CServiceWindow::WinsockInitialize");
+  LogMessage(kLogTrace, "CServiceWindow::WinsockInitialize");
   if (!m_bWinsockStarted) return 0;
   plat::WSADATA data;
   int error = plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
   if (error != 0) {
-    LogMessage(1, "WSAStartup-Error %d", error);
+    LogMessage(kLogError, "WSAStartup-Error %d", error);
     m_bWinsockStarted = 0;
   }
   return error;
 }
 
 int CServiceWindow::SocketInitialize() {
-  LogMessage(4, "CServiceWindow::SocketInitialize");
+  LogMessage(kLogDetail, "CServiceWindow::SocketInitialize");
   plat::WSASetLastError(0);
   m_Sock = plat::socket(plat::AF_INET, plat::SOCK_STREAM, plat::IPPROTO_TCP);
-  LogMessage(4, "Create m_Sock 0x%08X", SocketNumber(m_Sock));
+  LogMessage(kLogDetail, "Create m_Sock 0x%08X", SocketNumber(m_Sock));
   if (m_Sock != plat::INVALID_SOCKET) return 0;
   int error = plat::WSAGetLastError();
-  LogMessage(1, "Client Socket Fehler %d", error);
+  LogMessage(kLogError, "Client Socket Fehler %d", error);
   if (m_bWinsockStarted) plat::WSACleanup();
   return error;
 }
 
 int CServiceWindow::SourceInitialize() {
-  LogMessage(3, "CServiceWindow::SourceInitialize");
+  LogMessage(kLogInfo, "CServiceWindow::SourceInitialize");
   plat::WSASetLastError(0);
   if (plat::WSAAsyncSelect(m_Sock, m_hWnd, WM_MESSAGE_SOCKET, kSocketEvents) == 0) return 0;
   int error = plat::WSAGetLastError();
-  LogMessage(1, "WSAAsyncSelect-Fehler %d", error);
+  LogMessage(kLogError, "WSAAsyncSelect-Fehler %d", error);
   plat::closesocket(m_Sock);
   if (m_bWinsockStarted) plat::WSACleanup();
   return error;
 }
 
 void CServiceWindow::NewConnection() {
-  LogMessage(5, "CServiceWindow::NewConnection");
+  LogMessage(kLogTrace, "CServiceWindow::NewConnection");
   int length = sizeof(m_SockAddr);
   plat::SOCKET client = plat::accept(m_Sock, AsAddress(&m_SockAddr), &length);
   if (client != plat::INVALID_SOCKET) {
@@ -138,7 +138,7 @@ void CServiceWindow::NewConnection() {
   m_bLineCut = false;
   char peer[64];
   plat::BoundedCopy(peer, sizeof(peer), plat::inet_ntoa(m_SockAddr.sin_addr));
-  LogMessage(3, "accept %d from %s", static_cast<int>(client), peer);
+  LogMessage(kLogInfo, "accept %d from %s", static_cast<int>(client), peer);
   if (client != plat::INVALID_SOCKET) plat::WSAAsyncSelect(client, m_hWnd, WM_MESSAGE_SOCKET, kClientEvents);
 }
 
@@ -185,13 +185,13 @@ void CServiceWindow::CloseClientSocket() {
 }
 
 void CServiceWindow::StopTcpIp() {
-  LogMessage(3, "CServiceWindow::StopTcpIp");
+  LogMessage(kLogInfo, "CServiceWindow::StopTcpIp");
   if (m_ClientSock != plat::INVALID_SOCKET) {
-    LogMessage(3, "closesocket: %d", static_cast<int>(m_ClientSock));
+    LogMessage(kLogInfo, "closesocket: %d", static_cast<int>(m_ClientSock));
     CloseClientSocket();
   }
   if (m_Sock != 0) {
-    LogMessage(3, "closesocket: %d", static_cast<int>(m_Sock));
+    LogMessage(kLogInfo, "closesocket: %d", static_cast<int>(m_Sock));
     plat::closesocket(m_Sock);
     m_Sock = 0;
   }
@@ -199,7 +199,7 @@ void CServiceWindow::StopTcpIp() {
 }
 
 void CServiceWindow::SendBack(const char* format, ...) {
-  LogMessage(5, "CServiceWindow::SendBack");
+  LogMessage(kLogTrace, "CServiceWindow::SendBack");
   plat::CriticalSectionLock lock(&m_csSend);
   va_list arguments;
   va_start(arguments, format);
@@ -218,17 +218,18 @@ void CServiceWindow::SendBack(const char* format, ...) {
           sent, size, m_szSendBuffer + sent);
     int result = plat::send(m_ClientSock, m_szSendBuffer + sent, size - sent, 0);
     if (result == size - sent) {
-      LogMessage(3, "-> %s", m_szSendBuffer);
+      LogMessage(kLogInfo, "-> %s", m_szSendBuffer);
       break;
     }
-    LogMessage(1,
+    LogMessage(kLogError,
                "CServiceWindow::SendBack: Error: while sending the message of size (%d) send returned with "
                "Value: %d",
                size, result);
     if (result == plat::SOCKET_ERROR) {
       const int error = plat::WSAGetLastError();
       if (const char* kind = SendFailureKind(error)) {
-        LogMessage(1, "CServiceWindow::SendBack: %s error during send: for %s ErrorCode=%d closing socket!",
+        LogMessage(kLogError,
+                   "CServiceWindow::SendBack: %s error during send: for %s ErrorCode=%d closing socket!",
                    kind, m_szSendBuffer, error);
         CloseClientSocket();
       } else {
@@ -241,12 +242,12 @@ void CServiceWindow::SendBack(const char* format, ...) {
       }
     }
     if (m_ClientSock == plat::INVALID_SOCKET) {
-      LogMessage(1, "CServiceWindow::SendBack: m_ClientSock==SOCKET_ERROR leaving while");
+      LogMessage(kLogError, "CServiceWindow::SendBack: m_ClientSock==SOCKET_ERROR leaving while");
       break;
     }
     sent += result;
     if (sent < size) {
-      LogMessage(1,
+      LogMessage(kLogError,
                  "CServiceWindow::SendBack: could not send the whole message right away: sent: %d dwSize %d",
                  sent, size);
       plat::fd_set writable;
@@ -256,7 +257,7 @@ void CServiceWindow::SendBack(const char* format, ...) {
       plat::timeval limit = {kSendWaitSeconds, 0};
       int ready = plat::select(0, nullptr, &writable, nullptr, &limit);
       if (ready <= 0) {
-        LogMessage(1,
+        LogMessage(kLogError,
                    "CServiceWindow::SendBack: select failed during send: for %s ErrorCode=%d closing socket!",
                    m_szSendBuffer, ready == 0 ? plat::WSAETIMEDOUT : plat::WSAGetLastError());
         CloseClientSocket();

@@ -28,14 +28,15 @@ plat::LRESULT CServiceWindow::WindowProc(plat::HWND window, plat::UINT message, 
       plat::DestroyWindow(window);
       return 1;
     case plat::WM_COMMAND:
-      LogMessage(5, "WM_COMMAND 0x%08X 0x%08X", static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
+      LogMessage(kLogTrace, "WM_COMMAND 0x%08X 0x%08X", static_cast<unsigned>(wParam),
+                 static_cast<unsigned>(lParam));
       m_pThis->DispatchMenuMessages(wParam);
       return 0;
     case plat::WM_POWERBROADCAST:
       if (wParam == PBT_APMQUERYSUSPEND || wParam == PBT_APMQUERYSTANDBY) return BROADCAST_QUERY_DENY;
       break;
     case WM_MESSAGE_SHELL_ICON:
-      LogMessage(5, "WM_MESSAGE_SHELL_ICON");
+      LogMessage(kLogTrace, "WM_MESSAGE_SHELL_ICON");
       m_pThis->DispatchIconMessages(lParam);
       return 0;
     case WM_MESSAGE_SOCKET:
@@ -48,7 +49,7 @@ plat::LRESULT CServiceWindow::WindowProc(plat::HWND window, plat::UINT message, 
       return 0;
     }
     case WM_MESSAGE_SERVICE:
-      LogMessage(5, "WM_MESSAGE_SERVICE");
+      LogMessage(kLogTrace, "WM_MESSAGE_SERVICE");
       m_pThis->DispatchServiceMessages(static_cast<plat::DWORD>(wParam));
       return 0;
   }
@@ -63,7 +64,7 @@ plat::LRESULT CServiceWindow::DispatchSocketMessage(plat::SOCKET socket, plat::L
       if (error == 0) ReceiveData();
       return 1;
     case plat::FD_ACCEPT:
-      LogMessage(3, "FD_ACCEPT");
+      LogMessage(kLogInfo, "FD_ACCEPT");
       if (error != 0) return 0;
       if (m_ClientSock == plat::INVALID_SOCKET) {
         NewConnection();
@@ -72,12 +73,12 @@ plat::LRESULT CServiceWindow::DispatchSocketMessage(plat::SOCKET socket, plat::L
         plat::SOCKET refused = plat::accept(m_Sock, reinterpret_cast<plat::sockaddr*>(&m_SockAddr), &length);
         char peer[64];
         plat::BoundedCopy(peer, sizeof(peer), plat::inet_ntoa(m_SockAddr.sin_addr));
-        LogMessage(1, "Illegal connection from %s refused.", peer);
+        LogMessage(kLogError, "Illegal connection from %s refused.", peer);
         if (refused != plat::INVALID_SOCKET) plat::closesocket(refused);
       }
       return 0;
     case plat::FD_CLOSE:
-      LogMessage(3, "FD_CLOSE 0x%08X", static_cast<unsigned>(socket));
+      LogMessage(kLogInfo, "FD_CLOSE 0x%08X", static_cast<unsigned>(socket));
       if (socket == m_ClientSock) CloseClientSocket();
       CloseAllLines();
       return 1;
@@ -86,11 +87,11 @@ plat::LRESULT CServiceWindow::DispatchSocketMessage(plat::SOCKET socket, plat::L
 }
 
 void CServiceWindow::DispatchServiceMessages(plat::DWORD state) {
-  LogMessage(5, "CServiceWindow::DispatchServiceMessages 0x%08X", state);
+  LogMessage(kLogTrace, "CServiceWindow::DispatchServiceMessages 0x%08X", state);
   // Running and paused differ only in their names, icons and which of the two menu items is offered.
   auto enter = [](const char* name, plat::DWORD pending, plat::DWORD reached, plat::HICON icon,
                   plat::UINT continueItem, plat::UINT stopItem) {
-    LogMessage(5, "%s", name);
+    LogMessage(kLogTrace, "%s", name);
     SetStatus(pending);
     m_NotifyIconData.hIcon = icon;
     plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
@@ -108,7 +109,7 @@ void CServiceWindow::DispatchServiceMessages(plat::DWORD state) {
             plat::MF_ENABLED, plat::MF_GRAYED);
       break;
     case plat::SERVICE_STOPPED:
-      LogMessage(5, "SERVICE_STOPPED");
+      LogMessage(kLogTrace, "SERVICE_STOPPED");
       SetStatus(plat::SERVICE_STOP_PENDING);
       plat::Sleep(1000);
       SetStatus(plat::SERVICE_STOPPED);
@@ -117,16 +118,16 @@ void CServiceWindow::DispatchServiceMessages(plat::DWORD state) {
 }
 
 void CServiceWindow::CompleteStartStatus(bool running) {
-  LogMessage(5, "CServiceWindow::CompleteStartStatus");
+  LogMessage(kLogTrace, "CServiceWindow::CompleteStartStatus");
   m_NotifyIconData.hIcon = running ? m_hIconRunning : m_hIconPaused;
   plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
 }
 
 void CServiceWindow::DispatchMenuMessages(plat::WPARAM command) {
-  LogMessage(5, "CServiceWindow::DispatchMenuMessages 0x%08X", static_cast<unsigned>(command));
+  LogMessage(kLogTrace, "CServiceWindow::DispatchMenuMessages 0x%08X", static_cast<unsigned>(command));
   // Through the service manager while the service main function runs, else on the window itself.
   auto control = [](const char* logText, plat::DWORD code, plat::UINT message, plat::WPARAM state) {
-    LogMessage(5, "%s", logText);
+    LogMessage(kLogTrace, "%s", logText);
     if (m_bServiceRunning)
       TOOLFUNC_service::ControlServiceByName(code, TOOLFUNC_service::ServiceName, plat::SC_MANAGER_ALL_ACCESS,
                                              plat::SERVICE_ALL_ACCESS);
@@ -151,7 +152,7 @@ void CServiceWindow::DispatchMenuMessages(plat::WPARAM command) {
 }
 
 void CServiceWindow::DispatchIconMessages(plat::LPARAM mouse) {
-  LogMessage(5, "CServiceWindow::DispatchIconMessages 0x%08X", static_cast<unsigned>(mouse));
+  LogMessage(kLogTrace, "CServiceWindow::DispatchIconMessages 0x%08X", static_cast<unsigned>(mouse));
   if (mouse == WM_LBUTTONDBLCLK)
     TOOLFUNC_service::OpenControlPanelApplet(m_hWnd, TOOLFUNC_service::AppletWindowTag,
                                              TOOLFUNC_service::AppletFile);

@@ -81,7 +81,7 @@ int RemoveServiceAndEnd() {
 }  // namespace
 
 int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int showState) {
-  LogMessage(5, "WinMain 0x%08X %d %s", static_cast<unsigned>(reinterpret_cast<uintptr_t>(instance)),
+  LogMessage(kLogTrace, "WinMain 0x%08X %d %s", static_cast<unsigned>(reinterpret_cast<uintptr_t>(instance)),
              showState, commandText);
   g_hInstance = instance;
   TOOLFUNC_process::SetProcessPriority(plat::REALTIME_PRIORITY_CLASS);
@@ -103,7 +103,7 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
     // A value is looked at as a switch in the next pass too; one standing last is the closing null.
     const char* value = arguments[i + 1];
     if (IsSwitch(arguments[i], "-D")) {
-      LogMessage(5, "Start von der Dienstkonsole");
+      LogMessage(kLogTrace, "Start von der Dienstkonsole");
       showState = plat::SW_SHOWDEFAULT;
     } else if (IsSwitch(arguments[i], "-u")) {
       return RemoveServiceAndEnd();
@@ -126,11 +126,11 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
   if (showState == plat::SW_SHOWDEFAULT) {
     CServiceWindow::m_bService = true;
     CServiceWindow window;
-    LogMessage(5, "Start from Service Applet");
+    LogMessage(kLogTrace, "Start from Service Applet");
     CServiceWindow::m_hServiceThread = plat::CreateThread(nullptr, 0, CServiceWindow::StartCTIService,
                                                           &CServiceWindow::m_hServiceThread, 0, nullptr);
     if (CServiceWindow::m_hServiceThread == nullptr) {
-      LogMessage(5, "The service start thread could not be created");
+      LogMessage(kLogTrace, "The service start thread could not be created");
       return -1;
     }
     return window.Loop();
@@ -139,16 +139,16 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
   // No count, no telling whether another instance runs: a second provider binding and listener
   // beside it would be worse than no start.
   if (!counted) {
-    LogMessage(1, "Instance 0x%08X stopped because the instance count cannot be kept",
+    LogMessage(kLogError, "Instance 0x%08X stopped because the instance count cannot be kept",
                static_cast<unsigned>(reinterpret_cast<uintptr_t>(instance)));
     return -1;
   }
   if (!CServiceWindow::TryEnterInstance()) {
-    LogMessage(5, "Instance 0x%08X stopped because of multiple creations",
+    LogMessage(kLogTrace, "Instance 0x%08X stopped because of multiple creations",
                static_cast<unsigned>(reinterpret_cast<uintptr_t>(instance)));
     return -1;
   }
-  LogMessage(5, "start as applicatiion");
+  LogMessage(kLogTrace, "start as applicatiion");
   CServiceWindow window;
   return window.Loop();
 }
