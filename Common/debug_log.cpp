@@ -1,19 +1,19 @@
 // The gated log4cxx front end: ConfigureLogging and LogMessage.
+#include <log4cxx/logger.h>
+#include <log4cxx/ndc.h>
+#include <log4cxx/xml/domconfigurator.h>
+
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <exception>
 #include <mutex>
 
-#include <log4cxx/logger.h>
-#include <log4cxx/ndc.h>
-#include <log4cxx/xml/domconfigurator.h>
-
 #include "plat/path.h"
 #include "tool_debug.h"
 
 bool g_bLoggingConfigured = false;
-char g_szLogConfigFile[260] = "";
+char g_szLogConfigFile[plat::MAX_PATH] = "";
 
 namespace TOOLFUNC_debug {
 namespace {

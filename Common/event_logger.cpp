@@ -30,9 +30,9 @@ bool SourceKeyPath(const char* sourceName, char* path) {
 
 CEventLogger::CEventLogger(const char* sourceName, const char* messageFile) {
   TOOLFUNC_string::CopyBounded(m_szSourceName, sourceName ? sourceName : "", 259);
-  char keyPath[260];
+  char keyPath[plat::MAX_PATH];
   if (!SourceKeyPath(m_szSourceName, keyPath)) return;
-  char messagePath[260];
+  char messagePath[plat::MAX_PATH];
   TOOLFUNC_file::GetSystemFilePath(messageFile, messagePath);
 
   TOOLFUNC_registry::CRegTool key;
@@ -62,7 +62,7 @@ void CEventLogger::Report(plat::WORD type, plat::WORD category, plat::DWORD even
 }
 
 void CEventLogger::Unregister() {
-  char keyPath[260];
+  char keyPath[plat::MAX_PATH];
   if (!SourceKeyPath(m_szSourceName, keyPath)) return;
   TOOLFUNC_registry::CRegTool key;
   if (key.Open(plat::HKEY_LOCAL_MACHINE, keyPath) != plat::ERROR_SUCCESS) return;

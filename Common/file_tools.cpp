@@ -28,9 +28,9 @@ char* GetSystemFilePath(const char* file, char* path) {
 }
 
 char* GetModuleDirectory() {
-  static char s_directory[260];
+  static char s_directory[plat::MAX_PATH];
   char drive[3] = "";
-  char directory[260] = "";
+  char directory[plat::MAX_PATH] = "";
   plat::GetModuleFileNameA(nullptr, s_directory, 259);
   plat::SplitPath(s_directory, drive, sizeof(drive), directory, 259, nullptr, 0, nullptr, 0);
   std::snprintf(s_directory, 259, "%s%s", drive, directory);

@@ -25,7 +25,7 @@
 namespace TOOLFUNC_file {
 namespace {
 
-// A path buffer holds 260 bytes, but a path keeps at most 258 characters: its size is 259.
+// A path buffer holds MAX_PATH bytes, but a path keeps at most 258 characters: its size is 259.
 constexpr size_t kPathCapacity = 259;
 constexpr size_t kWindowTextLimit = 65535;
 
@@ -62,21 +62,21 @@ bool IsLink(const char* path) {
 
 // The program's directory, the system directory and the Windows directory, each ending with "\".
 struct ProgramDirectories {
-  char source[260] = "";
-  char system[260] = "";
-  char windows[260] = "";
+  char source[plat::MAX_PATH] = "";
+  char system[plat::MAX_PATH] = "";
+  char windows[plat::MAX_PATH] = "";
   bool runsFromSystem = false;
 };
 
 ProgramDirectories FindProgramDirectories() {
   ProgramDirectories directories;
   char drive[3] = "";
-  char directory[260] = "";
+  char directory[plat::MAX_PATH] = "";
   plat::SplitPath(GetModulePath(), drive, sizeof(drive), directory, kPathCapacity, nullptr, 0, nullptr, 0);
   plat::BoundedCopy(directories.source, kPathCapacity, drive);
   plat::BoundedAppend(directories.source, kPathCapacity, directory);
   AddBackslashWithin(directories.source);
-  char found[260] = "";
+  char found[plat::MAX_PATH] = "";
   if (plat::GetSystemDirectoryA(found, sizeof(found)) < sizeof(found))
     plat::BoundedCopy(directories.system, kPathCapacity, found);
   AddBackslashWithin(directories.system);
@@ -109,7 +109,7 @@ plat::LONG SaveShortcut(const char* link, const char* target, const char* argume
   plat::ShellLink shortcut;
   shortcut.SetPath(target);
   if (setArguments) shortcut.SetArguments(arguments);
-  plat::WCHAR wideLink[260];
+  plat::WCHAR wideLink[plat::MAX_PATH];
   TOOLFUNC_string::AnsiToWide(wideLink, link, 259);
   return shortcut.Save(wideLink, plat::TRUE);
 }
@@ -148,13 +148,13 @@ plat::LONG ReadRegistryString(char* destination, const char* subKey, const char*
   if (result != 0) return result;
   // The value is read into a copy first, so a value too long or of no text leaves the buffer as it was
   // and a text is always terminated.
-  char value[261] = "";
-  plat::DWORD size = 260;
+  char value[plat::MAX_PATH + 1] = "";
+  plat::DWORD size = plat::MAX_PATH;
   plat::DWORD type = 0;
   if (plat::RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<plat::BYTE*>(value), &size) ==
           0 &&
       (type == plat::REG_SZ || type == plat::REG_EXPAND_SZ)) {
-    value[size < 260 ? size : 260] = '\0';
+    value[size < plat::MAX_PATH ? size : plat::MAX_PATH] = '\0';
     plat::BoundedCopy(destination, kPathCapacity, value);
   }
   return plat::RegCloseKey(key);
@@ -180,7 +180,7 @@ char* ReadFolder(Folder folder) {
       {plat::HKEY_CURRENT_USER, kShellFolders, "Programs"},
       {plat::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir"},
   };
-  static char s_folders[std::size(kSources)][260];
+  static char s_folders[std::size(kSources)][plat::MAX_PATH];
   const size_t index = static_cast<size_t>(folder);
   const auto& source = kSources[index];
   ReadRegistryString(s_folders[index], source.subKey, source.valueName, source.root);
@@ -197,13 +197,13 @@ char* GetProgramsFolder() { return ReadFolder(Folder::kPrograms); }
 char* GetProgramFilesFolder() { return ReadFolder(Folder::kProgramFiles); }
 
 char* GetModuleName() {
-  static char s_name[260];
+  static char s_name[plat::MAX_PATH];
   plat::SplitPath(GetModulePath(), nullptr, 0, nullptr, 0, s_name, kPathCapacity, nullptr, 0);
   return s_name;
 }
 
 char* GetModulePath() {
-  static char s_path[260];
+  static char s_path[plat::MAX_PATH];
   // The call keeps at most 259 characters and their terminator, which is what s_path holds.
   plat::GetModuleFileNameA(nullptr, s_path, sizeof(s_path));
   return s_path;
@@ -214,11 +214,11 @@ plat::BOOL IsWritableIniFile(const char* path) {
 }
 
 char* FindIniFile(const char* name) {
-  static char s_file[260];
+  static char s_file[plat::MAX_PATH];
   FolderAndName(s_file, GetModuleDirectory(), name);
   if (!ReadableAndWritable(s_file)) s_file[0] = '\0';
   if (s_file[0] == '\0') {
-    char windows[260] = "";
+    char windows[plat::MAX_PATH] = "";
     if (plat::GetWindowsDirectoryA(windows, sizeof(windows)) >= sizeof(windows)) windows[0] = '\0';
     FolderAndName(s_file, windows, name);
     if (!ReadableAndWritable(s_file)) s_file[0] = '\0';
@@ -228,16 +228,16 @@ char* FindIniFile(const char* name) {
 }
 
 char* GetAppDataFile(const char* name) {
-  static char s_file[260];
+  static char s_file[plat::MAX_PATH];
   FolderAndName(s_file, GetAppDataFolder(), name);
   return s_file;
 }
 
 char* GetSemaphoreFileName(const char* path) {
-  static char s_file[260];
+  static char s_file[plat::MAX_PATH];
   char drive[3] = "";
-  char directory[260] = "";
-  char name[260] = "";
+  char directory[plat::MAX_PATH] = "";
+  char name[plat::MAX_PATH] = "";
   plat::SplitPath(path, drive, sizeof(drive), directory, kPathCapacity, name, kPathCapacity, nullptr, 0);
   plat::BoundedCopy(s_file, kPathCapacity, drive);
   plat::BoundedAppend(s_file, kPathCapacity, directory);
@@ -247,7 +247,7 @@ char* GetSemaphoreFileName(const char* path) {
 }
 
 char* GetUserAndComputer() {
-  static char s_names[260];
+  static char s_names[plat::MAX_PATH];
   if (s_names[0] != '\0') return s_names;
   plat::DWORD size = sizeof(s_names);
   plat::GetUserNameA(s_names, &size);
@@ -279,8 +279,8 @@ plat::BOOL CopyProgramFiles(const char* a, const char* b, const char* c) {
   ProgramDirectories directories = FindProgramDirectories();
   if (directories.runsFromSystem) return plat::TRUE;
   plat::BOOL result = plat::TRUE;
-  char from[260];
-  char to[260];
+  char from[plat::MAX_PATH];
+  char to[plat::MAX_PATH];
   for (const char* name : {b, a}) {
     if (name == nullptr) continue;
     FolderAndName(from, directories.source, name);
@@ -299,7 +299,7 @@ plat::BOOL DeleteProgramFiles(const char* a, const char* b, const char* c) {
   ProgramDirectories directories = FindProgramDirectories();
   if (directories.runsFromSystem) return plat::TRUE;
   plat::BOOL result = plat::TRUE;
-  char path[260];
+  char path[plat::MAX_PATH];
   for (const char* name : {b, a}) {
     if (name == nullptr) continue;
     FolderAndName(path, directories.system, name);
@@ -318,7 +318,7 @@ int CreateDirectoryTree(char* path) {
   size_t start = path[1] == ':' ? 3 : 1;
   for (size_t i = start; path[i] != '\0'; ++i) {
     if (path[i] != '\\') continue;
-    char part[260];
+    char part[plat::MAX_PATH];
     plat::BoundedCopy(part, kPathCapacity, path);
     if (i < kPathCapacity) part[i] = '\0';
     if (plat::_access(part, 0) != 0 && !plat::CreateDirectoryA(part, nullptr)) return 0;
@@ -329,7 +329,7 @@ int CreateDirectoryTree(char* path) {
 
 void RemoveDirectoryTree(const char* path) {
   if (path == nullptr || path[0] == '\0') return;
-  char copy[260];
+  char copy[plat::MAX_PATH];
   plat::BoundedCopy(copy, kPathCapacity, path);
   AddBackslashWithin(copy);
   // Below a symbolic link the directories belong to the tree it points to; they are left alone, and so
@@ -355,13 +355,13 @@ void RemoveDirectoryTree(const char* path) {
 
 plat::BOOL DeleteDirectoryContents(const char* directory) {
   if (IsLink(directory)) return plat::RemoveDirectoryA(directory);
-  char pattern[260];
+  char pattern[plat::MAX_PATH];
   FolderAndName(pattern, directory, "*.*");
   plat::WIN32_FIND_DATAA data;
   plat::HANDLE search = plat::FindFirstFileA(pattern, &data);
   if (search == plat::INVALID_HANDLE_VALUE) return plat::RemoveDirectoryA(directory);
   do {
-    char entry[260];
+    char entry[plat::MAX_PATH];
     FolderAndName(entry, directory, data.cFileName);
     const bool isDirectory = (data.dwFileAttributes & plat::FILE_ATTRIBUTE_DIRECTORY) != 0;
     if ((data.dwFileAttributes & plat::FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -420,14 +420,14 @@ uint64_t GetFileWriteTime(const char* path) {
 }
 
 plat::LONG CreateDesktopShortcut(const char* target, const char* linkName, const char* arguments) {
-  char link[260];
+  char link[plat::MAX_PATH];
   FolderAndName(link, GetDesktopFolder(), linkName);
   plat::BoundedAppend(link, kPathCapacity, ".LNK");
   return SaveShortcut(link, target, arguments, true);
 }
 
 plat::LONG CreateProgramsShortcut(const char* target, const char* subFolder, const char* linkName) {
-  char link[260];
+  char link[plat::MAX_PATH];
   FolderAndName(link, GetProgramsFolder(), subFolder);
   if (plat::_access(link, 0) != 0) plat::CreateDirectoryA(link, nullptr);
   AddBackslashWithin(link);
@@ -437,13 +437,13 @@ plat::LONG CreateProgramsShortcut(const char* target, const char* subFolder, con
 }
 
 plat::LONG CreateStartupShortcut(const char* target, const char* linkName, const char* arguments) {
-  char link[260];
+  char link[plat::MAX_PATH];
   StartupLinkPath(link, linkName);
   return SaveShortcut(link, target, arguments, arguments != nullptr);
 }
 
 plat::BOOL DeleteStartupShortcut(const char* linkName) {
-  char link[260];
+  char link[plat::MAX_PATH];
   StartupLinkPath(link, linkName);
   return plat::DeleteFileA(link);
 }
@@ -451,7 +451,7 @@ plat::BOOL DeleteStartupShortcut(const char* linkName) {
 int PathToItemList(const char* path, plat::LPITEMIDLIST* list) {
   *list = nullptr;
   if (path == nullptr) return 0;
-  plat::WCHAR widePath[260];
+  plat::WCHAR widePath[plat::MAX_PATH];
   TOOLFUNC_string::AnsiToWide(widePath, path, 259);
   return plat::SUCCEEDED(plat::SHParseDisplayName(widePath, nullptr, list, 0, nullptr)) ? 1 : 0;
 }
@@ -460,7 +460,7 @@ int BrowseForFolder(plat::HWND owner, const char* title, char* path) {
   s_startList = nullptr;
   if (path != nullptr && path[0] != '\0') {
     // The "\" goes into a copy: a cancelled dialog leaves the caller's path as it was.
-    char start[260];
+    char start[plat::MAX_PATH];
     plat::BoundedCopy(start, kPathCapacity, path);
     AddBackslashWithin(start);
     PathToItemList(start, &s_startList);

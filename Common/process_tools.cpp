@@ -83,14 +83,14 @@ plat::DWORD FindProcessByModule(const char* text) {
   plat::DWORD processes[256];
   plat::DWORD used = 0;
   if (!plat::EnumProcesses(processes, sizeof(processes), &used)) return 0;
-  char wanted[260];
+  char wanted[plat::MAX_PATH];
   TOOLFUNC_string::CopyText(wanted, text, 259);
   ToUpper(wanted);
   for (plat::DWORD i = 0; i < used / sizeof(plat::DWORD); ++i) {
     plat::HANDLE process =
         plat::OpenProcess(plat::PROCESS_QUERY_INFORMATION | plat::PROCESS_VM_READ, plat::FALSE, processes[i]);
     if (process == nullptr) continue;
-    char name[260] = {};
+    char name[plat::MAX_PATH] = {};
     plat::GetModuleFileNameExA(process, nullptr, name, 259);
     ToUpper(name);
     plat::CloseHandle(process);
@@ -100,7 +100,7 @@ plat::DWORD FindProcessByModule(const char* text) {
 }
 
 plat::DWORD FindCommandWindow() {
-  char name[260] = {};
+  char name[plat::MAX_PATH] = {};
   for (plat::HWND window = plat::GetTopWindow(nullptr); window != nullptr;
        window = plat::GetWindow(window, plat::GW_HWNDNEXT)) {
     if (!plat::IsWindowVisible(window)) continue;

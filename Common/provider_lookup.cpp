@@ -11,8 +11,8 @@ namespace TOOLFUNC_registry {
 namespace {
 
 // File name and extension of `path`, at most 258 characters; drive and directory dropped.
-void FileNameOf(const char* path, char (&name)[260]) {
-  char fileName[260] = "";
+void FileNameOf(const char* path, char (&name)[plat::MAX_PATH]) {
+  char fileName[plat::MAX_PATH] = "";
   char extension[31] = "";
   plat::SplitPath(path, nullptr, 0, nullptr, 0, fileName, sizeof(fileName) - 1, extension, sizeof(extension));
   std::snprintf(name, 259, "%s%s", fileName, extension);
@@ -22,7 +22,7 @@ void FileNameOf(const char* path, char (&name)[260]) {
 
 plat::DWORD GetTapiProviderId(const char* libraryPath) {
   if (libraryPath == nullptr) return 0;
-  char wanted[260];
+  char wanted[plat::MAX_PATH];
   FileNameOf(libraryPath, wanted);
   // An empty name would match every unreadable entry.
   if (wanted[0] == '\0') return 0;
@@ -41,9 +41,9 @@ plat::DWORD GetTapiProviderId(const char* libraryPath) {
     std::snprintf(valueName, sizeof(valueName), "ProviderFilename%u", i);
     // Path-sized and cleared for every entry: a registered full path is read whole, and an entry that
     // cannot be read never matches by what an earlier one left behind.
-    char registered[260] = {};
+    char registered[plat::MAX_PATH] = {};
     if (QueryValue(key, valueName, registered, sizeof(registered) - 1) != plat::ERROR_SUCCESS) continue;
-    char registeredName[260];
+    char registeredName[plat::MAX_PATH];
     FileNameOf(registered, registeredName);
     if (registeredName[0] == '\0' || plat::lstrcmpiA(registeredName, wanted) != 0) continue;
     std::snprintf(valueName, sizeof(valueName), "ProviderID%u", i);

@@ -53,7 +53,7 @@ void ChangeServiceType(const char* name, plat::DWORD serviceType, const char* de
 }  // namespace
 
 int InstallService() {
-  char path[260] = "";
+  char path[plat::MAX_PATH] = "";
   plat::GetModuleFileNameA(g_hInstance, path, 259);
   return CreateServiceEx(plat::SERVICE_INTERACTIVE_PROCESS, ServiceName, path, plat::SERVICE_AUTO_START, "\0",
                          ServiceDescription, ServiceDisplayName);
@@ -64,7 +64,7 @@ int CreateServiceEx(plat::DWORD extraType, const char* name, const char* program
   plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_CREATE_SERVICE);
   if (manager == nullptr) return 0;
   char drive[3] = "";
-  char directory[260] = "";
+  char directory[plat::MAX_PATH] = "";
   plat::SplitPath(programPath, drive, sizeof(drive), directory, 259, nullptr, 0, nullptr, 0);
   char commandLine[4096];
   std::snprintf(commandLine, 4095, "\"%s\" -D -C \"%s%s%s\" -L \"%s%s%s\" -cwd \"%s%s\"", programPath, drive,
@@ -162,7 +162,7 @@ void ChangeServiceTypeAndDependencies(plat::DWORD serviceType, const char* name,
 }
 
 char* GetServiceImagePath(const char* name) {
-  static char s_imagePath[260];
+  static char s_imagePath[plat::MAX_PATH];
   s_imagePath[0] = '\0';
   char keyPath[255];
   std::snprintf(keyPath, sizeof(keyPath), "SYSTEM\\CurrentControlSet\\Services\\%s", name);
@@ -184,9 +184,9 @@ void OpenControlPanelApplet(plat::HWND owner, plat::DWORD tag, const char* apple
       return;
     }
   }
-  char systemDirectory[260] = "";
+  char systemDirectory[plat::MAX_PATH] = "";
   plat::GetSystemDirectoryA(systemDirectory, 259);
-  char parameters[260];
+  char parameters[plat::MAX_PATH];
   std::snprintf(parameters, 259, "SHELL32.DLL,Control_RunDLL %s", applet);
   plat::ShellExecuteA(owner, nullptr, "RUNDLL32.EXE", parameters, systemDirectory, plat::SW_SHOWNORMAL);
 }

@@ -20,7 +20,7 @@ enum LogLevel : plat::LONG {
 // Opens the gate of LogMessage; false until ConfigureLogging has configured log4cxx.
 extern bool g_bLoggingConfigured;
 // The log4cxx configuration file; the start-up copies the -l value into it (259 characters at most).
-extern char g_szLogConfigFile[260];
+extern char g_szLogConfigFile[plat::MAX_PATH];
 
 namespace TOOLFUNC_debug {
 

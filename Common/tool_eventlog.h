@@ -23,7 +23,7 @@ class CEventLogger {
   void Unregister();
 
  private:
-  char m_szSourceName[260];
+  char m_szSourceName[plat::MAX_PATH];
 };
 
 }  // namespace TOOLFUNC_service

@@ -14,21 +14,21 @@ namespace TOOLFUNC_file {
 // Appends "\" unless the path already ends with one; null and empty paths stay as they are.
 // The buffer must have room for one more character.
 void AddBackslash(char* path);
-// Writes "<system directory>\<file>" into `path` (260 characters, at most 258 used) and returns it: where
-// the installed programs and the event source's message file live.
+// Writes "<system directory>\<file>" into `path` (MAX_PATH characters, at most 258 used) and returns it:
+// where the installed programs and the event source's message file live.
 char* GetSystemFilePath(const char* file, char* path);
 
 // Drive and directory of the running program, ending with "\", in a buffer the next call overwrites.
 char* GetModuleDirectory();
 
-// Paths below live in buffers of 260 bytes; whatever is copied into them is cut at 258 characters.
+// Paths below live in buffers of MAX_PATH bytes; whatever is copied into them is cut at 258 characters.
 // The functions that return a buffer share it with every thread and rewrite it on the next call.
 
 // Drops one trailing "\"; null is ignored.
 void RemoveBackslash(char* path);
 // The low 32 bits of the size of the first file the pattern finds; 0 when none (an empty file too).
 plat::DWORD FileExists(const char* path);
-// Reads the text value into `destination` (260 bytes); the open's error when the key cannot be opened
+// Reads the text value into `destination` (MAX_PATH bytes); the open's error when the key cannot be opened
 // (destination untouched), else the result of closing the key.
 plat::LONG ReadRegistryString(char* destination, const char* subKey, const char* valueName, plat::HKEY root);
 
@@ -101,7 +101,7 @@ plat::BOOL DeleteStartupShortcut(const char* linkName);
 // 1 and a new item list of the folder in `*list` (to be freed through the shell's allocator), or 0 and
 // null.
 int PathToItemList(const char* path, plat::LPITEMIDLIST* list);
-// Lets the user choose a folder in the dialog, opened at the folder in `path` (260 bytes; empty: none).
+// Lets the user choose a folder in the dialog, opened at the folder in `path` (MAX_PATH bytes; empty: none).
 // 1 with the chosen folder's path in `path`; 0 with `path` as it was when nothing was chosen.
 int BrowseForFolder(plat::HWND owner, const char* title, char* path);
 // The dialog's callback: opens it at BrowseForFolder's start folder. Returns 0.

@@ -57,8 +57,8 @@ class CLoggingFile {
   void CloseOpenFile();
 
   plat::CRITICAL_SECTION m_csLock;
-  char m_szFileName[260];
-  char m_szFileNamePattern[260];
+  char m_szFileName[plat::MAX_PATH];
+  char m_szFileNamePattern[plat::MAX_PATH];
   plat::DWORD m_dwDebugLevel;
   plat::DWORD m_dwDebugLine;
   plat::DWORD m_dwMaxDebugLines;

@@ -15,7 +15,7 @@ void SetProcessPriority(plat::DWORD priorityClass);
 // Starts the command line and returns the new process's identifier without waiting; 0 when it fails.
 plat::DWORD RunCommandLine(char* commandLine);
 
-// Writes the path of the process's first module into `buffer` (260 bytes); a process that cannot be
+// Writes the path of the process's first module into `buffer` (MAX_PATH bytes); a process that cannot be
 // opened leaves it unchanged. 1 when the process library could be loaded; else shows a warning and
 // gives 0.
 plat::BOOL GetProcessModuleName(plat::DWORD processId, char* buffer);
@@ -46,7 +46,7 @@ plat::BOOL GrantFileAccess(const char* path);
 // or command to open.
 struct ShellExecuteBlock {
   plat::HANDLE thread;
-  char text[260];
+  char text[plat::MAX_PATH];
 };
 
 // Thread procedure: waits 100 ms, opens the block's text through the shell, waits 100 ms and ends its

@@ -27,7 +27,7 @@ plat::BOOL g_bFeatureRefreshStatus = 0;
 
 CServiceWindow* CServiceWindow::m_pThis = nullptr;
 plat::DWORD CServiceWindow::m_dwPortNumber = 0;
-char CServiceWindow::m_szDriver[260] = "";
+char CServiceWindow::m_szDriver[plat::MAX_PATH] = "";
 plat::CRITICAL_SECTION CServiceWindow::m_csLineList;
 plat::CRITICAL_SECTION CServiceWindow::m_csTapiCall;
 plat::CRITICAL_SECTION CServiceWindow::m_csSend;
@@ -44,19 +44,19 @@ plat::HANDLE CServiceWindow::m_hIconThread = nullptr;
 namespace {
 
 // A settings key as text: the empty text when missing, at most 258 characters.
-void ReadSetting(const char* key, char (&value)[260]) {
+void ReadSetting(const char* key, char (&value)[plat::MAX_PATH]) {
   plat::GetPrivateProfileStringA("General", key, "", value, 259, g_szIniFile);
 }
 
 // The way atoi reads a number: leading blanks, a sign, digits; anything else ends it.
 plat::DWORD ReadNumberSetting(const char* key) {
-  char value[260];
+  char value[plat::MAX_PATH];
   ReadSetting(key, value);
   return static_cast<plat::DWORD>(std::atoi(value));
 }
 
 // The log directory that LogBaseDir names: a leading "\" or ".\" is the program directory.
-void LogDirectory(const char* setting, char (&directory)[260]) {
+void LogDirectory(const char* setting, char (&directory)[plat::MAX_PATH]) {
   bool fromProgram = (setting[0] == '\\' && setting[1] != '\\') || (setting[0] == '.' && setting[1] == '\\');
   if (setting[0] != '\0' && !fromProgram) {
     TOOLFUNC_string::CopyBounded(directory, setting, 259);
@@ -109,15 +109,15 @@ void CServiceWindow::InitializeVariable() {
   g_LoggingFile.SetDebugLine(ReadNumberSetting("DebugLine"));
   g_LoggingFile.SetMaxDebugFiles(ReadNumberSetting("MaxDebugFiles"));
   g_LoggingFile.SetMaxDebugLines(ReadNumberSetting("MaxDebugLines"));
-  char logBaseDir[260];
+  char logBaseDir[plat::MAX_PATH];
   ReadSetting("LogBaseDir", logBaseDir);
 
-  char directory[260];
+  char directory[plat::MAX_PATH];
   LogDirectory(logBaseDir, directory);
   if (plat::GetFileAttributesA(directory) == plat::INVALID_FILE_ATTRIBUTES)
     plat::CreateDirectoryA(directory, nullptr);
   TOOLFUNC_file::AddBackslash(directory);
-  char pattern[260];
+  char pattern[plat::MAX_PATH];
   std::snprintf(pattern, 259, "%sVELCORA%%d.LOG", directory);
   g_LoggingFile.SetFileNamePattern(pattern);
 

@@ -162,7 +162,7 @@ class CServiceWindow {
   // ---- process-wide state ------------------------------------------------------------------------
   static CServiceWindow* m_pThis;
   static plat::DWORD m_dwPortNumber;
-  static char m_szDriver[260];
+  static char m_szDriver[plat::MAX_PATH];
   static plat::HWND m_hWnd;
   static plat::NOTIFYICONDATAA m_NotifyIconData;
   static plat::HICON m_hIconRunning;

@@ -17,7 +17,7 @@
 
 using TOOLFUNC_debug::LogMessage;
 
-char g_szIniFile[260] = "VELCORA.INI";
+char g_szIniFile[plat::MAX_PATH] = "VELCORA.INI";
 
 char** SplitCommandLine(const char* text, int* count) {
   size_t length = std::strlen(text);
@@ -89,7 +89,7 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
   static int count = 0;
   static char** arguments = SplitCommandLine(commandText, &count);
 
-  char besideProgram[260];
+  char besideProgram[plat::MAX_PATH];
   TOOLFUNC_string::CopyBounded(besideProgram, TOOLFUNC_file::GetModuleDirectory(), 259);
   TOOLFUNC_file::AddBackslash(besideProgram);
   std::strncat(besideProgram, "VELCORA.INI", 259 - std::strlen(besideProgram) - 1);

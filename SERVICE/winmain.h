@@ -2,8 +2,10 @@
 // attachment of the instance count.
 #pragma once
 
+#include "plat/types.h"
+
 // The settings file: "VELCORA.INI" beside the program, else the bare name, or the -c value.
-extern char g_szIniFile[260];
+extern char g_szIniFile[plat::MAX_PATH];
 
 // Cuts the command text into arguments: blanks, tabs, CR and LF separate them outside double quotes;
 // quotes group and are dropped. One block that lives as long as the process; the vector ends with null.

@@ -30,9 +30,9 @@ int InstallPlainService(plat::DWORD extraType, const char* name, const char* pro
   plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_CREATE_SERVICE);
   if (manager == nullptr) return 0;
   char drive[3] = "";
-  char directory[260] = "";
+  char directory[plat::MAX_PATH] = "";
   plat::SplitPath(programPath, drive, sizeof(drive), directory, 259, nullptr, 0, nullptr, 0);
-  char path[260] = "";
+  char path[plat::MAX_PATH] = "";
   // A system directory that does not fit its 127 characters could only be registered cut or left out,
   // and either would name some other file.
   bool fits = true;
@@ -45,7 +45,7 @@ int InstallPlainService(plat::DWORD extraType, const char* name, const char* pro
   std::strncat(path, programPath, 258 - std::strlen(path));
   // A path cut at the limit would start some other file, and one with a blank would start whatever its
   // first word names: the first is refused, the second quoted.
-  char registered[260];
+  char registered[plat::MAX_PATH];
   const bool quoted = std::strchr(path, ' ') != nullptr;
   std::snprintf(registered, sizeof(registered), quoted ? "\"%s\"" : "%s", path);
   int result = 0;
@@ -65,7 +65,7 @@ int InstallPlainService(plat::DWORD extraType, const char* name, const char* pro
 }
 
 void RunInstall() {
-  char path[260];
+  char path[plat::MAX_PATH];
   plat::BoundedCopy(path, 259, TOOLFUNC_file::GetModuleDirectory());
   TOOLFUNC_file::AddBackslash(path);
   std::strncat(path, TOOLFUNC_service::ServiceProgramFile, 258 - std::strlen(path));
@@ -101,7 +101,7 @@ void RunUninstall() {
     if (state == plat::SERVICE_STOPPED) TOOLFUNC_service::RemoveService(TOOLFUNC_service::ServiceName);
   }
   plat::Sleep(5000);
-  char path[260];
+  char path[plat::MAX_PATH];
   for (const char* file : {TOOLFUNC_service::ServiceProgramFile, TOOLFUNC_service::AppletFile}) {
     plat::DeleteFileA(TOOLFUNC_file::GetSystemFilePath(file, path));
   }
