@@ -2,6 +2,7 @@
 #include "plat/com.h"
 
 #include <mutex>
+#include <utility>
 
 #include "plat/testing/com.h"
 #include "plat/thread.h"
@@ -57,9 +58,7 @@ void CoUninitialize() {
 
 std::vector<ComCall> TakeComCalls() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  std::vector<ComCall> taken;
-  taken.swap(g_calls);
-  return taken;
+  return std::exchange(g_calls, {});
 }
 
 DWORD ComInitializationsForTesting() { return t_apartment.count; }

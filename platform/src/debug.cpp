@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 #include "plat/testing/debug.h"
 
@@ -55,9 +56,7 @@ std::vector<std::string> TakeDebugOutput() {
 
 std::vector<MessageBoxRecord> TakeMessageBoxes() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  std::vector<MessageBoxRecord> taken;
-  taken.swap(g_messageBoxes);
-  return taken;
+  return std::exchange(g_messageBoxes, {});
 }
 
 }  // namespace plat

@@ -2,6 +2,7 @@
 #include "plat/input.h"
 
 #include <mutex>
+#include <utility>
 
 #include "plat/error.h"
 #include "plat/testing/input.h"
@@ -31,9 +32,7 @@ LPARAM GetMessageExtraInfo() { return 0; }
 
 std::vector<INPUT> TakeSentInputsForTesting() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  std::vector<INPUT> taken;
-  taken.swap(Sent());
-  return taken;
+  return std::exchange(Sent(), {});
 }
 
 }  // namespace plat

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "handle_table.h"
 #include "plat/error.h"
@@ -243,9 +244,7 @@ DWORD SetNamedSecurityInfoA(LPSTR objectName, SE_OBJECT_TYPE objectType, SECURIT
 
 std::vector<SecurityCallRecord> TakeSecurityCallsForTesting() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  std::vector<SecurityCallRecord> taken;
-  taken.swap(g_calls);
-  return taken;
+  return std::exchange(g_calls, {});
 }
 
 void SetHeldPrivilegesForTesting(const std::vector<std::string>& names) {

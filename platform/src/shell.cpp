@@ -72,9 +72,7 @@ HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
 
 std::vector<ShellExecution> TakeShellExecutions() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  std::vector<ShellExecution> taken;
-  taken.swap(g_executions);
-  return taken;
+  return std::exchange(g_executions, {});
 }
 
 // ---- Icons and menus
@@ -345,9 +343,7 @@ void SetPopupMenuChoiceForTesting(std::function<UINT(HMENU)> choose) {
 
 std::vector<PopupMenuCall> TakePopupMenuCalls() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  std::vector<PopupMenuCall> taken;
-  taken.swap(g_popupMenuCalls);
-  return taken;
+  return std::exchange(g_popupMenuCalls, {});
 }
 
 // ---- The notification area
