@@ -1,8 +1,7 @@
 // The loopback answer server that gives the round trip's floor.
 #include "echo_server.h"
 
-#include <algorithm>
-
+#include "echo_answer.h"
 #include "service_run.h"
 
 namespace bench {
@@ -31,11 +30,9 @@ void EchoServer::Serve() {
   plat::SOCKET connection = plat::accept(m_listener, nullptr, nullptr);
   if (connection == plat::INVALID_SOCKET) return;
   SetNoDelay(connection);
-  char buffer[4096];
-  for (int got; (got = plat::recv(connection, buffer, sizeof(buffer), 0)) > 0;) {
-    for (long ends = std::count(buffer, buffer + got, '\n'); ends > 0; --ends)
-      plat::send(connection, m_answer.data(), static_cast<int>(m_answer.size()), 0);
-  }
+  AnswerEachLine(
+      [connection](char* buffer, int size) { return plat::recv(connection, buffer, size, 0); },
+      [this, connection] { plat::send(connection, m_answer.data(), static_cast<int>(m_answer.size()), 0); });
   plat::closesocket(connection);
 }
 

@@ -1,4 +1,4 @@
-// The floor of a round trip: a loopback server that answers each request line with fixed bytes at once.
+// The in-process floor of a round trip: a loopback thread that answers each request line with fixed bytes.
 #pragma once
 
 #include <string>
