@@ -28,9 +28,9 @@ long SendProbes(testsupport::TelvaneClient& client, int count) {
 
 }  // namespace
 
-MemoryResult MeasureMemory(const std::string& logLevel, const MemoryPlan& plan) {
+MemoryResult MeasureMemory(const std::string& program, const std::string& logLevel, const MemoryPlan& plan) {
   MemoryResult result;
-  ServiceRun service(logLevel, ProviderWithLines(plan.lines));
+  ServiceRun service(program, logLevel, ProviderWithLines(plan.lines));
   if (!service.Start()) return result;
   for (int line = 1; line <= plan.lines; ++line)
     if (!service.OpenLine(std::to_string(200 + line), line)) return result;

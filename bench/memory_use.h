@@ -21,8 +21,9 @@ struct MemoryResult {
   long wrongProbeAnswers = 0;
 };
 
-// Starts the service at `logLevel` with a provider of `plan.lines` lines, opens them all, rings
-// `plan.calls` calls on the first, then sends `plan.probes` probe commands one at a time.
-MemoryResult MeasureMemory(const std::string& logLevel, const MemoryPlan& plan);
+// Starts the service `program` at `logLevel` (as ServiceRun takes them) with a provider of `plan.lines`
+// lines, opens them all, rings `plan.calls` calls on the first, then sends `plan.probes` probe commands
+// one at a time.
+MemoryResult MeasureMemory(const std::string& program, const std::string& logLevel, const MemoryPlan& plan);
 
 }  // namespace bench

@@ -1,4 +1,4 @@
-// Timing command round trips and their loopback floor.
+// Timing command round trips and their loopback floors.
 #include "round_trip.h"
 
 #include <algorithm>
@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "echo_floor_process.h"
 #include "echo_server.h"
 
 namespace bench {
@@ -55,41 +56,46 @@ class Series {
   int m_wrongAnswers = 0;
 };
 
-// Service and floor take turns in blocks this long, so that both see the machine in the same state.
+// Service and floors take turns in blocks this long, so that all see the machine in the same state.
 constexpr int kBlock = 100;
 
 }  // namespace
 
-RoundTripResult MeasureRoundTrip(ServiceRun& service, const std::string& command, int answerLines,
-                                 const RoundTripPlan& plan) {
+RoundTripResult MeasureRoundTrip(ServiceRun& service, const std::string& floorProgram,
+                                 const std::string& command, int answerLines, const RoundTripPlan& plan) {
   RoundTripResult result;
   result.command = command;
   const std::string line = command + "\r\n";
   service.client().Send(line);
   result.answer = service.client().Receive(answerLines);
 
-  EchoServer echo(result.answer);
-  TelvaneClient floorClient(echo.port());
-  if (!floorClient.connected()) return result;
+  EchoFloorProcess floor(floorProgram, result.answer);
+  EchoServer threadFloor(result.answer);
+  TelvaneClient floorClient(floor.port());
+  TelvaneClient threadFloorClient(threadFloor.port());
+  if (!floorClient.connected() || !threadFloorClient.connected()) return result;
   SetNoDelay(floorClient.socket());
+  SetNoDelay(threadFloorClient.socket());
   Series onService(service.client(), line, answerLines, result.answer);
   Series onFloor(floorClient, line, answerLines, result.answer);
+  Series onThreadFloor(threadFloorClient, line, answerLines, result.answer);
+  auto runAll = [&](int trips, bool timed) {
+    onService.Run(trips, timed);
+    onFloor.Run(trips, timed);
+    onThreadFloor.Run(trips, timed);
+  };
 
   // The warm-up takes at most a tenth of the series' time.
   const Clock::time_point start = Clock::now();
   const Clock::time_point warm = start + std::chrono::seconds(plan.seriesSeconds) / 10;
   const Clock::time_point stop = start + std::chrono::seconds(plan.seriesSeconds);
-  for (int done = 0; done < plan.warmup && Clock::now() < warm; done += kBlock) {
-    onService.Run(std::min(kBlock, plan.warmup - done), false);
-    onFloor.Run(std::min(kBlock, plan.warmup - done), false);
-  }
-  while (onService.timed() < plan.count && Clock::now() < stop) {
-    const int trips = std::min(kBlock, plan.count - onService.timed());
-    onService.Run(trips, true);
-    onFloor.Run(trips, true);
-  }
+  for (int done = 0; done < plan.warmup && Clock::now() < warm; done += kBlock)
+    runAll(std::min(kBlock, plan.warmup - done), false);
+  while (onService.timed() < plan.count && Clock::now() < stop)
+    runAll(std::min(kBlock, plan.count - onService.timed()), true);
   result.service = onService.Summary();
   result.floor = onFloor.Summary();
+  result.threadFloor = onThreadFloor.Summary();
   result.wrongAnswers = onService.wrongAnswers();
   return result;
 }

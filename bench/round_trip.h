@@ -1,4 +1,4 @@
-// The command round trip: one command at a time against the service and against the loopback floor.
+// The command round trip: one command at a time against the service and against the loopback floors.
 #pragma once
 
 #include <string>
@@ -17,7 +17,8 @@ struct RoundTripResult {
   std::string command;
   std::string answer;  // what the service answered the first time; the floor answers the same bytes
   Latency service;
-  Latency floor;         // all 0 when the floor's server could not be reached
+  Latency floor;         // the separate-process floor; all 0 when it could not be reached
+  Latency threadFloor;   // the in-process floor, for reference; all 0 when it could not be reached
   int wrongAnswers = 0;  // answers of the service that differed from the first
 };
 
@@ -31,8 +32,9 @@ struct RoundTripPlan {
 
 // Sends `command` (CR LF appended) and waits for its answer of `answerLines` lines, `plan.count` times
 // (or as many as fit in `plan.seriesSeconds`) after `plan.warmup`, on the service's client and, taking
-// turns with it, on a client of an EchoServer giving the same answer.
-RoundTripResult MeasureRoundTrip(ServiceRun& service, const std::string& command, int answerLines,
-                                 const RoundTripPlan& plan);
+// turns with it, on a client of the echo floor `floorProgram` (velcora_echo_floor, a process of its own)
+// and on one of an EchoServer in this process, both giving the same answer.
+RoundTripResult MeasureRoundTrip(ServiceRun& service, const std::string& floorProgram,
+                                 const std::string& command, int answerLines, const RoundTripPlan& plan);
 
 }  // namespace bench

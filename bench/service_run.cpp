@@ -1,6 +1,9 @@
 // Starting and stopping the service program for one part of the bench.
 #include "service_run.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +24,12 @@ void SetNoDelay(plat::SOCKET socket) {
                    sizeof(on));
 }
 
-ServiceRun::ServiceRun(std::string logLevel, std::string providerConfig)
-    : m_logLevel(std::move(logLevel)), m_providerConfig(std::move(providerConfig)) {}
+const char kShippedLevel[] = "shipped";
+
+ServiceRun::ServiceRun(std::string program, std::string logLevel, std::string providerConfig)
+    : m_program(std::move(program)),
+      m_logLevel(std::move(logLevel)),
+      m_providerConfig(std::move(providerConfig)) {}
 
 ServiceRun::~ServiceRun() {
   m_client.reset();
@@ -33,9 +40,15 @@ ServiceRun::~ServiceRun() {
   plat::CloseHandle(m_started.hThread);
 }
 
-// The file appender and layout of the shipped configuration (conf/log4cxx.xml), without the console and
-// without rolling, at the chosen level.
-void ServiceRun::WriteLogConfiguration() const {
+// The shipped configuration (conf/log4cxx.xml) as it stands; else its file appender and layout, without
+// the console and without rolling, at the chosen level. False when the shipped one cannot be read.
+bool ServiceRun::WriteLogConfiguration() const {
+  if (m_logLevel == kShippedLevel) {
+    const std::string shipped = testsupport::ReadFile(SHIPPED_LOG_CONFIG);
+    if (shipped.empty()) std::fprintf(stderr, "cannot read %s\n", SHIPPED_LOG_CONFIG);
+    testsupport::WriteFile(m_dir / "log4cxx.xml", shipped);
+    return !shipped.empty();
+  }
   const std::string file = "    <param name=\"File\" value=\"" + LogFile() + "\"/>\n";
   const std::string root =
       "  <root><priority value=\"" + m_logLevel + "\"/><appender-ref ref=\"file\"/></root>\n";
@@ -50,6 +63,29 @@ void ServiceRun::WriteLogConfiguration() const {
                              "    </layout>\n"
                              "  </appender>\n" +
                              root + "</log4j:configuration>\n");
+  return true;
+}
+
+// The child inherits this process's standard output and error: they point at the console file while it
+// is started, so that what the service prints there stays out of the bench's own output.
+bool ServiceRun::Launch() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const int console = open(ConsoleFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int savedOut = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+  const int savedError = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (console < 0 || savedOut < 0 || savedError < 0) return false;
+  dup2(console, STDOUT_FILENO);
+  dup2(console, STDERR_FILENO);
+  // The working directory is set by the program's own switch, which the older builds know too.
+  const bool launched = testsupport::LaunchVelcora(m_program, m_dir, &m_started,
+                                                   "-cwd \"" + plat::ToWindowsPath(m_dir.path()) + "\"");
+  dup2(savedOut, STDOUT_FILENO);
+  dup2(savedError, STDERR_FILENO);
+  close(savedOut);
+  close(savedError);
+  close(console);
+  return launched;
 }
 
 bool ServiceRun::Running() const {
@@ -58,9 +94,9 @@ bool ServiceRun::Running() const {
 }
 
 bool ServiceRun::Start() {
-  WriteLogConfiguration();
-  testsupport::WriteFile(m_dir / "VELCORA.INI", "[General]\r\nloginPort=0\r\nDriver=" +
-                                                    plat::ToWindowsPath(SIMTSP_DIR) + "\\SIMTSP.TSP\r\n");
+  if (!WriteLogConfiguration()) return false;
+  testsupport::WriteFile(m_dir / "VELCORA.INI",
+                         "[General]\r\nloginPort=0\r\n" + testsupport::SimulatedProviderSetting(m_program));
   // The service inherits the provider's settings; nothing of a test or shell set-up leaks in.
   setenv("SIMTSP_CONTROL", ControlSocket().c_str(), 1);
   if (m_providerConfig.empty()) {
@@ -72,8 +108,8 @@ bool ServiceRun::Start() {
   unsetenv("VELCORA_TIME_SCALE");
   unsetenv("LOG4CXX_CONFIGURATION");
 
-  if (!testsupport::LaunchVelcora(VELCORA_EXE, m_dir, &m_started)) {
-    std::fprintf(stderr, "cannot start %s\n", VELCORA_EXE);
+  if (!Launch()) {
+    std::fprintf(stderr, "cannot start %s\n", m_program.c_str());
     return false;
   }
   m_running = true;
