@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the service with the benchmark, runs it and writes bench/RESULTS.md.
+# Installs what is missing, builds the service with the benchmark and its echo floor, runs it and writes
+# bench/RESULTS.md.
 # scripts/bench.sh [--build-dir DIR] [--profile] [velcora_bench options...]
 #   --build-dir DIR  build there instead of the normal build directory (build/)
 #   --profile        afterwards, record the service under perf during the round trip and the burst (WARN)
@@ -19,10 +20,10 @@ done
 
 scripts/deps.sh
 if [ -z "$dir" ]; then
-  dir=$(scripts/build.sh normal velcora_bench)
+  dir=$(scripts/build.sh normal velcora_bench velcora_echo_floor)
 else
   cmake -S . -B "$dir" -G Ninja >&2
-  ninja -C "$dir" velcora_bench >&2
+  ninja -C "$dir" velcora_bench velcora_echo_floor >&2
 fi
 "$dir/bin/velcora_bench" --results bench/RESULTS.md "$@"
 echo "Written: bench/RESULTS.md"
