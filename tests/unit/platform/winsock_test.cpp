@@ -407,6 +407,151 @@ TEST_F(WinsockTest, PeekLeavesTheDataWaiting) {
   EXPECT_EQ("ef", std::string(buffer, 2));
 }
 
+// One step of a script of reads: what the client or the server does, and what the server must see.
+struct ReadStep {
+  enum Kind {
+    kSend,
+    kCloseClient,
+    kResetClient,
+    kPeek,
+    kRecv,
+    kServerSend,
+    kCloseServer,
+    kClientRecv,
+    kEvent,
+    kQuiet,
+    kReadable
+  };
+  Kind kind;
+  int number = 0;         // the bytes a peek or recv asks for; the event; 1 when select must see data
+  std::string text = "";  // what the client sends; what a peek or recv must return
+  plat::WORD error = 0;   // of a failed call (which returns -1) or of the event
+};
+
+ReadStep ClientSends(const std::string& text) { return {ReadStep::kSend, 0, text}; }
+ReadStep ClientCloses() { return {ReadStep::kCloseClient}; }
+ReadStep ClientResets() { return {ReadStep::kResetClient}; }
+ReadStep Peek(int asked, const std::string& text) { return {ReadStep::kPeek, asked, text}; }
+ReadStep Recv(int asked, const std::string& text) { return {ReadStep::kRecv, asked, text}; }
+ReadStep RecvFails(plat::WORD error) { return {ReadStep::kRecv, 16, "", error}; }
+ReadStep ServerSendFails(plat::WORD error) { return {ReadStep::kServerSend, 0, "", error}; }
+ReadStep ServerCloses() { return {ReadStep::kCloseServer}; }
+ReadStep ClientRecv(const std::string& text, plat::WORD error = 0) {
+  return {ReadStep::kClientRecv, 16, text, error};
+}
+ReadStep Event(plat::WORD event, plat::WORD error = 0) { return {ReadStep::kEvent, event, "", error}; }
+ReadStep Quiet() { return {ReadStep::kQuiet}; }
+ReadStep Readable(bool readable) { return {ReadStep::kReadable, readable ? 1 : 0}; }
+
+// A peek takes the bytes from the system once, and the calls after it are served from what it took as
+// the system would serve them: the notifications, select, and the ends of the connection included.
+TEST_F(WinsockTest, WhatAPeekTookIsServedAsTheSystemWould) {
+  struct Case {
+    const char* name;
+    std::vector<ReadStep> steps;
+  };
+  const Case cases[] = {
+      {"peeks return what waits, up to what is asked, and take nothing",
+       {ClientSends("abcdef"), Event(plat::FD_READ), Peek(16, "abcdef"), Peek(3, "abc"), Peek(16, "abcdef"),
+        Recv(4, "abcd"), Recv(16, "ef"), Quiet()}},
+      {"a peek announces the data again while it waits",
+       {ClientSends("abc"), Event(plat::FD_READ), Peek(16, "abc"), Event(plat::FD_READ), Quiet(),
+        Recv(16, "abc"), Quiet()}},
+      {"a recv of part of it announces the rest",
+       {ClientSends("abcdef"), Event(plat::FD_READ), Peek(16, "abcdef"), Recv(2, "ab"), Event(plat::FD_READ),
+        Recv(16, "cdef"), Quiet()}},
+      {"a recv after a peek also takes what came after it",
+       {ClientSends("abc"), Event(plat::FD_READ), Peek(16, "abc"), ClientSends("def"), Recv(16, "abcdef"),
+        Quiet()}},
+      {"a peek asking for more than it took sees what came after it",
+       {ClientSends("abc"), Event(plat::FD_READ), Peek(16, "abc"), ClientSends("def"), Peek(16, "abcdef"),
+        Recv(5, "abcde"), Recv(16, "f"), Quiet()}},
+      {"select sees the data a peek took",
+       {ClientSends("abc"), Event(plat::FD_READ), Peek(16, "abc"), Readable(true), Recv(16, "abc"),
+        Readable(false), Quiet()}},
+      {"the close comes after the data a peek took",
+       {ClientSends("last"), ClientCloses(), Event(plat::FD_READ), Peek(16, "last"), Event(plat::FD_READ),
+        Quiet(), Recv(16, "last"), Event(plat::FD_CLOSE), Recv(16, ""), Quiet()}},
+      {"a reset comes after the data a peek took",
+       {ClientSends("data"), Event(plat::FD_READ), Peek(16, "data"), ClientResets(), Recv(16, "data"),
+        Readable(true), RecvFails(10054), Event(plat::FD_CLOSE, 10054), RecvFails(10054),
+        ServerSendFails(10054), Quiet()}},
+      {"a reset while a peek's data waits goes to the send that comes first",
+       {ClientSends("data"), Event(plat::FD_READ), Peek(16, "data"), ClientResets(), Peek(16, "data"),
+        ServerSendFails(10054), Recv(16, "data"), Recv(16, "")}},
+      {"a close leaving a peek's data unread resets the connection",
+       {ClientSends("abc"), Event(plat::FD_READ), Peek(16, "abc"), Recv(1, "a"), ServerCloses(),
+        ClientRecv("", 10054)}},
+      {"a close after all was read ends the connection in order",
+       {ClientSends("abc"), Event(plat::FD_READ), Peek(16, "abc"), Recv(16, "abc"), ServerCloses(),
+        ClientRecv("")}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    plat::SOCKET client = Connect();
+    ASSERT_TRUE(WaitReadable(m_listener));
+    plat::SOCKET server = plat::accept(m_listener, nullptr, nullptr);
+    ASSERT_EQ(0, plat::WSAAsyncSelect(server, m_window, kSocketMessage, plat::FD_READ | plat::FD_CLOSE));
+    size_t index = 0;
+    for (const ReadStep& step : test.steps) {
+      SCOPED_TRACE("step " + std::to_string(index++));
+      char buffer[64] = {};
+      switch (step.kind) {
+        case ReadStep::kSend:
+          ASSERT_EQ(static_cast<int>(step.text.size()), SendText(client, step.text));
+          break;
+        case ReadStep::kCloseClient:
+        case ReadStep::kResetClient: {
+          plat::linger abortive{1, 0};
+          if (step.kind == ReadStep::kResetClient) {
+            ASSERT_EQ(0, plat::setsockopt(client, plat::SOL_SOCKET, plat::SO_LINGER,
+                                          reinterpret_cast<const char*>(&abortive), sizeof abortive));
+          }
+          plat::closesocket(client);
+          client = plat::INVALID_SOCKET;
+          break;
+        }
+        case ReadStep::kCloseServer:
+          plat::closesocket(server);
+          server = plat::INVALID_SOCKET;
+          break;
+        case ReadStep::kPeek:
+        case ReadStep::kRecv:
+        case ReadStep::kClientRecv: {
+          const int flags = step.kind == ReadStep::kPeek ? plat::MSG_PEEK : 0;
+          const int got =
+              plat::recv(step.kind == ReadStep::kClientRecv ? client : server, buffer, step.number, flags);
+          if (step.error != 0) {
+            EXPECT_EQ(-1, got);
+            EXPECT_EQ(step.error, plat::WSAGetLastError());
+          } else {
+            ASSERT_LE(0, got) << plat::WSAGetLastError();
+            EXPECT_EQ(step.text, std::string(buffer, static_cast<size_t>(got)));
+          }
+          break;
+        }
+        case ReadStep::kServerSend:
+          EXPECT_EQ(-1, SendText(server, "x"));
+          EXPECT_EQ(step.error, plat::WSAGetLastError());
+          break;
+        case ReadStep::kEvent:
+          ExpectEvent(server, static_cast<plat::WORD>(step.number), step.error);
+          break;
+        case ReadStep::kQuiet:
+          ExpectQuiet();
+          break;
+        case ReadStep::kReadable:
+          EXPECT_EQ(step.number == 1, WaitReadable(server, 0ms));
+          break;
+      }
+    }
+    if (server != plat::INVALID_SOCKET) plat::closesocket(server);
+    if (client != plat::INVALID_SOCKET) plat::closesocket(client);
+    while (NextMessage(0ms)) {
+    }
+  }
+}
+
 // Signals reach a Linux process for many reasons (a profiler's or a fuzzer's timer); a Windows call is not
 // ended by them.
 TEST_F(WinsockTest, SignalsDoNotEndABlockingRecvOrSend) {
@@ -1035,6 +1180,15 @@ TEST_F(WinsockTest, TheWindowsThreadHearsItsSocketsInItsMessageWait) {
   }
 }
 
+// Over a second the thread neither runs for half of it nor is switched in and out.
+void ExpectRestsForASecond(MessageLoopThread& loop) {
+  const ThreadActivity before = loop.Activity();
+  std::this_thread::sleep_for(1s);
+  const ThreadActivity after = loop.Activity();
+  EXPECT_LT(after.cpuSeconds - before.cpuSeconds, 0.5);
+  EXPECT_LT(after.contextSwitches - before.contextSwitches, 10);
+}
+
 TEST_F(WinsockTest, AnUnreadSocketLeavesItsThreadIdle) {
   MessageLoopThread loop(false);
   plat::SOCKET client = Connect();
@@ -1044,15 +1198,33 @@ TEST_F(WinsockTest, AnUnreadSocketLeavesItsThreadIdle) {
   SendText(client, "never read");
   ASSERT_EQ(2u, loop.SocketEvents(2, kArrival).size());
   ASSERT_TRUE(plat::WaitForThreadIdleForTesting(loop.ThreadId(), 30000));
-  // Neither the waiting data nor the room to write may wake the thread again and again: over a second
-  // it neither runs for half of it nor is switched in and out.
-  const ThreadActivity before = loop.Activity();
-  std::this_thread::sleep_for(1s);
-  const ThreadActivity after = loop.Activity();
-  EXPECT_LT(after.cpuSeconds - before.cpuSeconds, 0.5);
-  EXPECT_LT(after.contextSwitches - before.contextSwitches, 10);
+  // Neither the waiting data nor the room to write may wake the thread again and again.
+  ExpectRestsForASecond(loop);
   EXPECT_EQ(2u, loop.SocketEvents(3, kQuiet).size()) << "announced again without a recv or send";
   plat::closesocket(server);
+  plat::closesocket(client);
+}
+
+// The system no longer sees what a peek took; the window's thread must hear of it all the same, from
+// whichever thread peeked, and stop hearing of it once the socket is closed.
+TEST_F(WinsockTest, WhatAPeekOfAnotherThreadTookReachesTheWindowsThreadUntilTheClose) {
+  MessageLoopThread loop(false);
+  plat::SOCKET client = Connect();
+  ASSERT_TRUE(WaitReadable(m_listener));
+  plat::SOCKET server = plat::accept(m_listener, nullptr, nullptr);
+  ASSERT_EQ(0, plat::WSAAsyncSelect(server, loop.Window(), kSocketMessage, plat::FD_READ));
+  SendText(client, "x");
+  ASSERT_EQ(1u, loop.SocketEvents(1, kArrival).size());
+  ASSERT_TRUE(plat::WaitForThreadIdleForTesting(loop.ThreadId(), 30000));
+  char byte;
+  ASSERT_EQ(1, plat::recv(server, &byte, 1, plat::MSG_PEEK));
+  EXPECT_EQ((std::vector<plat::WORD>{plat::FD_READ, plat::FD_READ}), loop.SocketEvents(2, kArrival));
+
+  // Closed while the peeked byte still waits and may still be announced: the thread rests afterwards.
+  ASSERT_EQ(1, plat::recv(server, &byte, 1, plat::MSG_PEEK));
+  plat::closesocket(server);
+  ASSERT_TRUE(plat::WaitForThreadIdleForTesting(loop.ThreadId(), 30000));
+  ExpectRestsForASecond(loop);
   plat::closesocket(client);
 }
 
