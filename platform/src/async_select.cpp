@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "errno_map.h"
@@ -105,13 +106,26 @@ uint32_t WantedEvents(const Socket& socket) {
   return wanted;
 }
 
+// Has the socket's wait set hear of the data the socket holds itself for as long as FD_READ is wanted,
+// since the system no longer sees it.
+void MarkReceived(Socket& socket, uint32_t wanted) {
+  detail::MessageWaitSet* hearing =
+      (wanted & EPOLLIN) && !socket.received.empty() ? socket.waitSet.get() : nullptr;
+  if (hearing == socket.receivedMarkedIn.get()) return;
+  if (socket.receivedMarkedIn != nullptr) socket.receivedMarkedIn->Unmark(socket.value);
+  socket.receivedMarkedIn = hearing != nullptr ? socket.waitSet : nullptr;
+  if (hearing != nullptr) hearing->MarkReady(socket.value);
+}
+
 // Watches for what is wanted after a change; 0 or the Windows code of the refusal. Events no longer
 // wanted stay watched until they come, which saves a call on every read: a recv wants again what its
 // FD_READ turned off.
 DWORD UpdateWatch(Socket& socket) {
   uint32_t wanted = WantedEvents(socket);
   const bool moved = wanted != 0 && socket.waitSetWindow != socket.window;
-  return (wanted & ~socket.watched) != 0 || moved ? Watch(socket, wanted) : 0;
+  const DWORD failure = (wanted & ~socket.watched) != 0 || moved ? Watch(socket, wanted) : 0;
+  MarkReceived(socket, wanted);
+  return failure;
 }
 
 void PostClose(Socket& socket, DWORD error) {
@@ -122,10 +136,21 @@ void PostClose(Socket& socket, DWORD error) {
 
 void NoticeReadable(Socket& socket, uint32_t ready) {
   constexpr uint32_t kEnding = EPOLLRDHUP | EPOLLHUP | EPOLLERR;
-  // Readable without a sign of an end means data waits; only an end needs a look at what is left.
-  char byte;
-  ssize_t waiting =
-      (ready & EPOLLIN) && !(ready & kEnding) ? 1 : ::recv(socket.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  ssize_t waiting;
+  int error = 0;
+  if (!socket.received.empty()) {
+    waiting = 1;
+  } else if (socket.receiveError != 0) {
+    // Taken from the system with the data before it: the end it reports comes now, and only once.
+    waiting = -1;
+    error = std::exchange(socket.receiveError, 0);
+  } else {
+    // Readable without a sign of an end means data waits; only an end needs a look at what is left.
+    char byte;
+    waiting =
+        (ready & EPOLLIN) && !(ready & kEnding) ? 1 : ::recv(socket.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    error = errno;
+  }
   if (waiting > 0) {
     if (socket.events & FD_READ) {
       socket.readEnabled = false;
@@ -135,8 +160,8 @@ void NoticeReadable(Socket& socket, uint32_t ready) {
     }
     return;
   }
-  if (waiting < 0 && (errno == EAGAIN || errno == EINTR)) return;
-  if (waiting < 0) socket.lostConnection = errno == ECONNRESET ? WSAECONNRESET : WSAECONNABORTED;
+  if (waiting < 0 && (error == EAGAIN || error == EINTR)) return;
+  if (waiting < 0) socket.lostConnection = error == ECONNRESET ? WSAECONNRESET : WSAECONNABORTED;
   socket.peerClosed = true;
   PostClose(socket, socket.lostConnection);
 }
@@ -168,7 +193,8 @@ void Evaluate(Socket& socket, uint32_t ready, uint32_t wanted) {
       if (ready & (EPOLLOUT | kBroken)) FinishConnect(socket);
       break;
     case SocketState::Connected:
-      if ((ready & (EPOLLIN | EPOLLRDHUP | kBroken)) && (wanted & (EPOLLIN | EPOLLRDHUP))) {
+      if (((ready & (EPOLLIN | EPOLLRDHUP | kBroken)) || !socket.received.empty()) &&
+          (wanted & (EPOLLIN | EPOLLRDHUP))) {
         NoticeReadable(socket, ready);
       }
       if ((ready & EPOLLPRI) && (wanted & EPOLLPRI)) {
@@ -191,6 +217,12 @@ namespace detail {
 void Unwatch(Socket& socket) {
   if (socket.watched != 0) socket.waitSet->Remove(socket.fd);
   socket.watched = 0;
+}
+
+void DropReceived(Socket& socket) {
+  socket.received.clear();
+  socket.receiveError = 0;
+  MarkReceived(socket, 0);
 }
 
 void Post(const Socket& socket, LONG event, DWORD error) {

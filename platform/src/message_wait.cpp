@@ -81,8 +81,13 @@ int MessageWaitSet::Control(int operation, int fd, uint64_t key, uint32_t events
 bool MessageWaitSet::Wait(int timeoutMs) {
   int64_t due = m_due.load();
   if (due != kNothingDue) timeoutMs = TimeoutUntil(timeoutMs, due);
+  // Announced before the marks are looked at, so that a mark made meanwhile either is seen here or
+  // wakes the wait (both sides store first, then load).
+  m_waiting.store(true);
+  if (m_anyMarked.load()) timeoutMs = 0;
   epoll_event ready[64];
   int count = ::epoll_wait(m_epoll, ready, static_cast<int>(std::size(ready)), timeoutMs);
+  m_waiting.store(false);
   if (count < 0) return errno == EINTR;
   // A CallBackBy made meanwhile for a later time stays; one for an earlier time is due as well.
   due = m_due.load();
@@ -101,6 +106,14 @@ bool MessageWaitSet::Wait(int timeoutMs) {
       handler(ready[i].data.u64, ready[i].events);
     }
   }
+  if (handler != nullptr && m_anyMarked.load()) {
+    // A copy: the handler may unmark while it runs.
+    {
+      std::lock_guard<std::mutex> lock(m_markMutex);
+      m_handing = m_marked;
+    }
+    for (uint64_t key : m_handing) handler(key, 0);
+  }
   return true;
 }
 
@@ -116,6 +129,24 @@ void MessageWaitSet::CallBackBy(Clock::time_point due) {
   while (ticks < earliest && !m_due.compare_exchange_weak(earliest, ticks)) {
   }
   Wake();  // a wait under way takes the new end
+}
+
+void MessageWaitSet::MarkReady(uint64_t key) {
+  {
+    std::lock_guard<std::mutex> lock(m_markMutex);
+    if (std::find(m_marked.begin(), m_marked.end(), key) != m_marked.end()) return;
+    m_marked.push_back(key);
+    m_anyMarked.store(true);
+  }
+  if (m_waiting.load()) Wake();
+}
+
+void MessageWaitSet::Unmark(uint64_t key) {
+  std::lock_guard<std::mutex> lock(m_markMutex);
+  auto found = std::find(m_marked.begin(), m_marked.end(), key);
+  if (found == m_marked.end()) return;
+  m_marked.erase(found);
+  m_anyMarked.store(!m_marked.empty());
 }
 
 void SetHandlers(ReadyHandler ready, DueHandler due) {

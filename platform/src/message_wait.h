@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "plat/window.h"
 
@@ -36,6 +38,11 @@ class MessageWaitSet {
   // Makes the wait of the owning thread end by `due` at the latest and call the due handler then, so
   // that what has to be done later needs no descriptor of its own. From any thread.
   void CallBackBy(std::chrono::steady_clock::time_point due);
+  // Hands `key` to the ready handler with no events after every Wait, which does not block meanwhile,
+  // until Unmark: readiness the system cannot see, such as data a socket holds in its own buffer. From
+  // any thread; marking from the owning thread costs no system call.
+  void MarkReady(uint64_t key);
+  void Unmark(uint64_t key);
 
  private:
   MessageWaitSet(int epoll, int wake) : m_epoll(epoll), m_wake(wake) {}
@@ -46,6 +53,13 @@ class MessageWaitSet {
   // The earliest CallBackBy not yet called back, as steady clock ticks; kNothingDue when none.
   static constexpr int64_t kNothingDue = INT64_MAX;
   std::atomic<int64_t> m_due{kNothingDue};
+  // Whether the owning thread is in Wait or about to block in it; with m_anyMarked, it tells MarkReady
+  // whether the wait must be woken.
+  std::atomic<bool> m_waiting{false};
+  std::atomic<bool> m_anyMarked{false};
+  std::mutex m_markMutex;  // guards m_marked
+  std::vector<uint64_t> m_marked;
+  std::vector<uint64_t> m_handing;  // the owning thread's copy of m_marked, kept to reuse its memory
 };
 
 // Called on the waiting thread, outside every window lock: for each ready descriptor, and once the

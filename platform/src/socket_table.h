@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "message_wait.h"
 #include "plat/error.h"
@@ -49,6 +50,9 @@ struct Socket {
   const int fd;
   // Calls that may block on the descriptor; closesocket wakes them.
   std::atomic<int> callsUnderWay{0};
+  // Held by a recv from its first look at `received` to its last, so that what one reader took from the
+  // system joins the buffer before another reader takes what came after it. Taken before `mutex`.
+  std::mutex readMutex;
 
   std::mutex mutex;  // guards everything below
   bool closed = false;
@@ -59,6 +63,12 @@ struct Socket {
   bool receiveShut = false;
   // The reset or abort the system reported once; later calls keep reporting it, as on Windows.
   DWORD lostConnection = 0;
+  // What a peek took from the system, for the next recv: a peek and the recv of the same bytes then
+  // cost one system call. Counts as waiting data for FD_READ, FD_CLOSE, select and the close; after a
+  // shutdown of receiving nothing reads it any more.
+  std::vector<char> received;
+  // The errno value the system reported while `received` still held data, for when it is read.
+  int receiveError = 0;
 
   HWND window = nullptr;
   UINT message = 0;
@@ -75,6 +85,8 @@ struct Socket {
   uint32_t watched = 0;                     // what the socket is armed for in the message wait
   std::shared_ptr<MessageWaitSet> waitSet;  // of the thread that owned waitSetWindow
   HWND waitSetWindow = nullptr;
+  // The wait set that hears of `received` while FD_READ is enabled, since the system does not see it.
+  std::shared_ptr<MessageWaitSet> receivedMarkedIn;
 };
 
 // Counts a call that may block, for closesocket to know it must wake it.
@@ -120,6 +132,8 @@ DWORD FailureFor(WinsockCall call);
 
 // Takes the socket out of the message wait.
 void Unwatch(Socket& socket);
+// Drops what the socket holds of received data, for a close.
+void DropReceived(Socket& socket);
 // Posts `event` with `error` to the socket's window as its message.
 void Post(const Socket& socket, LONG event, DWORD error);
 // Watches for what the socket wants after a change, where no caller can be told of a refusal (no

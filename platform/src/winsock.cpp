@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "errno_map.h"
@@ -47,6 +49,7 @@ namespace plat {
 
 using detail::AddSocket;
 using detail::CallUnderWay;
+using detail::DropReceived;
 using detail::Fail;
 using detail::FailSocket;
 using detail::FailureFor;
@@ -77,6 +80,13 @@ void CloseSocket(Socket& socket) {
   std::lock_guard<std::mutex> lock(socket.mutex);
   socket.closed = true;
   Unwatch(socket);
+  // Data left unread makes the system end the connection with a reset rather than a close; what a peek
+  // took from it counts as unread as well.
+  if (!socket.received.empty()) {
+    ::linger abortive{1, 0};
+    ::setsockopt(socket.fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+  }
+  DropReceived(socket);
   // Fails only for a socket never connected, where no call can be blocked but an accept, which it wakes.
   if (socket.callsUnderWay > 0) ::shutdown(socket.fd, SHUT_RDWR);
 }
@@ -329,35 +339,73 @@ int connect(SOCKET value, const sockaddr* address, int length) {
   return Fail(WsaErrorOf(error));
 }
 
+namespace {
+
+// What a recv takes from the system: up to `length` bytes into `buffer`, with `flags`. A signal does not
+// end a Windows call: an interrupted one is made again.
+ssize_t ReceiveFromSystem(Socket& socket, char* buffer, size_t length, int flags, int* error) {
+  CallUnderWay call(socket);
+  ssize_t received;
+  do {
+    received = ::recv(socket.fd, buffer, length, flags);
+    *error = errno;
+  } while (received < 0 && *error == EINTR);
+  return received;
+}
+
+}  // namespace
+
 int recv(SOCKET value, char* buffer, int length, int flags) {
   std::shared_ptr<Socket> socket = OpenSocket(value);
   if (socket == nullptr) return SOCKET_ERROR;
   if (length < 0 || (buffer == nullptr && length > 0)) return Fail(WSAEFAULT);
   if (flags & ~(kWinMsgOob | kWinMsgPeek)) return Fail(WSAEOPNOTSUPP);
-  const int posixFlags = ((flags & kWinMsgOob) ? ::MSG_OOB : 0) | ((flags & kWinMsgPeek) ? ::MSG_PEEK : 0);
+  const bool peek = (flags & kWinMsgPeek) != 0;
+  const bool oob = (flags & kWinMsgOob) != 0;
+  const size_t asked = static_cast<size_t>(length);
+  std::lock_guard<std::mutex> reading(socket->readMutex);
+  // Data comes first from what an earlier peek took from the system, then from the system, which is
+  // then only asked for what it has at once; an urgent byte never goes through the buffer.
+  size_t held = 0;
+  int heldError = 0;
   {
     std::lock_guard<std::mutex> lock(socket->mutex);
     if (socket->receiveShut) return Fail(WSAESHUTDOWN);
     if (socket->state != SocketState::Connected && socket->state != SocketState::Connecting)
       return Fail(WSAENOTCONN);
+    if (!oob) {
+      held = std::min(socket->received.size(), asked);
+      std::copy_n(socket->received.begin(), held, buffer);
+      if (held == 0) heldError = std::exchange(socket->receiveError, 0);
+    }
   }
-  ssize_t received;
-  int error;
-  {
-    CallUnderWay call(*socket);
-    // A signal does not end a Windows call: an interrupted one is made again.
-    do {
-      received = ::recv(socket->fd, buffer, static_cast<size_t>(length), posixFlags);
-      error = errno;
-    } while (received < 0 && error == EINTR);
+  ssize_t received = 0;
+  int error = heldError;
+  if (heldError != 0) {
+    received = -1;
+  } else if (oob) {
+    received = ReceiveFromSystem(*socket, buffer, asked, ::MSG_OOB | (peek ? ::MSG_PEEK : 0), &error);
+  } else if (held < asked || asked == 0) {
+    // A peek takes the bytes from the system as well, for the recv that follows it.
+    received = ReceiveFromSystem(*socket, buffer + held, asked - held, held > 0 ? MSG_DONTWAIT : 0, &error);
   }
   std::lock_guard<std::mutex> lock(socket->mutex);
+  if (held > 0 && received < 0) {
+    // What was held comes first; an end the system reported meanwhile is for the next call.
+    if (error != EAGAIN && error != EWOULDBLOCK) socket->receiveError = error;
+    received = 0;
+  }
+  if (!oob && !socket->closed && !socket->receiveShut) {
+    std::vector<char>& kept = socket->received;
+    if (peek && received > 0) kept.insert(kept.end(), buffer + held, buffer + held + received);
+    if (!peek) kept.erase(kept.begin(), kept.begin() + static_cast<ptrdiff_t>(std::min(held, kept.size())));
+  }
   // Whatever the outcome, the call re-enables the notifications of data.
   socket->readEnabled = socket->oobEnabled = true;
   if (received >= 0 && socket->state == SocketState::Connecting) socket->state = SocketState::Connected;
   Rearm(*socket);
   if (socket->closed) return Fail(WSAEINTR);
-  if (received > 0) return static_cast<int>(received);
+  if (held > 0 || received > 0) return static_cast<int>(held + static_cast<size_t>(received));
   if (received == 0) return socket->lostConnection != 0 ? Fail(socket->lostConnection) : 0;
   if (error == ECONNRESET) socket->lostConnection = WSAECONNRESET;
   return Fail(WsaErrorOf(error));
@@ -385,6 +433,9 @@ int send(SOCKET value, const char* buffer, int length, int flags) {
     } while (sent < 0 && error == EINTR);
   }
   std::lock_guard<std::mutex> lock(socket->mutex);
+  // The system reports an error once, to the call that comes first: a send after a recv that took it
+  // from the system on behalf of held data.
+  if (sent < 0 && error == EPIPE && socket->receiveError != 0) error = std::exchange(socket->receiveError, 0);
   if (sent >= 0 && socket->state == SocketState::Connecting) socket->state = SocketState::Connected;
   if (sent < 0 && error == EAGAIN) socket->writeEnabled = true;
   Rearm(*socket);
@@ -395,6 +446,12 @@ int send(SOCKET value, const char* buffer, int length, int flags) {
 }
 
 namespace {
+
+// Whether a recv would return at once from what the socket holds itself.
+bool HoldsReceived(Socket& socket) {
+  std::lock_guard<std::mutex> lock(socket.mutex);
+  return !socket.received.empty() || socket.receiveError != 0;
+}
 
 // A select timeout runs at the time scale, like every other timed wait of the layer. It is taken in
 // whole milliseconds, rounded up as poll takes it; one longer than a DWORD holds (49 days) waits that long.
@@ -420,15 +477,20 @@ int select(int, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const time
   };
   std::vector<std::shared_ptr<Socket>> sockets;
   std::vector<pollfd> polled;
+  // Data a socket holds itself, or the end the system reported after it, is ready to be read without
+  // the system: the poll then only looks at the others.
+  std::vector<bool> held;
   for (const Entry& kind : kinds) {
     if (kind.set == nullptr) continue;
     for (UINT i = 0; i < kind.set->fd_count; ++i) {
       std::shared_ptr<Socket> socket = FindSocket(kind.set->fd_array[i]);
       if (socket == nullptr) return Fail(WSAENOTSOCK);
       polled.push_back(pollfd{socket->fd, kind.events, 0});
+      held.push_back(&kind == &kinds[0] && HoldsReceived(*socket));
       sockets.push_back(std::move(socket));
     }
   }
+  const bool anyHeld = std::find(held.begin(), held.end(), true) != held.end();
   if (polled.empty()) return Fail(WSAEINVAL);
   if (timeout != nullptr && (timeout->tv_sec < 0 || timeout->tv_usec < 0)) return Fail(WSAEINVAL);
 
@@ -439,7 +501,9 @@ int select(int, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const time
   int result;
   for (;;) {
     int milliseconds = -1;
-    if (timeout != nullptr) {
+    if (anyHeld) {
+      milliseconds = 0;
+    } else if (timeout != nullptr) {
       auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
       milliseconds =
           static_cast<int>(std::clamp<int64_t>((left + 999) / 1000, 0, std::numeric_limits<int>::max()));
@@ -450,6 +514,9 @@ int select(int, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const time
   const int error = errno;
   for (auto& socket : sockets) --socket->callsUnderWay;
   if (result < 0) return Fail(WsaErrorOf(error));
+  for (size_t i = 0; i < polled.size(); ++i) {
+    if (held[i]) polled[i].revents |= POLLIN;
+  }
 
   int ready = 0;
   size_t next = 0;
