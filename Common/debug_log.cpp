@@ -83,11 +83,12 @@ void LogMessage(plat::LONG level, const char* format, ...) {
   if (!g_bLoggingConfigured) return;
   // One guard over the whole call: nothing of the standard exception family leaves it.
   try {
+    // The first call past the gate sets the locale, whatever its level.
+    std::call_once(g_localeOnce, [] { std::setlocale(LC_ALL, ""); });
     const log4cxx::LoggerPtr& logger = TheLogger();
     LevelLocation chosen = LevelFor(level);
     // A message below the level is neither formatted nor given a context.
     if (!logger->isEnabledFor(chosen.level)) return;
-    std::call_once(g_localeOnce, [] { std::setlocale(LC_ALL, ""); });
     ScopedContext context("Velcora: ");
 
     char text[1024] = {};

@@ -44,9 +44,15 @@ TEST(LoggingGate, ClosedUntilConfiguredThenOpenEvenWithoutAConfigurationFile) {
   EXPECT_TRUE(g_bLoggingConfigured);
   EXPECT_FALSE(std::filesystem::exists(missing));
 
+  // The first call past the gate sets the locale even when its level writes nothing.
+  log4cxx::Logger::getRootLogger()->setLevel(log4cxx::Level::getOff());
+  TOOLFUNC_debug::LogMessage(5, "hidden %d", 5);
+  EXPECT_TRUE(capture->messages.empty());
+  EXPECT_STREQ("C.UTF-8", std::setlocale(LC_ALL, nullptr));
+  log4cxx::Logger::getRootLogger()->setLevel(log4cxx::Level::getAll());
+
   TOOLFUNC_debug::LogMessage(3, "after %d", 3);
   EXPECT_EQ(std::vector<std::string>{"after 3"}, capture->messages);
-  EXPECT_STREQ("C.UTF-8", std::setlocale(LC_ALL, nullptr));
 
   // A malformed file is configured as far as it goes; the program logs on.
   std::string malformed = dir / "malformed.xml";
