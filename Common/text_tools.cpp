@@ -207,15 +207,13 @@ void ReplaceAll(char* text, DWORD size, const char* find, const char* replacemen
   if (size == 0 || find == nullptr || find[0] == '\0') return;
   if (replacement == nullptr) replacement = "";
   const size_t findLength = std::strlen(find);
-  const size_t replacementLength = std::strlen(replacement);
   char work[kWorkSize] = {};
   size_t used = 0;  // stays below kWorkSize, so the terminator always fits
   const char* in = text;
   while (*in != '\0' && used < kWorkSize - 1) {
     if (std::strncmp(in, find, findLength) == 0) {
-      const size_t count = std::min(replacementLength, kWorkSize - 1 - used);
-      std::memcpy(work + used, replacement, count);
-      used += count;
+      // A replacement is appended with one byte less room than a copied character has.
+      used += plat::BoundedAppend(work, kWorkSize - 1, replacement);
       in += findLength;
     } else {
       work[used++] = *in++;

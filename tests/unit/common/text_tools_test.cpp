@@ -263,15 +263,18 @@ TEST(ReplaceAllTest, ReplacesEveryOccurrenceWithinTheBuffer) {
   }
 }
 
-TEST(ReplaceAllTest, KeepsAtMost1023Characters) {
+// Replacements are appended with a capacity of 1023 (1022 characters); copied characters fill up to 1023.
+TEST(ReplaceAllTest, KeepsAtMost1022CharactersOfReplacementsAnd1023Copied) {
   struct Case {
     std::string text;
     const char* find;
     const char* replacement;
     std::string expected;
   } cases[] = {
-      {std::string(600, 'a'), "a", "bb", std::string(1023, 'b')},
-      {std::string(1022, 'x') + "a", "a", "yz", std::string(1022, 'x') + "y"},
+      {std::string(600, 'a'), "a", "bb", std::string(1022, 'b')},
+      {std::string(1021, 'x') + "a", "a", "yz", std::string(1021, 'x') + "y"},
+      {std::string(1022, 'x') + "a", "a", "yz", std::string(1022, 'x')},
+      {std::string(1022, 'x') + "ab", "a", "yz", std::string(1022, 'x') + "b"},
       {std::string(1500, 'x'), "a", "b", std::string(1023, 'x')},
   };
   for (const Case& c : cases) {
