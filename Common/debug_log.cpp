@@ -1,11 +1,14 @@
 // The gated log4cxx front end: ConfigureLogging and LogMessage.
 #include <log4cxx/logger.h>
+#include <log4cxx/logmanager.h>
 #include <log4cxx/ndc.h>
 #include <log4cxx/xml/domconfigurator.h>
 
+#include <atomic>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 
@@ -65,9 +68,26 @@ const log4cxx::LoggerPtr& TheLogger() {
   return logger;
 }
 
+// Set once log4cxx has been shut down at the end of the process: threads that still run then (a
+// provider's workers) log nothing into closed appenders.
+std::atomic<bool> g_loggingEnded{false};
+
+// Buffered and asynchronous appenders hand on what they hold only when log4cxx is shut down, and the
+// programs end through quick_exit, past static destructors (log4cxx's own among them, which must still
+// stand while it shuts down).
+void EndLogging() {
+  if (g_loggingEnded.exchange(true)) return;
+  try {
+    log4cxx::LogManager::shutdown();
+  } catch (const std::exception&) {
+  }
+}
+
 }  // namespace
 
 int ConfigureLogging() {
+  static std::once_flag registered;
+  std::call_once(registered, [] { std::at_quick_exit(EndLogging); });
   // A configurator that throws leaves logging off rather than ending the program.
   try {
     // log4cxx opens the file itself, past the layer that maps the programs' Windows-form paths.
@@ -80,7 +100,7 @@ int ConfigureLogging() {
 }
 
 void LogMessage(plat::LONG level, const char* format, ...) {
-  if (!g_bLoggingConfigured) return;
+  if (!g_bLoggingConfigured || g_loggingEnded.load(std::memory_order_relaxed)) return;
   // One guard over the whole call: nothing of the standard exception family leaves it.
   try {
     // The first call past the gate sets the locale, whatever its level.

@@ -179,7 +179,8 @@ void CServiceWindow::StartSystem() {
     LogMessage(kLogError, "LoadTapiLibrary Error");
     if (g_hTspiLibrary != nullptr) plat::FreeLibrary(g_hTspiLibrary);
     // A provider that cannot be prepared is a failed start: the service manager must see it as one.
-    std::exit(1);
+    // The process ends as from the start-up, past static destructors, its log shut down in order.
+    std::quick_exit(1);
   }
   if (!StartTcpIp()) LogMessage(kLogError, "Network Error");
   LogMessage(kLogTrace, "StartSystem finished");

@@ -7,13 +7,14 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+  // Registered first, so it runs last: after what the program registered (its logging's end).
+  std::at_quick_exit([] { std::fflush(nullptr); });
   std::string text = plat::CommandTextFromStart(argc, argv);
   std::vector<char> writable(text.begin(), text.end());
   writable.push_back('\0');
   int result = WinMain(plat::ProgramInstance(), nullptr, writable.data(), plat::ShowStateFromEnvironment());
   // Threads of the program may still run when WinMain returns (a service dispatcher still reporting, a
   // provider's workers), as the process ends under them on Windows: static objects are not destroyed
-  // beneath them. Buffered output is written first.
-  std::fflush(nullptr);
-  std::_Exit(result);
+  // beneath them, but what the program registered with at_quick_exit runs.
+  std::quick_exit(result);
 }

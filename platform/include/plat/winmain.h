@@ -5,7 +5,8 @@
 
 #include "plat/types.h"
 
-// Defined by each program; the shim's main() calls it and exits with its result.
+// Defined by each program; the shim's main() calls it and exits with its result through std::quick_exit,
+// so handlers the program registered with std::at_quick_exit run, static destructors do not.
 int WinMain(plat::HINSTANCE instance, plat::HINSTANCE previousInstance, char* commandText, int showState);
 
 namespace plat {
