@@ -9,9 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
-#include <random>
 #include <string>
-#include <system_error>
 #include <thread>
 
 #include "plat/error.h"
@@ -542,23 +540,13 @@ class Connection {
 
 // ---- The service ---------------------------------------------------------------------------------
 
-std::filesystem::path g_machine;
-
-void RemoveMachine() {
-  std::error_code ignored;
-  std::filesystem::remove_all(g_machine, ignored);
-}
-
-// The service as it starts: in a machine directory of its own, against the stub provider (the empty
-// driver name loads no library, so the entry points set here are the ones it prepares with), without
-// waiting through the pauses of its start.
+// The service as it starts: in the machine directory of its own that the target was given before the
+// service's global objects were built, against the stub provider (the empty driver name loads no
+// library, so the entry points set here are the ones it prepares with), without waiting through the
+// pauses of its start.
 void StartService() {
-  g_machine =
-      std::filesystem::temp_directory_path() / ("velcora-fuzz-" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(g_machine);
-  std::atexit(RemoveMachine);
-  setenv("VELCORA_MACHINE", g_machine.c_str(), 1);
-  std::snprintf(g_szIniFile, sizeof(g_szIniFile), "%s", (g_machine / "VELCORA.INI").c_str());
+  const std::filesystem::path machine = std::getenv("VELCORA_MACHINE");
+  std::snprintf(g_szIniFile, sizeof(g_szIniFile), "%s", (machine / "VELCORA.INI").c_str());
   g_TspiEntryPoints = StubProvider();
   plat::SetTimeScaleForTesting(0);
   g_service = new CServiceWindow;
