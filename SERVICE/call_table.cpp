@@ -72,6 +72,10 @@ bool HtLineInUse(plat::DWORD handle) {
   return root != nullptr && root->GetObjectFromHtLine(handle) != nullptr;
 }
 
+// Set while the LINE_NEWCALL step advances the counters past the values it has just entered its call
+// under: those are the call's own, not values a client named since the last draw.
+bool g_drawingEnteredValues = false;
+
 // The creating request the main thread has in hand, and what its completion said if it came already.
 struct Creation {
   bool open;
@@ -147,7 +151,7 @@ void CServiceWindow::ClearCallsOfLine(const CLineObject* line) {
 plat::DWORD CServiceWindow::IncrementTapiCall() {
   LogMessage(kLogTrace, "CServiceWindow::IncrementTapiCall");
   plat::CriticalSectionLock lock(&m_csTapiCall);
-  const plat::DWORD handle = PeekTapiCall();
+  const plat::DWORD handle = g_drawingEnteredValues ? m_dwNextTapiCall : PeekTapiCall();
   m_dwNextTapiCall = FirstFree(Step(handle, kTapiCallMask), kTapiCallMask, TapiCallInUse);
   return handle;
 }
@@ -162,10 +166,28 @@ plat::DWORD CServiceWindow::PeekTapiCall() {
 plat::DWORD CServiceWindow::IncrementDrvCall() {
   LogMessage(kLogTrace, "CServiceWindow::IncrementDrvCall");
   plat::CriticalSectionLock lock(&m_csTapiCall);
-  // A client may have chosen the number for its own call since the last draw.
-  const plat::DWORD number = FirstFree(m_dwNextDrvCall, kDrvCallMask, DrvCallInUse);
+  const plat::DWORD number = g_drawingEnteredValues ? m_dwNextDrvCall : PeekDrvCall();
   m_dwNextDrvCall = FirstFree(Step(number, kDrvCallMask), kDrvCallMask, DrvCallInUse);
   return number;
+}
+
+plat::DWORD CServiceWindow::PeekDrvCall() {
+  plat::CriticalSectionLock lock(&m_csTapiCall);
+  // A client may have chosen the number for its own call since the last draw.
+  m_dwNextDrvCall = FirstFree(m_dwNextDrvCall, kDrvCallMask, DrvCallInUse);
+  return m_dwNextDrvCall;
+}
+
+int CServiceWindow::InsertAnnouncedCall(CLineObject* pLine, plat::DWORD DrvBaseCall) {
+  plat::CriticalSectionLock lock(&m_csTapiCall);
+  const int position = InsertCall(pLine, DrvBaseCall, PeekDrvCall(), PeekTapiCall(), 0, 0);
+  // Entered first, then drawn: the draws give exactly the values just entered, and a table that took
+  // no entry advances the counters all the same.
+  g_drawingEnteredValues = true;
+  IncrementDrvCall();
+  IncrementTapiCall();
+  g_drawingEnteredValues = false;
+  return position;
 }
 
 plat::DWORD CServiceWindow::IncrementHtLine() {

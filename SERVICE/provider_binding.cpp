@@ -1,4 +1,6 @@
 // The binding of the provider library: load, bind by name, negotiate, enumerate, initialise, build lines.
+#include <new>
+
 #include "ToolFunktion.h"
 #include "plat/bounded_text.h"
 #include "plat/fault.h"
@@ -72,14 +74,12 @@ plat::BOOL CServiceWindow::PrepareTapiInfos() {
         g_TspiEntryPoints.TSPI_providerEnumDevices(g_dwPermanentProviderID, &g_dwNumLines, &g_dwNumPhones,
                                                    g_hProvider, LineEventFunction, PhoneEventFunction);
   });
-  if (fault != 0) {
-    LogMessage(kLogDetail, " TSPI_providerEnumDevices failed");
-    // A provider that faults while it counts its devices is not ready, whatever the negotiation gave.
-    return plat::FALSE;
-  }
+  if (fault != 0) LogMessage(kLogDetail, " TSPI_providerEnumDevices failed");
+  // After a fault the result is still the negotiation's, and the count whatever the provider left.
   LogMessage(kLogDetail, " TSPI_providerEnumDevices return 0x%08X", static_cast<unsigned>(result));
   LogMessage(kLogDetail, "g_dwNumLines %d", g_dwNumLines);
-  if (result != 0) return plat::FALSE;
+  // A provider that faults while it counts its devices is not ready, whatever the negotiation gave.
+  if (fault != 0 || result != 0) return plat::FALSE;
   struct Required {
     bool present;
     const char* missing;
@@ -112,7 +112,9 @@ void CServiceWindow::ProviderInit() {
 
 CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
   LogMessage(kLogTrace, "CServiceWindow::CreateInsertLineObject LinePos %d", dwDeviceID);
-  auto* line = new CLineObject(dwDeviceID);
+  // No memory for the object: no line for the device, and the start or the event goes on without it.
+  auto* line = new (std::nothrow) CLineObject(dwDeviceID);
+  if (line == nullptr) return nullptr;
   plat::DWORD apiVersion = 0;
   g_TspiEntryPoints.TSPI_lineNegotiateTSPIVersion(dwDeviceID, kLowestVersion, g_dwTSPIVersion, &apiVersion);
   line->SetAPIVersion(apiVersion);

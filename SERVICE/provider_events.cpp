@@ -10,7 +10,8 @@ using TOOLFUNC_debug::LogMessage;
 
 namespace {
 
-// Only labels the log lines; atomic because the provider calls back from several threads at once.
+// Numbers the provider's line events in the log, nothing else; atomic because the provider calls back
+// from several threads at once.
 std::atomic<plat::DWORD> g_dwEventSequence{0};
 
 unsigned Low32(plat::DWORD_PTR value) { return static_cast<unsigned>(value); }
@@ -54,17 +55,23 @@ void EnterNewCall(HTAPILINE htLine, plat::DWORD_PTR hdCall, plat::DWORD_PTR hand
   // The handover, the entry and the advance are one step: no client-made call may draw the handle
   // between them, and the main thread may not change the line list meanwhile.
   plat::CriticalSectionLock lock(&CServiceWindow::m_csTapiCall);
-  CLineObject* line = LineOf(htLine);
-  // A call no line takes draws nothing: the provider keeps the handle, which stays the next one.
-  const plat::DWORD handle =
-      line != nullptr ? CServiceWindow::IncrementTapiCall() : CServiceWindow::PeekTapiCall();
+  const plat::DWORD handle = CServiceWindow::PeekTapiCall();
   *place = handle;
   LogMessage(kLogDetail, " LINE_NEWCALL(1): %d", handle);
+  CLineObject* line = LineOf(htLine);
+  // A call no line takes draws nothing: the provider keeps the handle, which stays the next one.
   if (line == nullptr) {
     LogMessage(kLogError, "LINE_NEWCALL: No Line Object found!");
     return;
   }
-  CServiceWindow::InsertCall(line, Low32(hdCall), CServiceWindow::IncrementDrvCall(), handle, 0, 0);
+  CServiceWindow::InsertAnnouncedCall(line, Low32(hdCall));
+}
+
+// Tells the main thread that a creating request failed. A message of its own, not a line event: no
+// message number a provider passes can stand for it, and it takes no number of the provider's events.
+bool PostCreationFailed(plat::DWORD request, plat::LONG result) {
+  return CServiceWindow::m_hWnd != nullptr &&
+         plat::PostMessageA(CServiceWindow::m_hWnd, WM_MESSAGE_CREATION_FAILED, request, result) != 0;
 }
 
 // Posts an event record to the main thread; false (and the record freed) when it cannot be posted.
@@ -246,10 +253,6 @@ void HandleEvent(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg, plat::DW
     case LINE_NEWCALL:
       LogMessage(kLogDetail, "LINE_NEWCALL(2)");
       break;
-    case MSG_CREATION_FAILED:
-      LogMessage(kLogDetail, "Creating request %u failed with 0x%08X", Low32(param1), Low32(param2));
-      CServiceWindow::FreeFailedCreations();
-      break;
   }
 }
 
@@ -292,12 +295,20 @@ void CServiceWindow::PhoneEventFunction(HTAPIPHONE, plat::DWORD, plat::DWORD_PTR
 void CServiceWindow::AsyncCompletion(DRV_REQUESTID dwRequestID, plat::LONG lResult) {
   LogMessage(kLogTrace, "CServiceWindow::AsyncCompletion");
   // The main thread frees the calls of a failed creating request, as it alone frees entries
-  // (call_table.h); posted before the reply goes out, the record is handled before the client's next
+  // (call_table.h); posted before the reply goes out, the message is handled before the client's next
   // command is read.
-  if (SettleCreation(dwRequestID, lResult))
-    PostEvent(
-        {0, 0, MSG_CREATION_FAILED, dwRequestID, static_cast<plat::DWORD>(lResult), 0, ++g_dwEventSequence});
+  if (SettleCreation(dwRequestID, lResult) && !PostCreationFailed(dwRequestID, lResult))
+    LogMessage(kLogError, "Creating request %u failed and could not be posted", dwRequestID);
   SendLineReply(dwRequestID, lResult);
+}
+
+void CServiceWindow::OnCreationFailed(plat::DWORD dwRequestID, plat::LONG lResult) {
+  // Like an event, it waits behind the provider call (or the event) that the main thread is in.
+  if (g_bInProviderCall && PostCreationFailed(dwRequestID, lResult)) return;
+  BusyWithEvent busy;
+  LogMessage(kLogDetail, "Creating request %u failed with 0x%08X", dwRequestID,
+             static_cast<unsigned>(lResult));
+  FreeFailedCreations();
 }
 
 plat::LONG CServiceWindow::UICallback(plat::DWORD_PTR, plat::DWORD, plat::LPVOID, plat::DWORD) {

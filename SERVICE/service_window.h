@@ -18,6 +18,8 @@ constexpr plat::UINT WM_MESSAGE_SHELL_ICON = 0x469;
 constexpr plat::UINT WM_MESSAGE_SOCKET = 0x46A;
 constexpr plat::UINT WM_MESSAGE_SERVICE = 0x46D;
 constexpr plat::UINT WM_MESSAGE_LINE_EVENT = 0x47C;
+// A creating request failed: the request in wParam, the result in lParam (OnCreationFailed).
+constexpr plat::UINT WM_MESSAGE_CREATION_FAILED = 0x47D;
 
 // The items of the notification icon's menu.
 constexpr plat::UINT ID_MENU_SETTINGS = 32776;
@@ -158,6 +160,9 @@ class CServiceWindow {
   static void LineEventFunction2(plat::DWORD dwSequence, HTAPILINE htLine, HTAPICALL htCall,
                                  plat::DWORD dwMsg, plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2,
                                  plat::DWORD_PTR dwParam3);
+  // On the main thread, after the completion callback saw a creating request fail: frees its calls
+  // (FreeFailedCreations). Inside a provider call it is posted again, as events are.
+  static void OnCreationFailed(plat::DWORD dwRequestID, plat::LONG lResult);
 
   // ---- process-wide state ------------------------------------------------------------------------
   static CServiceWindow* m_pThis;
@@ -199,6 +204,12 @@ class CServiceWindow {
   // A new client number for a call the provider announces: from 0x8004 on in steps of 4 within 16
   // bits, never 0 nor a number a call in the table still has.
   static plat::DWORD IncrementDrvCall();
+  // The number the next IncrementDrvCall gives, without drawing it.
+  static plat::DWORD PeekDrvCall();
+  // Enters a call that the provider announced (LINE_NEWCALL) under the next client number and the next
+  // service call handle, which the provider has been given, then advances both counters past them.
+  // Under m_csTapiCall from the handover on. The position of the entry, -1 when none was made.
+  static int InsertAnnouncedCall(CLineObject* pLine, plat::DWORD DrvBaseCall);
   // A new service line handle: steps of 4 within 32 bits, never 0 nor the handle of a line in the list.
   static plat::DWORD IncrementHtLine();
   // Clears the entries of the calls on `line`: a closed or removed line keeps no calls.
@@ -254,10 +265,6 @@ class CServiceWindow {
 inline unsigned Pointer32(const void* pointer) {
   return static_cast<unsigned>(reinterpret_cast<plat::DWORD_PTR>(pointer));
 }
-
-// Not a provider message: the completion callback posts it to the main thread, with the request in
-// dwParam1 and the result in dwParam2, when a creating request failed (FreeFailedCreations).
-constexpr plat::DWORD MSG_CREATION_FAILED = 0x10000 | LINE_REPLY;
 
 // One provider event on its way from the provider's thread to the main thread.
 struct PIPE_LINE_EVENT {

@@ -48,6 +48,9 @@ plat::LRESULT CServiceWindow::WindowProc(plat::HWND window, plat::UINT message, 
       delete event;
       return 0;
     }
+    case WM_MESSAGE_CREATION_FAILED:
+      OnCreationFailed(static_cast<plat::DWORD>(wParam), static_cast<plat::LONG>(lParam));
+      return 0;
     case WM_MESSAGE_SERVICE:
       LogMessage(kLogTrace, "WM_MESSAGE_SERVICE");
       m_pThis->DispatchServiceMessages(static_cast<plat::DWORD>(wParam));

@@ -72,6 +72,10 @@ bool IsSwitch(const char* argument, const char* name) {
 
 // The -u switch: stop and delete the service, then end after a pause, whatever else the line holds.
 int RemoveServiceAndEnd() {
+  // A process of the program like any other: for as long as it runs, the instance count lives on, so an
+  // application start beside it is counted. Logging is not configured yet; a count that cannot be had
+  // does not keep the service from being removed.
+  AttachInstanceCount();
   if (TOOLFUNC_service::EnsureServiceStopped())
     TOOLFUNC_service::RemoveService(TOOLFUNC_service::ServiceName);
   plat::Sleep(5000);

@@ -3,6 +3,7 @@
 // SIMTSP_REQUIRED_ONLY      exports the six entry points a host cannot start without
 // SIMTSP_NO_SHUTDOWN        exports everything but TSPI_providerShutdown
 // SIMTSP_FAULTING_SHUTDOWN  TSPI_providerShutdown raises an access violation
+// SIMTSP_FAULTING_ENUM      TSPI_providerEnumDevices counts the lines, then raises an access violation
 #include "provider.h"
 #include "tspi.h"
 
@@ -12,6 +13,13 @@ namespace {
 
 // The one provider of this library; it stops its worker when the library is unloaded.
 simtsp::Provider g_provider;
+
+// A volatile store through a pointer read from a volatile object: the compiler can neither prove the
+// pointer null nor drop or replace the store, and the undefined-behaviour checks must not catch it first.
+[[maybe_unused]] __attribute__((no_sanitize("undefined"), noinline)) void RaiseAccessViolation() {
+  volatile int* volatile target = nullptr;
+  *target = 0;
+}
 
 }  // namespace
 
@@ -24,7 +32,11 @@ SIMTSP_EXPORT LONG TSPI_lineNegotiateTSPIVersion(DWORD dwDeviceID, DWORD dwLowVe
 
 SIMTSP_EXPORT LONG TSPI_providerEnumDevices(DWORD, LPDWORD lpdwNumLines, LPDWORD lpdwNumPhones,
                                             HPROVIDER hProvider, LINEEVENT lpfnLineCreateProc, PHONEEVENT) {
-  return g_provider.EnumDevices(lpdwNumLines, lpdwNumPhones, hProvider, lpfnLineCreateProc);
+  const LONG result = g_provider.EnumDevices(lpdwNumLines, lpdwNumPhones, hProvider, lpfnLineCreateProc);
+#ifdef SIMTSP_FAULTING_ENUM
+  RaiseAccessViolation();
+#endif
+  return result;
 }
 
 SIMTSP_EXPORT LONG TSPI_providerInit(DWORD, DWORD, DWORD dwLineDeviceIDBase, DWORD, DWORD_PTR, DWORD_PTR,
@@ -34,11 +46,8 @@ SIMTSP_EXPORT LONG TSPI_providerInit(DWORD, DWORD, DWORD dwLineDeviceIDBase, DWO
 
 #ifndef SIMTSP_NO_SHUTDOWN
 #ifdef SIMTSP_FAULTING_SHUTDOWN
-// A volatile store through a pointer read from a volatile object: the compiler can neither prove the
-// pointer null nor drop or replace the store, and the undefined-behaviour checks must not catch it first.
-__attribute__((no_sanitize("undefined"))) SIMTSP_EXPORT LONG TSPI_providerShutdown(DWORD, DWORD) {
-  volatile int* volatile target = nullptr;
-  *target = 0;
+SIMTSP_EXPORT LONG TSPI_providerShutdown(DWORD, DWORD) {
+  RaiseAccessViolation();
   return 0;
 }
 #else

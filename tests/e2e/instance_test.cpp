@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -26,7 +27,19 @@ using namespace std::chrono_literals;
 const std::string kProgram = VELCORA_EXE;
 
 // How a process of the program is started.
-enum class Mode { Application, DebugSwitch, ServiceManager };
+enum class Mode { Application, DebugSwitch, ServiceManager, Remove };
+
+// The switches of a start in `mode` beside the settings and the log configuration.
+const char* SwitchesOf(Mode mode) {
+  switch (mode) {
+    case Mode::DebugSwitch:
+      return "-D";
+    case Mode::Remove:
+      return "-u";
+    default:
+      return "";
+  }
+}
 
 // One process of the program with settings, log and a free port of its own.
 class Start {
@@ -38,8 +51,10 @@ class Start {
     if (mode == Mode::ServiceManager) {
       m_launched = StartService();
     } else {
-      m_launched =
-          testsupport::LaunchVelcora(kProgram, m_dir, &m_process, mode == Mode::DebugSwitch ? "-D" : "");
+      // The pause of a -u start before its end lasts for hours: the test ends it once it has seen enough.
+      if (mode == Mode::Remove) setenv("VELCORA_TIME_SCALE", "10000", 1);
+      m_launched = testsupport::LaunchVelcora(kProgram, m_dir, &m_process, SwitchesOf(mode));
+      if (mode == Mode::Remove) setenv("VELCORA_TIME_SCALE", "0.01", 1);
       m_processId = m_process.dwProcessId;
     }
     EXPECT_TRUE(m_launched);
@@ -58,10 +73,23 @@ class Start {
   std::string Log() const { return testsupport::ReadFile(LogFile()); }
   bool LogShows(const std::string& text) const { return testsupport::FileShowsWithin(LogFile(), text, 30s); }
 
+  // Whether the process holds the shared instance count (has its section mapped) within 30 s.
+  bool HoldsTheCount() const {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    do {
+      std::ifstream maps("/proc/" + std::to_string(m_processId) + "/maps");
+      for (std::string mapping; std::getline(maps, mapping);)
+        if (mapping.find("/sections/SMVelcor-") != std::string::npos) return true;
+      std::this_thread::sleep_for(10ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+  }
+
   // The exit code once the process has ended, or STILL_ACTIVE when it runs on for 30 s.
   plat::DWORD ExitCode() const {
     plat::DWORD code = plat::STILL_ACTIVE;
-    if (m_process.hProcess != nullptr && plat::WaitForSingleObject(m_process.hProcess, 30000) == plat::WAIT_OBJECT_0)
+    if (m_process.hProcess != nullptr &&
+        plat::WaitForSingleObject(m_process.hProcess, 30000) == plat::WAIT_OBJECT_0)
       plat::GetExitCodeProcess(m_process.hProcess, &code);
     return code;
   }
@@ -163,6 +191,25 @@ INSTANTIATE_TEST_SUITE_P(Services, InstanceBesideServiceTest,
                          ::testing::Values(ServiceCase{"StartedByTheServiceManager", Mode::ServiceManager},
                                            ServiceCase{"StartedWithTheDebugSwitch", Mode::DebugSwitch}),
                          [](const ::testing::TestParamInfo<ServiceCase>& info) { return info.param.name; });
+
+// The process that removes the service is a process of the program too: while it pauses before its
+// end, the count lives on after the application instance that counted itself in has ended.
+TEST_F(InstanceTest, ARemovingProcessKeepsTheCountAliveWhileItPauses) {
+  Start& first = StartOne("the first application instance", Mode::Application);
+  ASSERT_TRUE(first.LogShows("INFO Velcora: Service started"));
+  Start& remover = StartOne("the -u start", Mode::Remove);
+  ASSERT_TRUE(remover.HoldsTheCount()) << "the -u start attaches the count before its pause";
+  first.End();
+
+  Start& second = StartOne("the application instance beside the -u start", Mode::Application);
+  EXPECT_EQ(second.ExitCode() & 0xFF, 255u) << "refused with -1";
+  EXPECT_TRUE(second.LogShows("stopped because of multiple creations"));
+  EXPECT_EQ(second.Log().find("start as applicatiion"), std::string::npos);
+
+  remover.End();
+  Start& third = StartOne("the application instance after the -u start", Mode::Application);
+  EXPECT_TRUE(third.LogShows("INFO Velcora: Service started"));
+}
 
 // Without the shared count no start can tell whether another instance runs: an application start is
 // refused, a service (which never reads the count) runs; both say why at level 1.

@@ -143,6 +143,26 @@ TEST_F(ServiceProgramTest, AProviderThatCannotBePreparedEndsTheStartWithExitCode
   }
 }
 
+// A provider that faults while it counts its devices is not ready: the fault, the result and the count
+// it left are logged as for any enumeration, and the start fails.
+TEST_F(ServiceProgramTest, AFaultWhileTheProviderCountsItsDevicesIsLoggedAndEndsTheStart) {
+  WriteSettings("SIMTSP_FAULTENUM.TSP");
+  plat::PROCESS_INFORMATION started = StartApplication();
+  EXPECT_EQ(1u, ExitCodeWithin(started, 20s));
+  const std::string log = Log();
+  const size_t fault = log.find("DEBUG Velcora:  TSPI_providerEnumDevices failed\n");
+  ASSERT_NE(std::string::npos, fault);
+  EXPECT_NE(std::string::npos,
+            log.rfind("DEBUG Velcora:  TSPI_lineNegotiateTSPIVersion return 0x00000000\n", fault))
+      << "the negotiation comes first";
+  EXPECT_EQ(
+      "DEBUG Velcora:  TSPI_providerEnumDevices failed\n"
+      "DEBUG Velcora:  TSPI_providerEnumDevices return 0x00000000\n"
+      "DEBUG Velcora: g_dwNumLines 4\n"
+      "ERROR Velcora: LoadTapiLibrary Error\n",
+      log.substr(fault));
+}
+
 TEST_F(ServiceProgramTest, TheStartWaitsTwoAndAHalfSecondsAfterLoadingAtRealTime) {
   setenv("VELCORA_TIME_SCALE", "1", 1);
   WriteSettings("NOSUCH.TSP");

@@ -6,14 +6,18 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "ToolFunktion.h"
 #include "command_fixture.h"
 #include "plat/testing/window.h"
 #include "plat/thread.h"
 #include "plat/window.h"
 #include "provider.h"
 #include "service_window.h"
+#include "support/service_log.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -162,6 +166,34 @@ TEST_F(ProviderEventsTest, NewCallGetsTheNextHandlesAndEntersTheCall) {
   }
   CServiceWindow::LineEventFunction(4, 0, LINE_NEWCALL, 0x302, 0, 0);
   EXPECT_EQ(-1, CServiceWindow::GetPosFromDrvBaseCall(0x302)) << "no place for the handle, no call";
+}
+
+// The log tells the steps of a new call in their order: the handle handed over, the entry, the draws.
+TEST_F(ProviderEventsTest, ANewCallLogsTheHandoverTheEntryAndTheDrawsInThatOrder) {
+  testsupport::TempDir dir;
+  testsupport::WriteLogConfiguration(dir / "log4cxx.xml", dir / "velcora.log");
+  std::snprintf(g_szLogConfigFile, sizeof(g_szLogConfigFile), "%s", (dir / "log4cxx.xml").c_str());
+  ASSERT_EQ(0, TOOLFUNC_debug::ConfigureLogging());
+  CServiceWindow::m_dwNextTapiCall = 0x7FFC;
+  HTAPICALL given = 0;
+  CServiceWindow::LineEventFunction(4, 0, LINE_NEWCALL, 0x300, reinterpret_cast<DWORD_PTR>(&given), 0);
+  EXPECT_EQ(0x7FFCu, given);
+
+  const std::string steps =
+      "DEBUG Velcora:  LINE_NEWCALL(1): 32764\n"
+      "DEBUG Velcora: CServiceWindow::InsertCall Line 0 0x00000300 0x00008004 0x00007FFC\n"
+      "DEBUG Velcora: CServiceWindow::IncrementDrvCall\n"
+      "DEBUG Velcora: CServiceWindow::IncrementTapiCall\n";
+  const std::string log = testsupport::ReadFile(dir / "velcora.log");
+  const size_t handover = log.find("DEBUG Velcora:  LINE_NEWCALL(1)");
+  ASSERT_NE(std::string::npos, handover) << log;
+  EXPECT_EQ(steps, log.substr(handover, steps.size())) << log;
+  // The draws gave the values entered, and the counters went on past them.
+  const CallRecord* call = CallOf(0x7FFC);
+  ASSERT_NE(nullptr, call);
+  EXPECT_EQ(0x8004u, call->DrvClientCall);
+  EXPECT_EQ(4u, CServiceWindow::m_dwNextTapiCall);
+  EXPECT_EQ(0x8008u, CServiceWindow::m_dwNextDrvCall);
 }
 
 TEST_F(ProviderEventsTest, NewCallsFromSeveralThreadsEachGetTheirOwnHandle) {
@@ -375,6 +407,34 @@ TEST_F(CreationTest, AFailedCompletionFreesTheCallsOfItsRequest) {
   EventWindow::DispatchAll();
   EXPECT_FALSE(Entered(99));
   for (DWORD call : kept) EXPECT_TRUE(Entered(call)) << call << " after the failure of another request";
+}
+
+// Only the completion callback tells of a failed request: a provider's event with any message number is
+// no such word, and the failure takes no number of the provider's events.
+TEST_F(CreationTest, NoProviderEventStandsForAFailedRequest) {
+  Run(commands::MakeCall, {"TSPI_lineMakeCall", "9", "7", "0", "40", "200"});
+  const DWORD unlisted = 0x10000 | LINE_REPLY;
+  CServiceWindow::LineEventFunction(0, 0, unlisted, 9, static_cast<DWORD>(kFailed), 0);
+  CompleteOnProviderThread(9, kFailed);
+  CServiceWindow::LineEventFunction(4, 0, LINE_DEVSPECIFIC, 0, 0, 0);
+
+  // Handed to the window procedure one at a time, in the order they were posted.
+  auto dispatchNext = [] {
+    plat::MSG message = {};
+    EXPECT_TRUE(plat::PeekMessageA(&message, nullptr, 0, 0, plat::PM_REMOVE));
+    const bool event = message.message == 0x47C;
+    const DWORD sequence = event ? reinterpret_cast<PIPE_LINE_EVENT*>(message.lParam)->dwSequence : 0;
+    plat::DispatchMessageA(&message);
+    return std::make_pair(event, sequence);
+  };
+  const auto [firstIsEvent, first] = dispatchNext();
+  EXPECT_TRUE(firstIsEvent);
+  EXPECT_TRUE(Entered(40)) << "the provider's event did nothing";
+  EXPECT_FALSE(dispatchNext().first) << "the failure is a message of its own";
+  EXPECT_FALSE(Entered(40)) << "the failure freed the call";
+  const auto [lastIsEvent, last] = dispatchNext();
+  EXPECT_TRUE(lastIsEvent);
+  EXPECT_EQ(first + 1, last) << "the provider's events are numbered one after the other";
 }
 
 TEST_F(CreationTest, AFailedConferenceFreesBothItsCalls) {

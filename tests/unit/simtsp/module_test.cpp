@@ -485,6 +485,7 @@ TEST(SimtspVariants, ExportExactlyTheirEntryPoints) {
       {"SIMTSP_REQUIRED.TSP", kRequired},
       {"SIMTSP_NOSHUTDOWN.TSP", FullSetWithout("TSPI_providerShutdown")},
       {"SIMTSP_FAULTSHUTDOWN.TSP", FullSetWithout(nullptr)},
+      {"SIMTSP_FAULTENUM.TSP", FullSetWithout(nullptr)},
   };
   for (const Case& c : cases) {
     plat::HMODULE library = plat::LoadLibraryA(ModulePath(c.file).c_str());
