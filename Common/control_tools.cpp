@@ -163,7 +163,7 @@ int ListViewFindData(plat::HWND list, plat::LPARAM value) {
 }
 
 int ListViewFindDataText(plat::HWND list, const char* text) {
-  return text == nullptr ? -1 : ListViewFindData(list, std::atoi(text));
+  return text == nullptr ? -1 : ListViewFindData(list, TOOLFUNC_string::ReadDecimal(text));
 }
 
 int ListViewFindPrefix(plat::HWND list, const char* text) {
@@ -194,7 +194,7 @@ int ListViewGetItemNumber(plat::HWND list, int item, int subitem) {
   record.pszText = read;
   record.cchTextMax = 15;
   Send(list, plat::LVM_GETITEMTEXTA, Index(item), &record);
-  return std::atoi(read);
+  return TOOLFUNC_string::ReadDecimal(read);
 }
 
 plat::BOOL ListViewSetItemNumber(plat::HWND list, int item, int subitem, plat::DWORD value) {

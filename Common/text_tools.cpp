@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 #include "plat/bounded_text.h"
 #include "plat/codepage.h"
@@ -36,16 +38,22 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Reads like the 32-bit runtime's atoi: the range ends at INT_MAX and INT_MIN. A 64-bit `long`
-// behind the library's atoi would wrap a long digit run into an arbitrary value instead.
-LONG ReadDecimal(const char* text) {
+// Reads like the runtime's atoi family: white space, a sign, decimal digits. Beyond the range of
+// `Integer` the value stops at its limit, as the 32-bit runtime's atoi and its 64-bit read do; the
+// library's atoi here would go through a 64-bit `long` and wrap a long digit run instead.
+template <typename Integer>
+Integer ReadSaturated(const char* text) {
+  using Magnitude = std::make_unsigned_t<Integer>;
   while (IsSpace(*text)) ++text;
   const bool negative = *text == '-';
   if (*text == '-' || *text == '+') ++text;
-  const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
-  int64_t value = 0;
-  for (; IsDigit(*text); ++text) value = std::min<int64_t>(value * 10 + (*text - '0'), limit);
-  return static_cast<LONG>(negative ? -value : value);
+  const Magnitude limit = static_cast<Magnitude>(std::numeric_limits<Integer>::max()) + (negative ? 1 : 0);
+  Magnitude value = 0;
+  for (; IsDigit(*text); ++text) {
+    const Magnitude digit = static_cast<Magnitude>(*text - '0');
+    value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
+  }
+  return static_cast<Integer>(negative ? 0 - value : value);
 }
 
 // Reads like "%X": white space, a sign, an optional "0x", hexadecimal digits; only the low 32 bits
@@ -160,6 +168,10 @@ const char* GetCallDataValue(const char* text, const char* keyword) {
   std::snprintf(pattern, sizeof pattern, "<calldata keyword=\"%s\">", keyword);
   return Extract(g_callDataValue, 1023, text, pattern, "</calldata>");
 }
+
+LONG ReadDecimal(const char* text) { return ReadSaturated<LONG>(text); }
+
+int64_t ReadDecimal64(const char* text) { return ReadSaturated<int64_t>(text); }
 
 LONG ParseNumber(const char* text) {
   if (text[0] != '\0' && text[1] == 'x') return ReadHexadecimal(text);
@@ -303,7 +315,7 @@ LONG GetWindowNumber(plat::HWND window) {
   // A bad window leaves the buffer as it was, so it starts empty.
   char text[31] = {};
   plat::GetWindowTextA(window, text, sizeof text);
-  return ReadDecimal(text);
+  return TOOLFUNC_string::ReadDecimal(text);
 }
 
 void SetWindowPercent(plat::HWND window, DWORD part, DWORD whole) {

@@ -125,11 +125,17 @@ void RemoveExStyle(plat::HWND window, plat::DWORD bits) {
   ChangeBits(window, plat::GWL_EXSTYLE, bits, false);
 }
 
+// The user data may be a whole pointer: it is read and written at its full width so that only the flag
+// bit changes.
 void SetUserDataFlag(plat::HWND window, plat::BOOL flag) {
-  ChangeBits(window, plat::GWL_USERDATA, 1, flag != plat::FALSE);
+  const plat::LONG_PTR data = plat::GetWindowLongPtrA(window, plat::GWLP_USERDATA);
+  plat::SetWindowLongPtrA(window, plat::GWLP_USERDATA,
+                          flag != plat::FALSE ? data | 1 : data & ~plat::LONG_PTR{1});
 }
 
-plat::BOOL GetUserDataFlag(plat::HWND window) { return LongOf(window, plat::GWL_USERDATA) & 1; }
+plat::BOOL GetUserDataFlag(plat::HWND window) {
+  return static_cast<plat::BOOL>(plat::GetWindowLongPtrA(window, plat::GWLP_USERDATA) & 1);
+}
 
 void NormalizeWindowRect(plat::RECT* rect) {
   if (rect->bottom > rect->top && rect->right > rect->left && rect->bottom > 0 && rect->right > 0) return;

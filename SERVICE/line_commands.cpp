@@ -45,14 +45,9 @@ void Unavailable(const char* request) {
                                 static_cast<plat::LONG>(LINEERR_OPERATIONUNAVAIL));
 }
 
-// The low 32 bits of a signed 64-bit decimal number.
+// The low 32 bits of a signed 64-bit decimal number, which stops at the 64-bit limits before it is cut.
 plat::DWORD ReadNumber64(const char* field) {
-  const char* p = field;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  uint64_t value = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) value = value * 10 + static_cast<uint64_t>(*p - '0');
-  return static_cast<plat::DWORD>(negative ? 0 - value : value);
+  return static_cast<plat::DWORD>(TOOLFUNC_string::ReadDecimal64(field));
 }
 
 }  // namespace

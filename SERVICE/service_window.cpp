@@ -48,11 +48,12 @@ void ReadSetting(const char* key, char (&value)[plat::MAX_PATH]) {
   plat::GetPrivateProfileStringA("General", key, "", value, 259, g_szIniFile);
 }
 
-// The way atoi reads a number: leading blanks, a sign, digits; anything else ends it.
+// The way the 32-bit atoi reads a number: leading blanks, a sign, digits; anything else ends it, and a
+// value beyond the 32-bit range stops at its limit.
 plat::DWORD ReadNumberSetting(const char* key) {
   char value[plat::MAX_PATH];
   ReadSetting(key, value);
-  return static_cast<plat::DWORD>(std::atoi(value));
+  return static_cast<plat::DWORD>(TOOLFUNC_string::ReadDecimal(value));
 }
 
 // The log directory that LogBaseDir names: a leading "\" or ".\" is the program directory.

@@ -54,9 +54,11 @@ class ServiceProgramTest : public ::testing::Test {
   std::string Log() const { return testsupport::ReadFile(LogFile()); }
   std::string SettingsFile() const { return m_dir / "VELCORA.INI"; }
 
-  void WriteSettings(const std::string& driver) {
-    testsupport::WriteFile(SettingsFile(), "[General]\r\nloginPort=0\r\nDriver=" + plat::ToWindowsPath(kBin) +
-                                               "\\" + driver + "\r\nDebugLine=42\r\n");
+  void WriteSettings(const std::string& driver, const std::string& loginPort = "0",
+                     const std::string& debugLine = "42") {
+    testsupport::WriteFile(SettingsFile(), "[General]\r\nloginPort=" + loginPort +
+                                               "\r\nDriver=" + plat::ToWindowsPath(kBin) + "\\" + driver +
+                                               "\r\nDebugLine=" + debugLine + "\r\n");
   }
 
   std::string Arguments() const {
@@ -261,6 +263,47 @@ TEST_F(ServiceModeTest, StartPauseContinueAndStopReportTheStatesInOrder) {
                            "INFO Velcora: Shutdown TAPI"})
     EXPECT_NE(std::string::npos, log.find(line)) << line;
   EXPECT_NE(std::string::npos, testsupport::ReadFile(SettingsFile()).find("DebugLine=42"));
+}
+
+// Whether a listener could take `port` on this machine now.
+bool PortIsFree(int port) {
+  plat::SOCKET probe = plat::socket(plat::AF_INET, plat::SOCK_STREAM, plat::IPPROTO_TCP);
+  plat::sockaddr_in address = {};
+  address.sin_family = plat::AF_INET;
+  address.sin_port = plat::htons(static_cast<plat::WORD>(port));
+  const bool free = plat::bind(probe, reinterpret_cast<plat::sockaddr*>(&address), sizeof(address)) == 0;
+  plat::closesocket(probe);
+  return free;
+}
+
+// Numbers beyond the 32-bit range stop at 2147483647, as the 32-bit atoi reads them: the port is the low
+// 16 bits of that (65535, where a wrapped read would give 3711), and the line counter is written back
+// as 2147483647 (a wrapped read would give -1294967296).
+TEST_F(ServiceModeTest, SettingsBeyondThe32BitRangeStopAtItsLimit) {
+  plat::WSADATA data;
+  plat::WSAStartup(plat::MAKEWORD(2, 0), &data);
+  WriteSettings("SIMTSP.TSP", "4294971007", "3000000000");
+  const bool portFree = PortIsFree(65535);
+  Install();
+  ASSERT_TRUE(plat::StartServiceA(m_service, 0, nullptr)) << plat::GetLastError();
+  ASSERT_TRUE(WaitForState(plat::SERVICE_RUNNING));
+  EXPECT_TRUE(LogShowsWithin("m_dwPortNumber 2147483647"));
+  EXPECT_TRUE(LogShowsWithin("CServiceWindow::StartTcpIp 2147483647"));
+  if (portFree) {
+    ASSERT_TRUE(LogShowsWithin("Listening on port 65535"));
+    testsupport::TelvaneClient client(65535);
+    client.SendLine("Telvane;version=2");
+    EXPECT_EQ("LOGIN_REPLY 0 0", client.NextLine());
+  } else {
+    std::printf("port 65535 is taken on this machine: the listener is not checked\n");
+  }
+
+  plat::SERVICE_STATUS status = {};
+  ASSERT_TRUE(plat::ControlService(m_service, plat::SERVICE_CONTROL_STOP, &status));
+  ASSERT_TRUE(WaitForState(plat::SERVICE_STOPPED));
+  ASSERT_TRUE(LogShowsWithin("INFO Velcora: Service end"));
+  const std::string settings = testsupport::ReadFile(SettingsFile());
+  EXPECT_NE(std::string::npos, settings.find("DebugLine=2147483647\r\n")) << settings;
 }
 
 TEST_F(ServiceModeTest, ASystemShutdownReportsStoppedAtOnceAndEndsWithoutTheServiceMainsEnd) {

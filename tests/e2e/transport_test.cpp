@@ -142,6 +142,23 @@ TEST_F(TransportTest, LineCommandsOpenAndCloseALine) {
       << "after the close, number 7 names no line";
 }
 
+// The client line number of an open is read in 64 bits, which stop at their limits, and keeps the low
+// 32 bits: 18446744073709551623 stops at 0x7FFFFFFFFFFFFFFF and names the line 4294967295 (a wrapped
+// read would name it 7).
+TEST_F(TransportTest, AnOpenNamesTheLineByTheLow32BitsOfItsSaturatedNumber) {
+  Client client(m_port);
+  ASSERT_TRUE(client.connected());
+  client.Send("TSPI_lineOpen 11 x x 18446744073709551623 x 202\r\n");
+  std::vector<std::string> opened = client.LinesUntil("LINE_ADDRESSSTATE 4294967295 0 0 64 0");
+  ASSERT_EQ(8u, opened.size()) << opened.back();
+  EXPECT_EQ("LINE_REPLY 11 0", opened[0]);
+  EXPECT_EQ(0u, opened[2].rfind("SetLINEDEVSTATUS 4294967295 65 ", 0)) << opened[2];
+  EXPECT_EQ("LINE_LINEDEVSTATE 4294967295 65 0 0", opened[3]);
+  // The other commands read 32 bits, so -1 is how the client names that line again.
+  client.Send("TSPI_lineClose 12 -1\r\n");
+  EXPECT_EQ("LINE_REPLY 12 0\r\n", client.Receive());
+}
+
 TEST_F(TransportTest, MalformedLinesGetTheirAnswersAndTheServiceServesOn) {
   Client client(m_port);
   ASSERT_TRUE(client.connected());

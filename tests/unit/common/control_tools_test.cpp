@@ -132,13 +132,26 @@ TEST_F(ControlTools, FindsASubitemTextWithoutRegardToCase) {
 }
 
 TEST_F(ControlTools, FindsItemsByValueAndPrefix) {
-  plat::HWND list = List({"Kundenliste", "Lieferanten", "kunden"});
+  plat::HWND list = List({"Kundenliste", "Lieferanten", "kunden", "Gross", "Klein"});
   tools::ListViewSetItemData(list, 1, 42);
   tools::ListViewSetItemData(list, 2, -7);
+  tools::ListViewSetItemData(list, 3, 2147483647);
+  tools::ListViewSetItemData(list, 4, -2147483647 - 1);
   struct Case {
     const char* text;
     int found;
-  } byText[] = {{"42", 1}, {"-7", 2}, {"0", 0}, {"13", -1}, {nullptr, -1}};
+  } byText[] = {
+      {"42", 1},
+      {"-7", 2},
+      {"0", 0},
+      {"13", -1},
+      {nullptr, -1},
+      // Read as the 32-bit atoi reads it: out of range stops at the limits, it does not wrap to 1 or -1.
+      {"4294967297", 3},
+      {"-4294967297", 4},
+      {"2147483648", 3},
+      {"-2147483649", 4},
+  };
   for (const Case& c : byText) {
     EXPECT_EQ(c.found, tools::ListViewFindDataText(list, c.text)) << (c.text ? c.text : "(null)");
   }
@@ -161,6 +174,24 @@ TEST_F(ControlTools, NumbersAreWrittenAndReadAsSubitemText) {
   EXPECT_EQ(-1234567, tools::ListViewGetItemNumber(list, 0, 2));
   tools::ListViewSetItemNumber(list, 0, 2, 815);
   EXPECT_EQ(815, tools::ListViewGetItemNumber(list, 0, 2));
+}
+
+TEST_F(ControlTools, ItemNumbersAreReadAsThe32BitAtoiReadsThem) {
+  struct Case {
+    const char* text;
+    int expected;
+  } cases[] = {
+      {"4294967297", 2147483647},
+      {"-4294967297", -2147483647 - 1},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483647 - 1},
+      {" +12x", 12},
+      {"", 0},
+  };
+  for (const Case& c : cases) {
+    plat::HWND list = List({c.text});
+    EXPECT_EQ(c.expected, tools::ListViewGetItemNumber(list, 0, 0)) << c.text;
+  }
 }
 
 TEST_F(ControlTools, SelectsAllItemsAndFindsTheFirstSelected) {

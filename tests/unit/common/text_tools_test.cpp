@@ -2,6 +2,7 @@
 // shown as window text.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -183,6 +184,50 @@ TEST(ParseNumberTest, ReadsHexadecimalAfterAnXElseDecimal) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.expected, ParseNumber(Exact(c.text).get())) << c.text;
+  }
+}
+
+// Both readers follow the runtime's atoi family: a value beyond the range stops at its limit, it never
+// wraps through a wider type.
+TEST(ReadDecimalTest, SaturatesAtTheLimitsOfItsWidth) {
+  constexpr int64_t kMax64 = 9223372036854775807;
+  constexpr int64_t kMin64 = -kMax64 - 1;
+  struct Case {
+    const char* text;
+    plat::LONG expected32;
+    int64_t expected64;
+  } cases[] = {
+      {"0", 0, 0},
+      {"-0", 0, 0},
+      {"+17", 17, 17},
+      {" \t\n\v\f\r-42", -42, -42},
+      {"2147483647", 2147483647, 2147483647},
+      {"2147483648", 2147483647, 2147483648},
+      {"-2147483648", -2147483647 - 1, -2147483648LL},
+      {"-2147483649", -2147483647 - 1, -2147483649LL},
+      {"4294967297", 2147483647, 4294967297LL},
+      {"-4294967297", -2147483647 - 1, -4294967297LL},
+      {"9223372036854775807", 2147483647, kMax64},
+      {"9223372036854775808", 2147483647, kMax64},
+      {"-9223372036854775808", -2147483647 - 1, kMin64},
+      {"-9223372036854775809", -2147483647 - 1, kMin64},
+      {"18446744073709551623", 2147483647, kMax64},
+      {"-18446744073709551623", -2147483647 - 1, kMin64},
+      {"000000000000000000000000000012", 12, 12},
+      {"3000000000", 2147483647, 3000000000LL},
+      {"123abc", 123, 123},
+      {"99999999999999999999999x", 2147483647, kMax64},
+      {"12 34", 12, 12},
+      {"- 5", 0, 0},
+      {"+-5", 0, 0},
+      {"0x10", 0, 0},
+      {"abc", 0, 0},
+      {"-", 0, 0},
+      {"", 0, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected32, ReadDecimal(Exact(c.text).get())) << c.text;
+    EXPECT_EQ(c.expected64, ReadDecimal64(Exact(c.text).get())) << c.text;
   }
 }
 

@@ -198,6 +198,29 @@ TEST_F(WindowTreeToolsTest, StyleAndUserDataBits) {
       << "the other bits stay";
 }
 
+// The user data may hold a whole pointer: the flag changes bit 0 and nothing else of it.
+TEST_F(WindowTreeToolsTest, UserDataFlagKeepsTheWholePointerSizedValue) {
+  struct Case {
+    plat::LONG_PTR before;
+    plat::BOOL flag;
+    plat::LONG_PTR after;
+  } cases[] = {
+      {0x7f0000001000, plat::TRUE, 0x7f0000001001},
+      {0x7f0000001001, plat::FALSE, 0x7f0000001000},
+      {0x7f0000001001, plat::TRUE, 0x7f0000001001},
+      {-2, plat::TRUE, -1},
+      {-1, plat::FALSE, -2},
+      {0x100000000, 5, 0x100000001},
+  };
+  plat::HWND window = TopLevel(0);
+  for (const Case& c : cases) {
+    plat::SetWindowLongPtrA(window, plat::GWLP_USERDATA, c.before);
+    TOOLFUNC_window::SetUserDataFlag(window, c.flag);
+    EXPECT_EQ(c.after, plat::GetWindowLongPtrA(window, plat::GWLP_USERDATA)) << std::hex << c.before;
+    EXPECT_EQ(c.after & 1, TOOLFUNC_window::GetUserDataFlag(window)) << std::hex << c.before;
+  }
+}
+
 TEST(WindowRectTest, NormalizeKeepsOnlyARectangleWithExtentOnScreen) {
   struct Case {
     plat::RECT given, expected;

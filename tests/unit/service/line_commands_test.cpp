@@ -70,6 +70,33 @@ TEST_F(LineCommandsTest, ARefusedOpenLeavesTheLineClosedSoTheNextOpenAsksAgain) 
   EXPECT_EQ(7u, m_line->GetClientLine());
 }
 
+// The client line number is read in 64 bits, which stop at their limits, and its low 32 bits are kept.
+TEST_F(LineCommandsTest, TheClientLineNumberIsTheLow32BitsOfASaturated64BitRead) {
+  struct Case {
+    const char* field;
+    plat::DWORD line;
+  } cases[] = {
+      {"7", 7},
+      {"-1", 4294967295u},
+      {"4294967297", 1},
+      {"9223372036854775807", 4294967295u},
+      {"9223372036854775808", 4294967295u},
+      {"18446744073709551623", 4294967295u},
+      {"-9223372036854775808", 0},
+      {"-18446744073709551623", 0},
+      {"12abc", 12},
+      {"abc", 0},
+  };
+  for (const Case& c : cases) {
+    Run(commands::Open, {"TSPI_lineOpen", "1", "x", "x", c.field, "x", "201"});
+    EXPECT_EQ(c.line, m_line->GetClientLine()) << c.field;
+    // Closed again, so the next open reads its field.
+    m_line->SetHtLine(0);
+    m_line->SetHdLine(0);
+    m_line->SetClientLine(0);
+  }
+}
+
 TEST_F(LineCommandsTest, MissingOpenOrCloseEntryPointsChangeNothing) {
   g_TspiEntryPoints.TSPI_lineOpen = nullptr;
   Run(commands::Open, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});

@@ -44,8 +44,11 @@ TEST(ServiceWindow, RunsAsAnOrdinaryProgramUntilEnd) {
   testsupport::ScopedMachine machine;
   testsupport::TempDir dir;
   std::string settings = dir / "VELCORA.INI";
-  testsupport::WriteFile(settings, "[General]\r\nDriver=" + plat::ToWindowsPath(SIMTSP_DIR) +
-                                       "\\SIMTSP.TSP\r\nFeatureOrigin=2\r\nDebugLine=17\r\n");
+  testsupport::WriteFile(settings,
+                         "[General]\r\nDriver=" + plat::ToWindowsPath(SIMTSP_DIR) +
+                             "\\SIMTSP.TSP\r\nFeatureOrigin=2\r\nDebugLine=17\r\n"
+                             // Beyond the 32-bit range, stopped at its limits rather than wrapped to 0.
+                             "FeatureFilterFeatures=4294967296\r\nFeatureRefreshStatus=-4294967296\r\n");
   std::snprintf(g_szIniFile, sizeof(g_szIniFile), "%s", settings.c_str());
   plat::SetTimeScaleForTesting(0);
 
@@ -64,6 +67,8 @@ TEST(ServiceWindow, RunsAsAnOrdinaryProgramUntilEnd) {
   EXPECT_EQ(4, CServiceWindow::m_pLineRoot->GetNumberOfObjects() - 1);
   EXPECT_STREQ("201", CServiceWindow::m_pLineRoot->GetNext()->GetAddress());
   EXPECT_TRUE(g_bFeatureOrigin);
+  EXPECT_TRUE(g_bFeatureFilterFeatures);
+  EXPECT_TRUE(g_bFeatureRefreshStatus);
 
   // "Stop" pauses, "Continue" resumes: the picture and which item is enabled swap.
   plat::PostMessageA(CServiceWindow::m_hWnd, plat::WM_COMMAND, 32778, 0);
