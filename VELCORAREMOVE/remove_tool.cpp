@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "ToolFunktion.h"
-#include "plat/bounded_text.h"
 #include "plat/error.h"
 #include "plat/file.h"
 #include "plat/machine.h"

@@ -200,6 +200,17 @@ TEST_F(ProgramFilesTest, FindIniFileTakesTheProgramDirectoryThenWindowsThenAppDa
   EXPECT_STREQ("4711", entry);
 }
 
+TEST_F(ProgramFilesTest, FindIniFileNeverTakesTheDirectoryOfACutProgramPath) {
+  // Cut to its buffer, the program's path would end inside the name of its directory, whose parent
+  // holds a settings file of its own.
+  const std::string above = testsupport::DirectoryOfWindowsLength(m_dir.path(), 240);
+  const std::string program = WindowsForm(above) + "\\" + std::string(30, 'p') + "\\PROG.EXE";
+  plat::SetProgramFileNameForTesting(program.c_str());
+  testsupport::WriteFile(above + "/VELCORA.INI", "");
+  testsupport::WriteFile(InWindows("VELCORA.INI"), "");
+  EXPECT_EQ(WindowsForm(InWindows("VELCORA.INI")), TOOLFUNC_file::FindIniFile("VELCORA.INI"));
+}
+
 TEST_F(ProgramFilesTest, CopyAndDeleteProgramFilesReportEveryFailedStep) {
   testsupport::WriteFile(m_dir / "VELCORA.EXE", "program");
   testsupport::WriteFile(m_dir / "VELCORA.CPL", "applet");
