@@ -1,4 +1,5 @@
-// Fresh temporary directories for tests, and a machine directory that lives as long as a test.
+// Fresh temporary directories for tests, directories of an exact path length, and a machine directory and
+// a current directory that last as long as a test.
 #pragma once
 
 #include <string>
