@@ -1,5 +1,4 @@
-// Fresh temporary directories for tests, directories of an exact path length, and a machine directory and
-// a current directory that last as long as a test.
+// Temporary directories for tests: fresh ones, ones of an exact path length, a test's machine and cwd.
 #pragma once
 
 #include <string>
