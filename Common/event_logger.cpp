@@ -32,8 +32,10 @@ CEventLogger::CEventLogger(const char* sourceName, const char* messageFile) {
   TOOLFUNC_string::CopyBounded(m_szSourceName, sourceName ? sourceName : "", 259);
   char keyPath[plat::MAX_PATH];
   if (!SourceKeyPath(m_szSourceName, keyPath)) return;
+  // A message file the path cannot hold is not registered at all: a cut or bare name would make the
+  // event viewer read some other file's messages.
   char messagePath[plat::MAX_PATH];
-  TOOLFUNC_file::GetSystemFilePath(messageFile, messagePath);
+  if (!TOOLFUNC_file::GetSystemFilePath(messageFile, messagePath)) return;
 
   TOOLFUNC_registry::CRegTool key;
   if (key.Open(plat::HKEY_LOCAL_MACHINE, keyPath) != plat::ERROR_SUCCESS) return;

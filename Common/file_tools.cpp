@@ -8,6 +8,13 @@
 #include "tool_file.h"
 
 namespace TOOLFUNC_file {
+namespace {
+
+// A path keeps at most 258 characters: its buffer of MAX_PATH bytes has room for them and a terminator
+// with one byte to spare.
+constexpr size_t kPathLimit = 258;
+
+}  // namespace
 
 void AddBackslash(char* path) {
   // An empty path has no last character to look at; it stays empty.
@@ -19,19 +26,37 @@ void AddBackslash(char* path) {
   }
 }
 
-char* GetSystemFilePath(const char* file, char* path) {
+bool JoinFilePath(char* path, const char* directory, const char* name) {
   path[0] = '\0';
-  plat::GetSystemDirectoryA(path, 259);
-  AddBackslash(path);
-  std::strncat(path, file, 258 - std::strlen(path));
-  return path;
+  const size_t directoryLength = std::strlen(directory);
+  if (directoryLength == 0) return false;
+  const size_t separator = directory[directoryLength - 1] == '\\' ? 0 : 1;
+  if (directoryLength + separator + std::strlen(name) > kPathLimit) return false;
+  std::snprintf(path, plat::MAX_PATH, "%s%s%s", directory, separator ? "\\" : "", name);
+  return true;
+}
+
+bool GetSystemFilePath(const char* file, char* path) {
+  char directory[plat::MAX_PATH];
+  // A directory that does not fit comes back untouched, so only the length tells that it is missing.
+  const plat::UINT length = plat::GetSystemDirectoryA(directory, kPathLimit + 1);
+  if (length == 0 || length > kPathLimit) {
+    path[0] = '\0';
+    return false;
+  }
+  return JoinFilePath(path, directory, file);
 }
 
 char* GetModuleDirectory() {
   static char s_directory[plat::MAX_PATH];
   char drive[3] = "";
   char directory[plat::MAX_PATH] = "";
-  plat::GetModuleFileNameA(nullptr, s_directory, 259);
+  // A cut program path would name some ancestor's directory instead of the program's: none is given then.
+  const plat::DWORD length = plat::GetModuleFileNameA(nullptr, s_directory, kPathLimit + 1);
+  if (length == 0 || length > kPathLimit) {
+    s_directory[0] = '\0';
+    return s_directory;
+  }
   plat::SplitPath(s_directory, drive, sizeof(drive), directory, 259, nullptr, 0, nullptr, 0);
   std::snprintf(s_directory, 259, "%s%s", drive, directory);
   return s_directory;

@@ -7,6 +7,7 @@
 #include "plat/bounded_text.h"
 #include "plat/codepage.h"
 #include "plat/com.h"
+#include "plat/error.h"
 #include "plat/file.h"
 #include "plat/handle.h"
 #include "plat/machine.h"
@@ -45,6 +46,21 @@ void FolderAndName(char* destination, const char* folder, const char* name) {
 
 bool ReadableAndWritable(const char* path) { return plat::_access(path, 4) == 0 && IsWritableIniFile(path); }
 
+// A step whose path does not fit fails as a name that long fails on the system.
+plat::BOOL PathTooLong() {
+  plat::SetLastError(plat::ERROR_FILENAME_EXCED_RANGE);
+  return plat::FALSE;
+}
+
+// A directory the layer reports, ending with "\"; false when it cannot be read or leaves no room for its
+// "\" within 258 characters.
+bool ReadDirectory(plat::UINT (*read)(plat::LPSTR, plat::UINT), char* directory) {
+  const plat::UINT length = read(directory, kPathCapacity - 1);
+  if (length == 0 || length >= kPathCapacity - 1) return false;
+  AddBackslash(directory);
+  return true;
+}
+
 // The attributes of the entry the path names itself, links marked; INVALID_FILE_ATTRIBUTES when missing.
 plat::DWORD EntryAttributes(const char* path) {
   plat::WIN32_FIND_DATAA data;
@@ -68,31 +84,26 @@ struct ProgramDirectories {
   bool runsFromSystem = false;
 };
 
-ProgramDirectories FindProgramDirectories() {
-  ProgramDirectories directories;
+// False when one of the three is missing or too long: files would be copied or deleted under a cut or
+// bare name.
+bool FindProgramDirectories(ProgramDirectories& directories) {
   char drive[3] = "";
   char directory[plat::MAX_PATH] = "";
   plat::SplitPath(GetModulePath(), drive, sizeof(drive), directory, kPathCapacity, nullptr, 0, nullptr, 0);
   plat::BoundedCopy(directories.source, kPathCapacity, drive);
   plat::BoundedAppend(directories.source, kPathCapacity, directory);
+  if (directories.source[0] == '\0') return false;
   AddBackslashWithin(directories.source);
-  char found[plat::MAX_PATH] = "";
-  if (plat::GetSystemDirectoryA(found, sizeof(found)) < sizeof(found))
-    plat::BoundedCopy(directories.system, kPathCapacity, found);
-  AddBackslashWithin(directories.system);
-  found[0] = '\0';
-  if (plat::GetWindowsDirectoryA(found, sizeof(found)) < sizeof(found))
-    plat::BoundedCopy(directories.windows, kPathCapacity, found);
-  AddBackslashWithin(directories.windows);
+  if (!ReadDirectory(plat::GetSystemDirectoryA, directories.system) ||
+      !ReadDirectory(plat::GetWindowsDirectoryA, directories.windows))
+    return false;
   directories.runsFromSystem = plat::lstrcmpiA(directories.source, directories.system) == 0;
-  return directories;
+  return true;
 }
 
-// The Windows directory's "help\" and the name.
-void HelpFilePath(char* destination, const char* windows, const char* name) {
-  plat::BoundedCopy(destination, kPathCapacity, windows);
-  plat::BoundedAppend(destination, kPathCapacity, "help\\");
-  plat::BoundedAppend(destination, kPathCapacity, name);
+// The Windows directory's "help\" and the name; false when it does not fit.
+bool HelpFilePath(char* destination, const char* windows, const char* name) {
+  return JoinFilePath(destination, windows, (std::string("help\\") + name).c_str());
 }
 
 // The Startup folder, "\\", the name and ".LNK".
@@ -204,8 +215,10 @@ char* GetModuleName() {
 
 char* GetModulePath() {
   static char s_path[plat::MAX_PATH];
-  // The call keeps at most 259 characters and their terminator, which is what s_path holds.
-  plat::GetModuleFileNameA(nullptr, s_path, sizeof(s_path));
+  // The call keeps at most 259 characters and their terminator, which is what s_path holds; a longer
+  // path cut there would name some other file, so none is given.
+  const plat::DWORD length = plat::GetModuleFileNameA(nullptr, s_path, sizeof(s_path));
+  if (length == 0 || length >= sizeof(s_path)) s_path[0] = '\0';
   return s_path;
 }
 
@@ -215,13 +228,12 @@ plat::BOOL IsWritableIniFile(const char* path) {
 
 char* FindIniFile(const char* name) {
   static char s_file[plat::MAX_PATH];
-  FolderAndName(s_file, GetModuleDirectory(), name);
-  if (!ReadableAndWritable(s_file)) s_file[0] = '\0';
+  // A directory that cannot hold the name is passed over: the test writes into the file it names.
+  if (!JoinFilePath(s_file, GetModuleDirectory(), name) || !ReadableAndWritable(s_file)) s_file[0] = '\0';
   if (s_file[0] == '\0') {
     char windows[plat::MAX_PATH] = "";
     if (plat::GetWindowsDirectoryA(windows, sizeof(windows)) >= sizeof(windows)) windows[0] = '\0';
-    FolderAndName(s_file, windows, name);
-    if (!ReadableAndWritable(s_file)) s_file[0] = '\0';
+    if (!JoinFilePath(s_file, windows, name) || !ReadableAndWritable(s_file)) s_file[0] = '\0';
   }
   if (s_file[0] == '\0') FolderAndName(s_file, GetAppDataFolder(), name);
   return s_file;
@@ -276,38 +288,46 @@ void InitializeCom(int multithreaded) {
 }
 
 plat::BOOL CopyProgramFiles(const char* a, const char* b, const char* c) {
-  ProgramDirectories directories = FindProgramDirectories();
+  ProgramDirectories directories;
+  if (!FindProgramDirectories(directories)) return PathTooLong();
   if (directories.runsFromSystem) return plat::TRUE;
   plat::BOOL result = plat::TRUE;
   char from[plat::MAX_PATH];
   char to[plat::MAX_PATH];
   for (const char* name : {b, a}) {
     if (name == nullptr) continue;
-    FolderAndName(from, directories.source, name);
-    FolderAndName(to, directories.system, name);
-    if (!plat::CopyFileA(from, to, plat::FALSE)) result = plat::FALSE;
+    if (!JoinFilePath(from, directories.source, name) || !JoinFilePath(to, directories.system, name))
+      result = PathTooLong();
+    else if (!plat::CopyFileA(from, to, plat::FALSE))
+      result = plat::FALSE;
   }
   if (c != nullptr) {
-    FolderAndName(from, directories.source, c);
-    HelpFilePath(to, directories.windows, c);
-    if (!plat::CopyFileA(from, to, plat::FALSE)) result = plat::FALSE;
+    if (!JoinFilePath(from, directories.source, c) || !HelpFilePath(to, directories.windows, c))
+      result = PathTooLong();
+    else if (!plat::CopyFileA(from, to, plat::FALSE))
+      result = plat::FALSE;
   }
   return result;
 }
 
 plat::BOOL DeleteProgramFiles(const char* a, const char* b, const char* c) {
-  ProgramDirectories directories = FindProgramDirectories();
+  ProgramDirectories directories;
+  if (!FindProgramDirectories(directories)) return PathTooLong();
   if (directories.runsFromSystem) return plat::TRUE;
   plat::BOOL result = plat::TRUE;
   char path[plat::MAX_PATH];
   for (const char* name : {b, a}) {
     if (name == nullptr) continue;
-    FolderAndName(path, directories.system, name);
-    if (!plat::DeleteFileA(path)) result = plat::FALSE;
+    if (!JoinFilePath(path, directories.system, name))
+      result = PathTooLong();
+    else if (!plat::DeleteFileA(path))
+      result = plat::FALSE;
   }
   if (c != nullptr) {
-    HelpFilePath(path, directories.windows, c);
-    if (!plat::DeleteFileA(path)) result = plat::FALSE;
+    if (!HelpFilePath(path, directories.windows, c))
+      result = PathTooLong();
+    else if (!plat::DeleteFileA(path))
+      result = plat::FALSE;
   }
   return result;
 }
@@ -329,9 +349,14 @@ int CreateDirectoryTree(char* path) {
 
 void RemoveDirectoryTree(const char* path) {
   if (path == nullptr || path[0] == '\0') return;
+  // A path cut to the buffer would name some other directory: one that does not fit is left alone.
+  if (std::strlen(path) >= kPathCapacity) {
+    PathTooLong();
+    return;
+  }
   char copy[plat::MAX_PATH];
-  plat::BoundedCopy(copy, kPathCapacity, path);
-  AddBackslashWithin(copy);
+  std::strcpy(copy, path);
+  AddBackslash(copy);
   // Below a symbolic link the directories belong to the tree it points to; they are left alone, and so
   // is the link itself, which its parent still holds.
   size_t length = std::strlen(copy);
@@ -355,16 +380,22 @@ void RemoveDirectoryTree(const char* path) {
 
 plat::BOOL DeleteDirectoryContents(const char* directory) {
   if (IsLink(directory)) return plat::RemoveDirectoryA(directory);
+  // A path cut to the buffer names another entry, or the directory itself, which would be entered
+  // again without end: an entry whose path does not fit is left, and the call fails.
   char pattern[plat::MAX_PATH];
-  FolderAndName(pattern, directory, "*.*");
+  if (!JoinFilePath(pattern, directory, "*.*")) return PathTooLong();
   plat::WIN32_FIND_DATAA data;
   plat::HANDLE search = plat::FindFirstFileA(pattern, &data);
   if (search == plat::INVALID_HANDLE_VALUE) return plat::RemoveDirectoryA(directory);
+  bool everyEntryFits = true;
   do {
-    char entry[plat::MAX_PATH];
-    FolderAndName(entry, directory, data.cFileName);
     const bool isDirectory = (data.dwFileAttributes & plat::FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if ((data.dwFileAttributes & plat::FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    const bool isLink = (data.dwFileAttributes & plat::FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (isDirectory && !isLink && data.cFileName[0] == '.') continue;
+    char entry[plat::MAX_PATH];
+    if (!JoinFilePath(entry, directory, data.cFileName)) {
+      everyEntryFits = false;
+    } else if (isLink) {
       // Only the link goes; what it points to belongs elsewhere.
       if (isDirectory)
         plat::RemoveDirectoryA(entry);
@@ -372,11 +403,12 @@ plat::BOOL DeleteDirectoryContents(const char* directory) {
         plat::DeleteFileA(entry);
     } else if (!isDirectory) {
       plat::DeleteFileA(entry);
-    } else if (data.cFileName[0] != '.') {
-      DeleteDirectoryContents(entry);
+    } else if (!DeleteDirectoryContents(entry) && plat::GetLastError() == plat::ERROR_FILENAME_EXCED_RANGE) {
+      everyEntryFits = false;
     }
   } while (plat::FindNextFileA(search, &data));
   plat::FindClose(search);
+  if (!everyEntryFits) return PathTooLong();
   return plat::RemoveDirectoryA(directory);
 }
 

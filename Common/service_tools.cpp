@@ -54,7 +54,9 @@ void ChangeServiceType(const char* name, plat::DWORD serviceType, const char* de
 
 int InstallService() {
   char path[plat::MAX_PATH] = "";
-  plat::GetModuleFileNameA(g_hInstance, path, 259);
+  // A cut path would register some other program; the call has set why it failed as the last error.
+  const plat::DWORD length = plat::GetModuleFileNameA(g_hInstance, path, 259);
+  if (length == 0 || length >= 259) return 0;
   return CreateServiceEx(plat::SERVICE_INTERACTIVE_PROCESS, ServiceName, path, plat::SERVICE_AUTO_START, "\0",
                          ServiceDescription, ServiceDisplayName);
 }
@@ -172,8 +174,11 @@ char* GetServiceImagePath(const char* name) {
     key.ReadString("ImagePath", s_imagePath, 259, nullptr);
     key.Close();
   }
-  if (plat::GetFileAttributesA(s_imagePath) == plat::INVALID_FILE_ATTRIBUTES)
-    plat::GetModuleFileNameA(g_hInstance, s_imagePath, 259);
+  if (plat::GetFileAttributesA(s_imagePath) == plat::INVALID_FILE_ATTRIBUTES) {
+    // A cut program path names some other file: nothing is given then.
+    const plat::DWORD length = plat::GetModuleFileNameA(g_hInstance, s_imagePath, 259);
+    if (length == 0 || length >= 259) s_imagePath[0] = '\0';
+  }
   return s_imagePath;
 }
 
@@ -184,8 +189,11 @@ void OpenControlPanelApplet(plat::HWND owner, plat::DWORD tag, const char* apple
       return;
     }
   }
+  // Without the system directory the runner would look for the applet wherever the caller stands: it
+  // is not started then.
   char systemDirectory[plat::MAX_PATH] = "";
-  plat::GetSystemDirectoryA(systemDirectory, 259);
+  const plat::UINT length = plat::GetSystemDirectoryA(systemDirectory, 259);
+  if (length == 0 || length >= 259) return;
   char parameters[plat::MAX_PATH];
   std::snprintf(parameters, 259, "SHELL32.DLL,Control_RunDLL %s", applet);
   plat::ShellExecuteA(owner, nullptr, "RUNDLL32.EXE", parameters, systemDirectory, plat::SW_SHOWNORMAL);

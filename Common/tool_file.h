@@ -14,11 +14,17 @@ namespace TOOLFUNC_file {
 // Appends "\" unless the path already ends with one; null and empty paths stay as they are.
 // The buffer must have room for one more character.
 void AddBackslash(char* path);
-// Writes "<system directory>\<file>" into `path` (MAX_PATH characters, at most 258 used) and returns it:
-// where the installed programs and the event source's message file live.
-char* GetSystemFilePath(const char* file, char* path);
+// Writes "<directory>\<name>" (the "\" only where missing) into `path` (MAX_PATH bytes). False with
+// `path` empty when the directory is empty or the whole is longer than 258 characters: a cut or bare
+// name would name some other file.
+bool JoinFilePath(char* path, const char* directory, const char* name);
+// Writes "<system directory>\<file>" into `path` (MAX_PATH bytes): where the installed programs and the
+// event source's message file live. False with `path` empty when the system directory cannot be read or
+// the whole does not fit into 258 characters.
+bool GetSystemFilePath(const char* file, char* path);
 
-// Drive and directory of the running program, ending with "\", in a buffer the next call overwrites.
+// Drive and directory of the running program, ending with "\", in a buffer the next call overwrites;
+// empty when the program's path is longer than 258 characters.
 char* GetModuleDirectory();
 
 // Paths below live in buffers of MAX_PATH bytes; whatever is copied into them is cut at 258 characters.

@@ -93,11 +93,10 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
   static int count = 0;
   static char** arguments = SplitCommandLine(commandText, &count);
 
+  // A program directory that cannot hold the name beside it keeps the bare name.
   char besideProgram[plat::MAX_PATH];
-  TOOLFUNC_string::CopyBounded(besideProgram, TOOLFUNC_file::GetModuleDirectory(), 259);
-  TOOLFUNC_file::AddBackslash(besideProgram);
-  std::strncat(besideProgram, "VELCORA.INI", 259 - std::strlen(besideProgram) - 1);
-  if (plat::GetFileAttributesA(besideProgram) != plat::INVALID_FILE_ATTRIBUTES)
+  if (TOOLFUNC_file::JoinFilePath(besideProgram, TOOLFUNC_file::GetModuleDirectory(), "VELCORA.INI") &&
+      plat::GetFileAttributesA(besideProgram) != plat::INVALID_FILE_ATTRIBUTES)
     TOOLFUNC_string::CopyBounded(g_szIniFile, besideProgram, 259);
 
   const char* settingsFile = nullptr;

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "ToolFunktion.h"
-#include "plat/bounded_text.h"
 #include "plat/error.h"
 #include "plat/file.h"
 #include "plat/machine.h"
@@ -65,11 +64,12 @@ int InstallPlainService(plat::DWORD extraType, const char* name, const char* pro
 }
 
 void RunInstall() {
+  // A tool's directory that cannot hold the name beside it counts as one without the program.
   char path[plat::MAX_PATH];
-  plat::BoundedCopy(path, 259, TOOLFUNC_file::GetModuleDirectory());
-  TOOLFUNC_file::AddBackslash(path);
-  std::strncat(path, TOOLFUNC_service::ServiceProgramFile, 258 - std::strlen(path));
-  if (plat::_access(path, 0) != 0) std::snprintf(path, 259, "%s", TOOLFUNC_service::ServiceProgramFile);
+  if (!TOOLFUNC_file::JoinFilePath(path, TOOLFUNC_file::GetModuleDirectory(),
+                                   TOOLFUNC_service::ServiceProgramFile) ||
+      plat::_access(path, 0) != 0)
+    std::snprintf(path, 259, "%s", TOOLFUNC_service::ServiceProgramFile);
   plat::SetLastError(0);
   InstallPlainService(plat::SERVICE_INTERACTIVE_PROCESS, TOOLFUNC_service::ServiceName, path,
                       plat::SERVICE_AUTO_START, "\0", TOOLFUNC_service::ServiceDescription,
@@ -101,9 +101,10 @@ void RunUninstall() {
     if (state == plat::SERVICE_STOPPED) TOOLFUNC_service::RemoveService(TOOLFUNC_service::ServiceName);
   }
   plat::Sleep(5000);
+  // A file whose path does not fit is left: a cut or bare name would delete some other file.
   char path[plat::MAX_PATH];
   for (const char* file : {TOOLFUNC_service::ServiceProgramFile, TOOLFUNC_service::AppletFile}) {
-    plat::DeleteFileA(TOOLFUNC_file::GetSystemFilePath(file, path));
+    if (TOOLFUNC_file::GetSystemFilePath(file, path)) plat::DeleteFileA(path);
   }
 }
 

@@ -24,12 +24,20 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(m_path, ignored);
 }
 
-ScopedMachine::ScopedMachine() {
+ScopedMachine::ScopedMachine() : m_path(m_dir.path()) {
   if (const char* previous = std::getenv("VELCORA_MACHINE")) {
     m_hadPrevious = true;
     m_previous = previous;
   }
-  setenv("VELCORA_MACHINE", m_dir.path().c_str(), 1);
+  setenv("VELCORA_MACHINE", m_path.c_str(), 1);
+}
+
+ScopedMachine::ScopedMachine(size_t systemDirectoryLength) : ScopedMachine() {
+  // The layer's system directory is the machine directory's "windows\system32".
+  const size_t kSystemBelowMachine = std::string("\\windows\\system32").size();
+  if (systemDirectoryLength < kSystemBelowMachine) throw std::invalid_argument("system directory too short");
+  m_path = DirectoryOfWindowsLength(m_dir.path(), systemDirectoryLength - kSystemBelowMachine);
+  setenv("VELCORA_MACHINE", m_path.c_str(), 1);
 }
 
 ScopedMachine::~ScopedMachine() {
@@ -37,6 +45,32 @@ ScopedMachine::~ScopedMachine() {
     setenv("VELCORA_MACHINE", m_previous.c_str(), 1);
   else
     unsetenv("VELCORA_MACHINE");
+}
+
+ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string& directory)
+    : m_previous(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(directory);
+}
+
+ScopedCurrentDirectory::~ScopedCurrentDirectory() {
+  std::error_code ignored;
+  std::filesystem::current_path(m_previous, ignored);
+}
+
+std::string DirectoryOfWindowsLength(const std::string& base, size_t length) {
+  if (length < WindowsForm(base).size() + 2) throw std::invalid_argument("base too long for " + base);
+  const size_t hostLength = length - WindowsForm("").size();
+  std::string path = base;
+  size_t part = 0;
+  while (path.size() < hostLength) {
+    size_t room = hostLength - path.size() - 1;
+    size_t take = std::min<size_t>(room, 200);
+    // A single character left over would need a name of none.
+    if (room - take == 1) --take;
+    path += "/" + std::string(take, static_cast<char>('a' + part++ % 26));
+  }
+  std::filesystem::create_directories(path);
+  return path;
 }
 
 std::string WindowsForm(std::string hostPath) {

@@ -27,9 +27,7 @@ class EventLoggerTest : public ::testing::Test {
     return opened.OpenExisting(plat::HKEY_LOCAL_MACHINE, key) == 0;
   }
   static std::string SystemFile(const char* name) {
-    char directory[260];
-    plat::GetSystemDirectoryA(directory, sizeof(directory));
-    return std::string(directory) + "\\" + name;
+    return testsupport::WindowsForm(plat::SystemDirectoryHost()) + "\\" + name;
   }
 
   testsupport::ScopedMachine m_machine;
@@ -60,6 +58,22 @@ TEST_F(EventLoggerTest, NamesThatCannotMakeTheirOwnKeyRegisterAndDeleteNothing) 
     EXPECT_EQ("<no value>", Value(kLogKey, "EventMessageFile")) << "nothing written into the log's own key";
     logger.Unregister();
     EXPECT_TRUE(KeyExists((std::string(kLogKey) + "\\Other").c_str())) << "the other sources stay";
+  }
+}
+
+TEST_F(EventLoggerTest, AMessageFilePathThatDoesNotFitRegistersNothing) {
+  // "\VELCORA.EXE" takes 12 of the path's 258 characters.
+  for (size_t length : {246, 247, 257, 258, 259, 300}) {
+    SCOPED_TRACE(length);
+    testsupport::ScopedMachine machine(length);
+    ASSERT_EQ(length, SystemFile("").size() - 1);
+    { CEventLogger logger("Velcora", "VELCORA.EXE"); }
+    if (length <= 246) {
+      EXPECT_EQ(SystemFile("VELCORA.EXE"), Value(kSourceKey, "EventMessageFile"));
+      EXPECT_EQ(SystemFile("VELCORA.EXE"), Value(kSourceKey, "ParameterMessageFile"));
+    } else {
+      EXPECT_FALSE(KeyExists(kSourceKey)) << "neither a cut path nor the bare name is registered";
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "ToolFunktion.h"
+#include "plat/error.h"
 #include "plat/machine.h"
 #include "plat/profile.h"
 #include "plat/registry.h"
@@ -74,6 +76,58 @@ TEST_F(PathToolsTest, DeleteDirectoryContentsNeverFollowsLinks) {
   EXPECT_TRUE(TOOLFUNC_file::DeleteDirectoryContents(Windows("\\T").c_str()));
   EXPECT_FALSE(fs::exists(m_dir / "T"));
   EXPECT_TRUE(fs::exists(m_dir / "Outside/Deep/f.txt"));
+}
+
+TEST_F(PathToolsTest, DeleteDirectoryContentsLeavesWhatItsPathsCannotHold) {
+  struct Case {
+    const char* name;
+    size_t length;  // of the directory's Windows form
+    std::vector<std::string> files;
+    std::vector<std::string> remaining;  // of the files; the directory goes when none remains
+  } const cases[] = {
+      {"every path fits", 250, {"f", "s/g"}, {}},
+      {"a search pattern of exactly 258 characters", 254, {"f"}, {}},
+      {"a file whose path does not fit is left", 250, {"f", "long-name.txt"}, {"long-name.txt"}},
+      {"a subdirectory that cannot be searched is left", 250, {"f", "sub12/g"}, {"sub12/g"}},
+      {"no room for the search pattern", 255, {"f"}, {"f"}},
+      {"257", 257, {"f"}, {"f"}},
+      {"258", 258, {"f"}, {"f"}},
+      {"259", 259, {"f"}, {"f"}},
+      {"300", 300, {"f"}, {"f"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::TempDir base;
+    const std::string directory = testsupport::DirectoryOfWindowsLength(base.path(), c.length);
+    for (const std::string& file : c.files) {
+      fs::create_directories(fs::path(directory + "/" + file).parent_path());
+      testsupport::WriteFile(directory + "/" + file, "x");
+    }
+    plat::SetLastError(0);
+    const plat::BOOL result = TOOLFUNC_file::DeleteDirectoryContents(WindowsForm(directory).c_str());
+    EXPECT_EQ(c.remaining.empty(), result != plat::FALSE);
+    if (!c.remaining.empty()) EXPECT_EQ(plat::ERROR_FILENAME_EXCED_RANGE, plat::GetLastError());
+    for (const std::string& file : c.files) {
+      const bool remains = std::find(c.remaining.begin(), c.remaining.end(), file) != c.remaining.end();
+      EXPECT_EQ(remains, fs::exists(directory + "/" + file)) << file;
+    }
+    EXPECT_EQ(!c.remaining.empty(), fs::exists(directory));
+  }
+}
+
+TEST_F(PathToolsTest, RemoveDirectoryTreeLeavesAPathItsBufferCannotHold) {
+  testsupport::WriteFile(m_dir / "keep", "the walk up ends here");
+  for (size_t length : {257, 258, 259, 300}) {
+    SCOPED_TRACE(length);
+    const std::string directory = testsupport::DirectoryOfWindowsLength(m_dir.path(), length);
+    plat::SetLastError(0);
+    TOOLFUNC_file::RemoveDirectoryTree(WindowsForm(directory).c_str());
+    const bool fits = length <= 258;
+    EXPECT_EQ(!fits, fs::exists(directory));
+    EXPECT_EQ(!fits, fs::exists(fs::path(directory).parent_path())) << "the parents go with it";
+    if (!fits) EXPECT_EQ(plat::ERROR_FILENAME_EXCED_RANGE, plat::GetLastError());
+    fs::remove_all(m_dir / *fs::relative(directory, m_dir.path()).begin());
+  }
 }
 
 TEST_F(PathToolsTest, ShortcutsAreWrittenOnceAndDeleted) {
@@ -146,6 +200,17 @@ TEST_F(ProgramFilesTest, FindIniFileTakesTheProgramDirectoryThenWindowsThenAppDa
   EXPECT_STREQ("4711", entry);
 }
 
+TEST_F(ProgramFilesTest, FindIniFileNeverTakesTheDirectoryOfACutProgramPath) {
+  // Cut to its buffer, the program's path would end inside the name of its directory, whose parent
+  // holds a settings file of its own.
+  const std::string above = testsupport::DirectoryOfWindowsLength(m_dir.path(), 240);
+  const std::string program = WindowsForm(above) + "\\" + std::string(30, 'p') + "\\PROG.EXE";
+  plat::SetProgramFileNameForTesting(program.c_str());
+  testsupport::WriteFile(above + "/VELCORA.INI", "");
+  testsupport::WriteFile(InWindows("VELCORA.INI"), "");
+  EXPECT_EQ(WindowsForm(InWindows("VELCORA.INI")), TOOLFUNC_file::FindIniFile("VELCORA.INI"));
+}
+
 TEST_F(ProgramFilesTest, CopyAndDeleteProgramFilesReportEveryFailedStep) {
   testsupport::WriteFile(m_dir / "VELCORA.EXE", "program");
   testsupport::WriteFile(m_dir / "VELCORA.CPL", "applet");
@@ -165,6 +230,27 @@ TEST_F(ProgramFilesTest, CopyAndDeleteProgramFilesReportEveryFailedStep) {
   EXPECT_FALSE(TOOLFUNC_file::DeleteProgramFiles(nullptr, nullptr, "VELCORA.HLP"))
       << "nothing left to delete";
   EXPECT_TRUE(fs::exists(m_dir / "VELCORA.EXE")) << "the sources stay";
+}
+
+TEST_F(ProgramFilesTest, ProgramFilesGoOnlyWhereTheirWholePathFits) {
+  testsupport::WriteFile(m_dir / "VELCORA.EXE", "program");
+  testsupport::TempDir caller;
+  testsupport::WriteFile(caller / "VELCORA.EXE", "decoy");
+  testsupport::ScopedCurrentDirectory inCaller(caller.path());
+  // "\VELCORA.EXE" takes 12 of a path's 258 characters.
+  for (size_t length : {246, 247, 258, 259, 300}) {
+    SCOPED_TRACE(length);
+    testsupport::ScopedMachine machine(length);
+    fs::create_directories(InWindows("help"));
+    const bool fits = length <= 246;
+    EXPECT_EQ(fits, TOOLFUNC_file::CopyProgramFiles("VELCORA.EXE", nullptr, nullptr) != plat::FALSE);
+    EXPECT_EQ(fits, fs::exists(InSystem("VELCORA.EXE")));
+    testsupport::WriteFile(InSystem("VELCORA.EXE"), "installed");
+    EXPECT_EQ(fits, TOOLFUNC_file::DeleteProgramFiles("VELCORA.EXE", nullptr, nullptr) != plat::FALSE);
+    EXPECT_EQ(!fits, fs::exists(InSystem("VELCORA.EXE")));
+    if (!fits) EXPECT_EQ(plat::ERROR_FILENAME_EXCED_RANGE, plat::GetLastError());
+    EXPECT_EQ("decoy", testsupport::ReadFile(caller / "VELCORA.EXE")) << "never the bare name";
+  }
 }
 
 TEST_F(ProgramFilesTest, CopyProgramFilesFromTheSystemDirectoryCopiesNothing) {
@@ -291,41 +377,41 @@ TEST_F(BrowseForFolderTest, TheDialogOpensAtTheStartFolderAndGivesTheChosenOne) 
   const plat::LONG listsBefore = plat::ItemListsInUseForTesting();
   plat::HWND owner = plat::CreateWindowForTesting(nullptr, 0);
   for (const Case& c : cases) {
-      SCOPED_TRACE(c.name);
-      std::vector<plat::FolderDialogView> views;
-      plat::SetFolderChoiceForTesting([&](const plat::FolderDialogView& view) {
-        views.push_back(view);
-        return c.choice;
-      });
-      char path[260];
-      std::strcpy(path, c.start.c_str());
-      EXPECT_EQ(c.expected, TOOLFUNC_file::BrowseForFolder(owner, "Ordner", path));
-      EXPECT_EQ(c.expected ? *c.choice : c.start, path);
-      ASSERT_EQ(1u, views.size());
-      EXPECT_EQ(c.selection, views[0].selection);
-      EXPECT_EQ(owner, views[0].owner);
-      EXPECT_EQ("Ordner", views[0].title);
-      EXPECT_EQ(0x1001u, views[0].flags);
-      EXPECT_EQ(path, views[0].displayName) << "the path buffer serves as the display name buffer";
-      EXPECT_EQ(listsBefore, plat::ItemListsInUseForTesting()) << "both lists are freed";
+    SCOPED_TRACE(c.name);
+    std::vector<plat::FolderDialogView> views;
+    plat::SetFolderChoiceForTesting([&](const plat::FolderDialogView& view) {
+      views.push_back(view);
+      return c.choice;
+    });
+    char path[260];
+    std::strcpy(path, c.start.c_str());
+    EXPECT_EQ(c.expected, TOOLFUNC_file::BrowseForFolder(owner, "Ordner", path));
+    EXPECT_EQ(c.expected ? *c.choice : c.start, path);
+    ASSERT_EQ(1u, views.size());
+    EXPECT_EQ(c.selection, views[0].selection);
+    EXPECT_EQ(owner, views[0].owner);
+    EXPECT_EQ("Ordner", views[0].title);
+    EXPECT_EQ(0x1001u, views[0].flags);
+    EXPECT_EQ(path, views[0].displayName) << "the path buffer serves as the display name buffer";
+    EXPECT_EQ(listsBefore, plat::ItemListsInUseForTesting()) << "both lists are freed";
   }
   plat::RemoveWindowForTesting(owner);
 }
 
 TEST_F(BrowseForFolderTest, PathToItemListGivesAListOnlyForAFolder) {
-    plat::LPITEMIDLIST list = nullptr;
-    ASSERT_EQ(1, TOOLFUNC_file::PathToItemList(Windows("\\Start").c_str(), &list));
-    char path[260];
-    ASSERT_TRUE(plat::SHGetPathFromIDListA(list, path));
-    EXPECT_EQ(Windows("\\Start"), path);
-    plat::IMalloc* allocator = nullptr;
-    ASSERT_EQ(0, plat::SHGetMalloc(&allocator));
-    allocator->Free(list);
-    allocator->Release();
-    int stale = 0;
-    list = reinterpret_cast<plat::LPITEMIDLIST>(&stale);
-    EXPECT_EQ(0, TOOLFUNC_file::PathToItemList(Windows("\\Fehlt").c_str(), &list));
-    EXPECT_EQ(nullptr, list);
+  plat::LPITEMIDLIST list = nullptr;
+  ASSERT_EQ(1, TOOLFUNC_file::PathToItemList(Windows("\\Start").c_str(), &list));
+  char path[260];
+  ASSERT_TRUE(plat::SHGetPathFromIDListA(list, path));
+  EXPECT_EQ(Windows("\\Start"), path);
+  plat::IMalloc* allocator = nullptr;
+  ASSERT_EQ(0, plat::SHGetMalloc(&allocator));
+  allocator->Free(list);
+  allocator->Release();
+  int stale = 0;
+  list = reinterpret_cast<plat::LPITEMIDLIST>(&stale);
+  EXPECT_EQ(0, TOOLFUNC_file::PathToItemList(Windows("\\Fehlt").c_str(), &list));
+  EXPECT_EQ(nullptr, list);
 }
 
 }  // namespace

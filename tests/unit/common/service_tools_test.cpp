@@ -216,6 +216,30 @@ TEST_F(ServiceToolsTest, OpenControlPanelAppletStartsTheRunnerWithoutAnAppletWin
   plat::RemoveWindowForTesting(applet);
 }
 
+TEST_F(ServiceToolsTest, OpenControlPanelAppletStartsNothingWithoutTheWholeSystemDirectory) {
+  for (size_t length : {257, 258, 259, 300}) {
+    SCOPED_TRACE(length);
+    testsupport::ScopedMachine machine(length);
+    OpenControlPanelApplet(nullptr, AppletWindowTag, "VELCORA.CPL");
+    std::vector<plat::ShellExecution> calls = plat::TakeShellExecutions();
+    if (length <= 258) {
+      ASSERT_EQ(1u, calls.size());
+      EXPECT_EQ(testsupport::WindowsForm(plat::SystemDirectoryHost()), calls[0].directory);
+    } else {
+      EXPECT_TRUE(calls.empty()) << "the runner would look for the applet wherever the caller stands";
+    }
+  }
+}
+
+TEST_F(ServiceToolsTest, AProgramPathTooLongForItsBufferIsNeverRegistered) {
+  const std::string path = "C:\\" + std::string(240, 'a') + "\\" + std::string(20, 'b') + "\\VELCORA.EXE";
+  plat::SetProgramFileNameForTesting(path.c_str());
+  EXPECT_EQ(0, InstallService()) << "a cut path would start some other program";
+  EXPECT_EQ(0, ServiceExists("Velcora"));
+  EXPECT_STREQ("", GetServiceImagePath("Velcora"));
+  plat::SetProgramFileNameForTesting(nullptr);
+}
+
 TEST_F(ServiceToolsTest, OpenControlPanelAppletRaisesAnOpenAppletWindow) {
   plat::HWND applet = plat::CreateWindowForTesting(nullptr, static_cast<plat::LONG_PTR>(AppletWindowTag));
   plat::HWND other = plat::CreateWindowForTesting(nullptr, 0);

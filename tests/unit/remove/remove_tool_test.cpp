@@ -227,6 +227,44 @@ TEST_F(RemoveToolTest, ASystemDirectoryOver126CharactersIsNotRegisteredAtAll) {
   EXPECT_EQ("The filename or extension is too long.", DebugText().substr(0, 38));
 }
 
+TEST_F(RemoveToolTest, AToolPathTooLongForItsBufferCountsAsNoProgramBesideIt) {
+  // Cut to its buffer, the tool's path would end inside the name of its own directory, so the directory
+  // of the cut path is the one above: its VELCORA.EXE must not be taken for the tool's.
+  const std::string above = testsupport::DirectoryOfWindowsLength(m_toolDir.path(), 230);
+  const std::string toolDir = above + "/" + std::string(40, 't');
+  testsupport::WriteFile(above + "/VELCORA.EXE", "not the tool's");
+  PlaceTool(toolDir, true);
+  RunInstall();
+  EXPECT_EQ(SystemDirectoryWindows() + "\\VELCORA.EXE", RegisteredPath());
+}
+
+TEST_F(RemoveToolTest, ASystemDirectoryTooLongForThePathsTouchesNothingElsewhere) {
+  // "\VELCORA.EXE" and "\VELCORA.CPL" take 12 of a path's 258 characters; the runner needs the system
+  // directory alone, within 258.
+  for (size_t length : {246, 247, 257, 258, 259, 300}) {
+    SCOPED_TRACE(length);
+    testsupport::ScopedMachine machine(length);
+    ASSERT_EQ(length, SystemDirectoryWindows().size());
+    testsupport::TempDir caller;
+    testsupport::WriteFile(caller / "VELCORA.EXE", "decoy");
+    testsupport::WriteFile(caller / "VELCORA.CPL", "decoy");
+    testsupport::ScopedCurrentDirectory inCaller(caller.path());
+    PlaceTool(m_toolDir.path() + "/bare", false);
+
+    RunInstall();
+    EXPECT_EQ("<no entry>", RegisteredPath()) << "over 126 characters";
+    EXPECT_EQ("The filename or extension is too long.", DebugText().substr(0, 38));
+    EXPECT_EQ(length <= 258 ? 1u : 0u, plat::TakeShellExecutions().size()) << "the applet's runner";
+
+    PlaceInstalledFiles();
+    RunUninstall();
+    EXPECT_EQ(length > 246, InSystemDirectory("VELCORA.EXE"));
+    EXPECT_EQ(length > 246, InSystemDirectory("VELCORA.CPL"));
+    EXPECT_EQ("decoy", testsupport::ReadFile(caller / "VELCORA.EXE")) << "never the bare name";
+    EXPECT_EQ("decoy", testsupport::ReadFile(caller / "VELCORA.CPL"));
+  }
+}
+
 TEST_F(RemoveToolTest, InstallingOverAnEntryTracesTheFailureAndStillOpensTheApplet) {
   PlaceTool(m_toolDir.path(), true);
   RunInstall();
