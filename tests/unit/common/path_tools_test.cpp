@@ -106,7 +106,9 @@ TEST_F(PathToolsTest, DeleteDirectoryContentsLeavesWhatItsPathsCannotHold) {
     plat::SetLastError(0);
     const plat::BOOL result = TOOLFUNC_file::DeleteDirectoryContents(WindowsForm(directory).c_str());
     EXPECT_EQ(c.remaining.empty(), result != plat::FALSE);
-    if (!c.remaining.empty()) EXPECT_EQ(plat::ERROR_FILENAME_EXCED_RANGE, plat::GetLastError());
+    if (!c.remaining.empty()) {
+      EXPECT_EQ(plat::ERROR_FILENAME_EXCED_RANGE, plat::GetLastError());
+    }
     for (const std::string& file : c.files) {
       const bool remains = std::find(c.remaining.begin(), c.remaining.end(), file) != c.remaining.end();
       EXPECT_EQ(remains, fs::exists(directory + "/" + file)) << file;
@@ -125,7 +127,9 @@ TEST_F(PathToolsTest, RemoveDirectoryTreeLeavesAPathItsBufferCannotHold) {
     const bool fits = length <= 258;
     EXPECT_EQ(!fits, fs::exists(directory));
     EXPECT_EQ(!fits, fs::exists(fs::path(directory).parent_path())) << "the parents go with it";
-    if (!fits) EXPECT_EQ(plat::ERROR_FILENAME_EXCED_RANGE, plat::GetLastError());
+    if (!fits) {
+      EXPECT_EQ(plat::ERROR_FILENAME_EXCED_RANGE, plat::GetLastError());
+    }
     fs::remove_all(m_dir / *fs::relative(directory, m_dir.path()).begin());
   }
 }
@@ -248,7 +252,9 @@ TEST_F(ProgramFilesTest, ProgramFilesGoOnlyWhereTheirWholePathFits) {
     testsupport::WriteFile(InSystem("VELCORA.EXE"), "installed");
     EXPECT_EQ(fits, TOOLFUNC_file::DeleteProgramFiles("VELCORA.EXE", nullptr, nullptr) != plat::FALSE);
     EXPECT_EQ(!fits, fs::exists(InSystem("VELCORA.EXE")));
-    if (!fits) EXPECT_EQ(plat::ERROR_FILENAME_EXCED_RANGE, plat::GetLastError());
+    if (!fits) {
+      EXPECT_EQ(plat::ERROR_FILENAME_EXCED_RANGE, plat::GetLastError());
+    }
     EXPECT_EQ("decoy", testsupport::ReadFile(caller / "VELCORA.EXE")) << "never the bare name";
   }
 }
