@@ -38,13 +38,12 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Reads like the runtime's atoi family: white space, a sign, decimal digits. Beyond the range of
-// `Integer` the value stops at its limit, as the 32-bit runtime's atoi and its 64-bit read do; the
-// library's atoi here would go through a 64-bit `long` and wrap a long digit run instead.
+// A sign and decimal digits. Beyond the range of `Integer` the value stops at its limit, as the 32-bit
+// runtime's atoi and its 64-bit read do; the library's atoi here would go through a 64-bit `long` and
+// wrap a long digit run instead.
 template <typename Integer>
 Integer ReadSaturated(const char* text) {
   using Magnitude = std::make_unsigned_t<Integer>;
-  while (IsSpace(*text)) ++text;
   const bool negative = *text == '-';
   if (*text == '-' || *text == '+') ++text;
   const Magnitude limit = static_cast<Magnitude>(std::numeric_limits<Integer>::max()) + (negative ? 1 : 0);
@@ -169,9 +168,14 @@ const char* GetCallDataValue(const char* text, const char* keyword) {
   return Extract(g_callDataValue, 1023, text, pattern, "</calldata>");
 }
 
-LONG ReadDecimal(const char* text) { return ReadSaturated<LONG>(text); }
+LONG ReadSignedDecimal(const char* text) { return ReadSaturated<LONG>(text); }
 
-int64_t ReadDecimal64(const char* text) { return ReadSaturated<int64_t>(text); }
+int64_t ReadSignedDecimal64(const char* text) { return ReadSaturated<int64_t>(text); }
+
+LONG ReadDecimal(const char* text) {
+  while (IsSpace(*text)) ++text;
+  return ReadSignedDecimal(text);
+}
 
 LONG ParseNumber(const char* text) {
   if (text[0] != '\0' && text[1] == 'x') return ReadHexadecimal(text);

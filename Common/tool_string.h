@@ -77,13 +77,15 @@ const char* GetTagValue(const char* text, const char* tag);
 const char* GetAttributeValue(const char* text, const char* name);
 const char* GetCallDataValue(const char* text, const char* keyword);
 
-// The text read the way the 32-bit runtime's atoi reads it: optional white space, a sign, decimal
-// digits up to the first other character (no digit gives 0); a value beyond the 32-bit range stops at
-// 2147483647 or -2147483648.
-plat::LONG ReadDecimal(const char* text);
+// An optional sign and decimal digits up to the first other character (no digit gives 0); a value
+// beyond the 32-bit range stops at 2147483647 or -2147483648.
+plat::LONG ReadSignedDecimal(const char* text);
 // The same read in 64 bits, as the runtime's 64-bit read: beyond the range it stops at
 // 9223372036854775807 or -9223372036854775808.
-int64_t ReadDecimal64(const char* text);
+int64_t ReadSignedDecimal64(const char* text);
+// The text read the way the 32-bit runtime's atoi reads it: optional white space, then as
+// ReadSignedDecimal.
+plat::LONG ReadDecimal(const char* text);
 
 // A text whose second character is "x" read as hexadecimal (an optional "0x", the low 32 bits kept,
 // 0 when no digit follows); any other read as a decimal number after optional white space and a

@@ -1,5 +1,4 @@
 // The Telvane command dispatcher: the command table, the field and number rules, the greeting and BYE.
-#include <climits>
 #include <cstring>
 
 #include "ToolFunktion.h"
@@ -86,21 +85,7 @@ void CServiceWindow::ReadFields(const char* line, CommandFields fields, const si
   }
 }
 
-plat::LONG CServiceWindow::ReadNumber(const char* field) {
-  const char* p = field;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  // Read by hand in 64 bits and clamped: a long is 64-bit here and would not clamp at 32.
-  long long value = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    value = value * 10 + (*p - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<plat::LONG>(value);
-}
+plat::LONG CServiceWindow::ReadNumber(const char* field) { return TOOLFUNC_string::ReadSignedDecimal(field); }
 
 void CServiceWindow::DispatchDataCSTA(const char*) {
   LogMessage(kLogTrace, "CServiceWindow::DispatchDataCSTA");

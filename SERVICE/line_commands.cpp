@@ -47,7 +47,7 @@ void Unavailable(const char* request) {
 
 // The low 32 bits of a signed 64-bit decimal number, which stops at the 64-bit limits before it is cut.
 plat::DWORD ReadNumber64(const char* field) {
-  return static_cast<plat::DWORD>(TOOLFUNC_string::ReadDecimal64(field));
+  return static_cast<plat::DWORD>(TOOLFUNC_string::ReadSignedDecimal64(field));
 }
 
 }  // namespace
