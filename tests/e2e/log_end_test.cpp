@@ -12,29 +12,6 @@
 
 namespace {
 
-// Every line goes through an asynchronous appender into a file appender with a large buffer: nothing
-// reaches the file before log4cxx is shut down.
-void WriteAsynchronousConfiguration(const std::string& configFile, const std::string& logFile) {
-  testsupport::WriteFile(configFile,
-                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                         "<log4j:configuration xmlns:log4j=\"http://jakarta.apache.org/log4j/\">\n"
-                         "  <appender name=\"file\" class=\"org.apache.log4j.FileAppender\">\n"
-                         "    <param name=\"File\" value=\"" +
-                             logFile +
-                             "\"/>\n"
-                             "    <param name=\"BufferedIO\" value=\"true\"/>\n"
-                             "    <param name=\"BufferSize\" value=\"1048576\"/>\n"
-                             "    <layout class=\"org.apache.log4j.PatternLayout\">\n"
-                             "      <param name=\"ConversionPattern\" value=\"%p %x%m%n\"/>\n"
-                             "    </layout>\n"
-                             "  </appender>\n"
-                             "  <appender name=\"async\" class=\"org.apache.log4j.AsyncAppender\">\n"
-                             "    <appender-ref ref=\"file\"/>\n"
-                             "  </appender>\n"
-                             "  <root><priority value=\"all\"/><appender-ref ref=\"async\"/></root>\n"
-                             "</log4j:configuration>\n");
-}
-
 struct EndCase {
   const char* name;
   const char* settings;  // behind the port; the provider's line is added where the case needs one
@@ -60,7 +37,8 @@ TEST_P(LogEndTest, TheLastLineReachesTheFile) {
 
   testsupport::TempDir dir;
   const std::string logFile = dir / "velcora.log";
-  WriteAsynchronousConfiguration(dir / "log4cxx.xml", logFile);
+  testsupport::WriteLogConfiguration(dir / "log4cxx.xml", logFile, "all",
+                                     testsupport::LogDelivery::BufferedAsynchronous);
   std::string settings = std::string("[General]\r\nloginPort=0\r\n") + c.settings;
   if (c.withProvider) settings += testsupport::SimulatedProviderSetting(VELCORA_EXE);
   testsupport::WriteFile(dir / "VELCORA.INI", settings);

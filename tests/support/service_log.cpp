@@ -12,21 +12,28 @@
 namespace testsupport {
 
 void WriteLogConfiguration(const std::string& configFile, const std::string& logFile,
-                           const std::string& level) {
+                           const std::string& level, LogDelivery delivery) {
+  const bool held = delivery == LogDelivery::BufferedAsynchronous;
   WriteFile(configFile,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<log4j:configuration xmlns:log4j=\"http://jakarta.apache.org/log4j/\">\n"
             "  <appender name=\"file\" class=\"org.apache.log4j.FileAppender\">\n"
             "    <param name=\"File\" value=\"" +
-                logFile +
-                "\"/>\n"
+                logFile + "\"/>\n" +
+                (held ? "    <param name=\"BufferedIO\" value=\"true\"/>\n"
+                        "    <param name=\"BufferSize\" value=\"1048576\"/>\n"
+                      : "") +
                 "    <layout class=\"org.apache.log4j.PatternLayout\">\n"
                 "      <param name=\"ConversionPattern\" value=\"%p %x%m%n\"/>\n"
                 "    </layout>\n"
-                "  </appender>\n"
-                "  <root><priority value=\"" +
-                level +
-                "\"/><appender-ref ref=\"file\"/></root>\n"
+                "  </appender>\n" +
+                (held ? "  <appender name=\"async\" class=\"org.apache.log4j.AsyncAppender\">\n"
+                        "    <appender-ref ref=\"file\"/>\n"
+                        "  </appender>\n"
+                      : "") +
+                "  <root><priority value=\"" + level + "\"/><appender-ref ref=\"" +
+                (held ? "async" : "file") +
+                "\"/></root>\n"
                 "</log4j:configuration>\n");
 }
 
