@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "host_signals.h"
+
 int main(int argc, char** argv) {
+  // First, while this is the only thread: every later one inherits the blocked mask.
+  plat::detail::TakeHostSignals();
   std::string text = plat::CommandTextFromStart(argc, argv);
   std::vector<char> writable(text.begin(), text.end());
   writable.push_back('\0');
