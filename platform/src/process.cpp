@@ -2,6 +2,7 @@
 #include "plat/process.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "detached_process.h"
 #include "errno_map.h"
 #include "handle_table.h"
 #include "plat/error.h"
@@ -175,11 +177,11 @@ DWORD ProcessIdOf(HANDLE handle) {
   return 0;
 }
 
-}  // namespace
-
-BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPVOID, LPVOID, BOOL, DWORD,
-                    LPVOID environment, LPCSTR currentDirectory, STARTUPINFOA* startupInfo,
-                    PROCESS_INFORMATION* processInformation) {
+// Starts a program as CreateProcessA does; with `detachedOutput`, in a session of its own, reading
+// nothing and writing its output to the end of that file.
+BOOL StartProcess(LPCSTR applicationName, LPSTR commandLine, LPVOID environment, LPCSTR currentDirectory,
+                  const STARTUPINFOA* startupInfo, const std::string* detachedOutput,
+                  PROCESS_INFORMATION* processInformation) {
   std::vector<std::string> arguments = detail::SplitWindowsCommandLine(commandLine ? commandLine : "");
   std::string program = applicationName ? std::string(applicationName)
                                         : (arguments.empty() ? std::string() : arguments.front());
@@ -202,10 +204,27 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPVOID, LPVOID, B
   posix_spawn_file_actions_init(&actions);
   if (currentDirectory != nullptr)
     posix_spawn_file_actions_addchdir_np(&actions, ToHostPath(currentDirectory).c_str());
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // The signals the start-up shim takes on a thread of its own are blocked in every thread of ours; a
+  // new program must get them as any program does.
+  sigset_t noSignals;
+  sigemptyset(&noSignals);
+  posix_spawnattr_setsigmask(&attributes, &noSignals);
+  short flags = POSIX_SPAWN_SETSIGMASK;
+  if (detachedOutput != nullptr) {
+    flags |= POSIX_SPAWN_SETSID;
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, detachedOutput->c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  }
+  posix_spawnattr_setflags(&attributes, flags);
   pid_t pid = 0;
   int error = hostProgram.find('/') == std::string::npos
                   ? ENOENT
-                  : posix_spawn(&pid, hostProgram.c_str(), &actions, nullptr, argv.data(), envp.data());
+                  : posix_spawn(&pid, hostProgram.c_str(), &actions, &attributes, argv.data(), envp.data());
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
     SetLastError(ErrorFromErrno(error));
@@ -219,6 +238,20 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPVOID, LPVOID, B
   processInformation->dwProcessId = static_cast<DWORD>(pid);
   processInformation->dwThreadId = static_cast<DWORD>(pid);
   return TRUE;
+}
+
+}  // namespace
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPVOID, LPVOID, BOOL, DWORD,
+                    LPVOID environment, LPCSTR currentDirectory, STARTUPINFOA* startupInfo,
+                    PROCESS_INFORMATION* processInformation) {
+  return StartProcess(applicationName, commandLine, environment, currentDirectory, startupInfo, nullptr,
+                      processInformation);
+}
+
+BOOL detail::CreateDetachedProcessA(LPSTR commandLine, LPVOID environment, const std::string& outputFile,
+                                    PROCESS_INFORMATION* processInformation) {
+  return StartProcess(nullptr, commandLine, environment, nullptr, nullptr, &outputFile, processInformation);
 }
 
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "detached_process.h"
 #include "handle_table.h"
 #include "plat/error.h"
 #include "plat/handle.h"
@@ -214,10 +215,10 @@ DWORD LaunchService(const std::string& name, const ServiceEntry& entry, DWORD ar
   std::string environment = ServiceEnvironment(name, argc, argv);
   std::vector<char> commandLine(entry.imagePath.begin(), entry.imagePath.end());
   commandLine.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, environment.data(), nullptr,
-                      &startup, &started))
+  // A service belongs to the manager, not to whoever asked for it: nothing of the caller's terminal,
+  // output or session is kept, so the caller and a pipe behind it end while the service runs.
+  if (!detail::CreateDetachedProcessA(commandLine.data(), environment.data(), detail::ServiceOutputPath(name),
+                                      &started))
     return GetLastError();
   ServiceRuntime runtime;
   runtime.status = {entry.type, SERVICE_START_PENDING, 0, ERROR_SUCCESS, 0, 0, 0};

@@ -394,6 +394,10 @@ void LockedServiceStatus::Record(const ServiceRuntime& runtime) {
     RemoveServiceEntry(m_name);
 }
 
+std::string ServiceOutputPath(const std::string& name) {
+  return ServicesDirectory() + "/" + FileKey(name) + ".out";
+}
+
 uint64_t ProcessStartTime(DWORD processId) {
   if (processId == 0) return 0;
   std::ifstream in("/proc/" + std::to_string(processId) + "/stat");

@@ -96,6 +96,12 @@ class LockedServiceStatus {
 // zombie).
 uint64_t ProcessStartTime(DWORD processId);
 
+// ---- output ----------------------------------------------------------------------------------------
+
+// The file in <machine>/services/ that a started service writes its standard output and error to:
+// <name folded to lower case>.out.
+std::string ServiceOutputPath(const std::string& name);
+
 // ---- control sockets ----------------------------------------------------------------------------
 
 // A listening Unix stream socket for the service process `processId` in <machine>/services/, replacing

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "handle_table.h"
+#include "host_signals.h"
 #include "plat/error.h"
 #include "plat/handle.h"
 #include "plat/path.h"
@@ -44,7 +45,8 @@ struct Dispatcher {
   LPHANDLER_FUNCTION handler = nullptr;
   LPHANDLER_FUNCTION_EX handlerEx = nullptr;
   LPVOID context = nullptr;
-  int stopSignal = -1;  // an eventfd, written by the STOPPED report
+  int stopSignal = -1;      // an eventfd, written by the STOPPED report
+  int shutdownSignal = -1;  // an eventfd, written when the host asks the process to end
 };
 
 // Leaked on purpose: service threads may still report while the process runs its exit handlers.
@@ -164,16 +166,29 @@ void ServeConnection(int listener) {
   close(connection);
 }
 
-void ServeUntilStopped(int listener, int stopSignal) {
-  pollfd watched[2] = {{listener, POLLIN, 0}, {stopSignal, POLLIN, 0}};
+// The host's request to end comes to the handler as a system shutdown does, on this side as well.
+void ServeShutdown(int shutdownSignal) {
+  uint64_t count = 0;
+  if (read(shutdownSignal, &count, sizeof(count)) == sizeof(count)) RunHandler(SERVICE_CONTROL_SHUTDOWN);
+}
+
+void ServeUntilStopped(int listener, int stopSignal, int shutdownSignal) {
+  pollfd watched[3] = {{listener, POLLIN, 0}, {stopSignal, POLLIN, 0}, {shutdownSignal, POLLIN, 0}};
   while (true) {
-    if (poll(watched, 2, -1) < 0) {
+    if (poll(watched, 3, -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (watched[1].revents != 0) return;
+    if (watched[2].revents != 0) ServeShutdown(shutdownSignal);
     if (watched[0].revents != 0) ServeConnection(listener);
   }
+}
+
+void WriteEvent(int eventFd) {
+  const uint64_t one = 1;
+  // An eventfd write of 8 bytes cannot be short; a failure leaves nothing to retry.
+  (void)!write(eventFd, &one, sizeof(one));
 }
 
 SERVICE_STATUS_HANDLE RegisterHandler(LPCSTR serviceName, LPHANDLER_FUNCTION handler,
@@ -208,22 +223,26 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA* serviceTable) {
   const int listener = Connect(name);
   if (listener < 0) return Fail(ERROR_FAILED_SERVICE_CONTROLLER_CONNECT);
   const int stopSignal = eventfd(0, EFD_CLOEXEC);
+  const int shutdownSignal = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   {
     std::lock_guard<std::mutex> lock(dispatcher.mutex);
     dispatcher.serviceName = name;
     dispatcher.stopSignal = stopSignal;
+    dispatcher.shutdownSignal = shutdownSignal;
     dispatcher.isServing = true;
   }
   DWORD failure = ERROR_SUCCESS;
-  if (stopSignal < 0 || !StartServiceMain(ServiceMainFor(serviceTable, name), name))
+  if (stopSignal < 0 || shutdownSignal < 0 || !StartServiceMain(ServiceMainFor(serviceTable, name), name))
     failure = ERROR_NOT_ENOUGH_MEMORY;
   else
-    ServeUntilStopped(listener, stopSignal);
+    ServeUntilStopped(listener, stopSignal, shutdownSignal);
   {
     std::lock_guard<std::mutex> lock(dispatcher.mutex);
     dispatcher.isServing = false;
-    if (stopSignal >= 0) close(stopSignal);
+    for (int eventFd : {stopSignal, shutdownSignal})
+      if (eventFd >= 0) close(eventFd);
     dispatcher.stopSignal = -1;
+    dispatcher.shutdownSignal = -1;
   }
   close(listener);
   detail::RemoveControlSocket(GetCurrentProcessId());
@@ -257,13 +276,27 @@ BOOL SetServiceStatus(SERVICE_STATUS_HANDLE statusHandle, SERVICE_STATUS* status
   if (status->dwCurrentState == SERVICE_STOPPED) {
     Dispatcher& dispatcher = TheDispatcher();
     std::lock_guard<std::mutex> lock(dispatcher.mutex);
-    if (dispatcher.stopSignal >= 0) {
-      const uint64_t one = 1;
-      // An eventfd write of 8 bytes cannot be short; a failure leaves nothing to retry.
-      (void)!write(dispatcher.stopSignal, &one, sizeof(one));
-    }
+    if (dispatcher.stopSignal >= 0) WriteEvent(dispatcher.stopSignal);
   }
   return TRUE;
+}
+
+bool detail::QueueShutdownControl() {
+  Dispatcher& dispatcher = TheDispatcher();
+  std::string name;
+  {
+    std::lock_guard<std::mutex> lock(dispatcher.mutex);
+    if (!dispatcher.isServing || (dispatcher.handler == nullptr && dispatcher.handlerEx == nullptr))
+      return false;
+    name = dispatcher.serviceName;
+  }
+  // As at a system shutdown, only a service that accepts it is told; the others end as they are.
+  if ((LockedServiceStatus(name).Current().status.dwControlsAccepted & SERVICE_ACCEPT_SHUTDOWN) == 0)
+    return false;
+  std::lock_guard<std::mutex> lock(dispatcher.mutex);
+  if (!dispatcher.isServing) return false;
+  WriteEvent(dispatcher.shutdownSignal);
+  return true;
 }
 
 }  // namespace plat

@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "host_signals.h"
+
 int main(int argc, char** argv) {
+  // First, while this is the only thread: every later one inherits the blocked mask.
+  plat::detail::TakeHostSignals();
   // Registered first, so it runs last: after what the program registered (its logging's end).
   std::at_quick_exit([] { std::fflush(nullptr); });
   std::string text = plat::CommandTextFromStart(argc, argv);

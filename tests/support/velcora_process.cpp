@@ -45,10 +45,21 @@ VelcoraProcess::VelcoraProcess(std::string program, const TempDir& dir)
     : m_program(std::move(program)), m_dir(dir) {}
 
 VelcoraProcess::~VelcoraProcess() {
-  if (!m_running) return;
-  std::system(("kill -9 " + std::to_string(m_started.dwProcessId) + " 2>/dev/null").c_str());
+  if (m_running) std::system(("kill -9 " + std::to_string(m_started.dwProcessId) + " 2>/dev/null").c_str());
+  if (m_started.hProcess == nullptr) return;
   plat::CloseHandle(m_started.hProcess);
   plat::CloseHandle(m_started.hThread);
+}
+
+plat::DWORD VelcoraProcess::ExitCodeWithin(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  plat::DWORD code = plat::STILL_ACTIVE;
+  while (plat::GetExitCodeProcess(m_started.hProcess, &code) && code == plat::STILL_ACTIVE &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // Ended: nothing is left to kill, and its process id may already be another's.
+  if (code != plat::STILL_ACTIVE) m_running = false;
+  return code;
 }
 
 std::string VelcoraProcess::LogFile() const { return m_dir / "velcora.log"; }
@@ -59,7 +70,8 @@ void VelcoraProcess::PrintLog() const {
 
 std::string VelcoraCommandLine(const std::string& program, const TempDir& dir, const std::string& switches) {
   return "\"" + plat::ToWindowsPath(program) + "\" " + (switches.empty() ? "" : switches + " ") + "-c \"" +
-         plat::ToWindowsPath(dir / "VELCORA.INI") + "\" -l \"" + plat::ToWindowsPath(dir / "log4cxx.xml") + "\"";
+         plat::ToWindowsPath(dir / "VELCORA.INI") + "\" -l \"" + plat::ToWindowsPath(dir / "log4cxx.xml") +
+         "\"";
 }
 
 bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS_INFORMATION* started,

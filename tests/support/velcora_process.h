@@ -1,6 +1,7 @@
 // The real VELCORA.EXE started for an end-to-end test, with its own settings, log and free port.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "plat/process.h"
@@ -21,7 +22,8 @@ std::string SimulatedProviderSetting(const std::string& program);
 
 // The command line that starts `program` with `switches` (e.g. "-D") and the VELCORA.INI and log4cxx.xml
 // of `dir`.
-std::string VelcoraCommandLine(const std::string& program, const TempDir& dir, const std::string& switches = "");
+std::string VelcoraCommandLine(const std::string& program, const TempDir& dir,
+                               const std::string& switches = "");
 // Starts that command line in application mode; false when it cannot be started.
 bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS_INFORMATION* started,
                    const std::string& switches = "");
@@ -39,6 +41,9 @@ class VelcoraProcess {
   // False (and the log printed) when it does not within 20 s.
   bool Start(const std::string& settings, const std::string& logLevel = "all");
   plat::DWORD processId() const { return m_started.dwProcessId; }
+  // The exit code once the program has ended, waiting up to `timeout` for it; STILL_ACTIVE while it
+  // runs.
+  plat::DWORD ExitCodeWithin(std::chrono::milliseconds timeout);
   int port() const { return m_port; }
   std::string Log() const;
   std::string LogFile() const;

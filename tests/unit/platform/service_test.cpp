@@ -22,10 +22,12 @@
 
 #include "plat/error.h"
 #include "plat/handle.h"
+#include "plat/machine.h"
 #include "plat/process.h"
 #include "plat/testing/registry.h"
 #include "plat/time.h"
 #include "service_database.h"
+#include "support/service_log.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
 #include "support/time_scale.h"
@@ -834,6 +836,40 @@ TEST_F(ServiceManagerTest, SvcctlQueriesStartsAndStops) {
   EXPECT_EQ("svcctl: error 1062: The service has not been started.\n", output);
   EXPECT_EQ(1u, RunShell(svcctl + "query Missing", dir, output));
   EXPECT_EQ("svcctl: error 1060: The specified service does not exist as an installed service.\n", output);
+}
+
+TEST_F(ServiceManagerTest, SvcctlStartReturnsThroughAPipeWhileTheServiceRunsDetached) {
+  testsupport::TempDir dir;
+  ScHandle service = Create("Svc");
+  // The pipe ends only when every process holding it has; a service that kept the caller's output
+  // would keep the shell waiting for as long as it runs.
+  std::string line = std::string("\\\"") + SVCCTL + "\\\" start Svc | cat > '" + dir / "out.txt" + "'";
+  std::string commandLine = "/bin/sh -c \"" + line + "\"";
+  plat::STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  plat::PROCESS_INFORMATION started = {};
+  ASSERT_TRUE(plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr,
+                                   nullptr, &startup, &started));
+  EXPECT_EQ(plat::WAIT_OBJECT_0, plat::WaitForSingleObject(started.hProcess, 60000));
+  plat::CloseHandle(started.hProcess);
+  plat::CloseHandle(started.hThread);
+  Track("Svc", service.get());
+  EXPECT_EQ(plat::SERVICE_RUNNING, WaitForState(service.get(), plat::SERVICE_RUNNING));
+
+  const std::string outputFile = plat::MachineDirectory() + "/services/svc.out";
+  EXPECT_TRUE(testsupport::FileShowsWithin(outputFile, "ServiceMain Svc\n"));
+  EXPECT_TRUE(testsupport::FileShowsWithin(outputFile, "on stderr\n"));
+  struct stat status = {};
+  ASSERT_EQ(0, stat(outputFile.c_str(), &status));
+  EXPECT_EQ(0600u, status.st_mode & 0777) << "for the owner alone, as everything in the machine directory";
+
+  const DWORD processId = ProcessIdOf(service.get());
+  EXPECT_EQ(static_cast<pid_t>(processId), getsid(static_cast<pid_t>(processId))) << "a session of its own";
+  char standardInput[64] = {};
+  EXPECT_GT(readlink(("/proc/" + std::to_string(processId) + "/fd/0").c_str(), standardInput,
+                     sizeof(standardInput) - 1),
+            0);
+  EXPECT_STREQ("/dev/null", standardInput);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 // No mode waits for a time: what a test must outlast lasts until the test ends it, so no busy machine
 // can make a pause run out first.
 // The service main function writes <machine>/test_service-<name>.txt: "show <show state>", then its
-// arguments, one a line.
+// arguments, one a line; and "ServiceMain <name>" to standard output and "on stderr" to standard error.
 #include <signal.h>
 
 #include <condition_variable>
@@ -115,6 +115,9 @@ void WriteStartRecord(DWORD argc, plat::LPSTR* argv) {
 
 void ServiceMain(DWORD argc, plat::LPSTR* argv) {
   WriteStartRecord(argc, argv);
+  std::printf("ServiceMain %s\n", argv[0]);
+  std::fflush(stdout);
+  std::fprintf(stderr, "on stderr\n");
   plat::SERVICE_STATUS_HANDLE handle = plat::RegisterServiceCtrlHandlerExA(argv[0], Handler, &g_service);
   if (handle == nullptr) return;
   std::unique_lock<std::mutex> lock(g_service.mutex);
