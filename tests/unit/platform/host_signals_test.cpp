@@ -88,7 +88,9 @@ TEST(HostSignals, TheFirstClosesTheWindowsOrEndsTheProgramAndASecondEndsItAtOnce
     ASSERT_TRUE(probe.Shows("ready"));
     for (size_t i = 0; i < c.signals.size(); ++i) {
       probe.Send(c.signals[i]);
-      if (i == 0 && c.seenAfterTheFirst != nullptr) EXPECT_TRUE(probe.Shows(c.seenAfterTheFirst));
+      if (i == 0 && c.seenAfterTheFirst != nullptr) {
+        EXPECT_TRUE(probe.Shows(c.seenAfterTheFirst));
+      }
     }
     EXPECT_EQ(c.exitCode, probe.ExitCodeWithin(30s));
     EXPECT_EQ(std::string::npos, testsupport::ReadFile(probe.Output()).find("another thread"));
