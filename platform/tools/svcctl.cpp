@@ -13,8 +13,9 @@ using plat::DWORD;
 
 void PrintUsage() {
   std::fprintf(stderr,
-               "usage: svcctl query|start|stop|pause|continue|interrogate|shutdown|delete|history|config "
-               "<name> [start arguments...]\n");
+               "usage: svcctl query|start|stop|pause|continue|interrogate|shutdown|delete|history "
+               "<name> [start arguments...]\n"
+               "       svcctl config <name> [<new image path>]\n");
 }
 
 int Failure(DWORD error) {
@@ -110,12 +111,27 @@ const Command kCommands[] = {
     {"config", plat::SERVICE_QUERY_CONFIG, 0},
 };
 
+// The image path is the whole command line the manager starts: program and switches, as one argument.
+int ChangeImagePath(plat::SC_HANDLE service, const char* imagePath) {
+  if (!plat::ChangeServiceConfigA(service, plat::SERVICE_NO_CHANGE, plat::SERVICE_NO_CHANGE,
+                                  plat::SERVICE_NO_CHANGE, imagePath, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr))
+    return LastFailure();
+  return PrintConfig(service);
+}
+
 int Run(const Command& command, const char* name, int argc, char** argv) {
   ServiceHandle manager(plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_CONNECT));
   if (manager.get() == nullptr) return LastFailure();
-  ServiceHandle service(plat::OpenServiceA(manager.get(), name, command.access));
-  if (service.get() == nullptr) return LastFailure();
   const std::string verb = command.name;
+  const bool changesConfig = verb == "config" && argc > 0;
+  if (verb == "config" && argc > 1) {
+    PrintUsage();
+    return Failure(plat::ERROR_INVALID_PARAMETER);
+  }
+  const DWORD access = command.access | (changesConfig ? plat::SERVICE_CHANGE_CONFIG : 0);
+  ServiceHandle service(plat::OpenServiceA(manager.get(), name, access));
+  if (service.get() == nullptr) return LastFailure();
   if (command.control != 0) {
     plat::SERVICE_STATUS status = {};
     if (!plat::ControlService(service.get(), command.control, &status)) return LastFailure();
@@ -132,6 +148,7 @@ int Run(const Command& command, const char* name, int argc, char** argv) {
     std::puts(reopened.get() == nullptr ? "deleted" : "marked for deletion");
     return 0;
   }
+  if (changesConfig) return ChangeImagePath(service.get(), argv[0]);
   if (verb == "config") return PrintConfig(service.get());
   return PrintStatus(service.get());
 }

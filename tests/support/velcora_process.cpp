@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "plat/handle.h"
@@ -39,6 +40,14 @@ void EnterSimulatedProvider() {
 std::string SimulatedProviderSetting(const std::string& program) {
   return "Driver=" + plat::ToWindowsPath(std::filesystem::path(program).parent_path().string()) +
          "\\SIMTSP.TSP\r\n";
+}
+
+std::string SettingsWithoutPort(const std::string& settingsFile) {
+  std::istringstream lines(ReadFile(settingsFile));
+  std::string settings;
+  for (std::string line; std::getline(lines, line);)
+    if (line != "[General]" && line.rfind("loginPort=", 0) != 0) settings += line + "\r\n";
+  return settings;
 }
 
 VelcoraProcess::VelcoraProcess(std::string program, const TempDir& dir)

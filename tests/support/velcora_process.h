@@ -20,6 +20,10 @@ void EnterSimulatedProvider();
 // The settings line that names the simulated provider beside `program` (a host path), CR LF ended.
 std::string SimulatedProviderSetting(const std::string& program);
 
+// The lines of the settings file `settingsFile` below its section line, CR LF ended, the port left out,
+// for VelcoraProcess::Start: a test runs beside others and takes a free port.
+std::string SettingsWithoutPort(const std::string& settingsFile);
+
 // The command line that starts `program` with `switches` (e.g. "-D") and the VELCORA.INI and log4cxx.xml
 // of `dir`.
 std::string VelcoraCommandLine(const std::string& program, const TempDir& dir,

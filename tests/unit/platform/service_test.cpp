@@ -838,6 +838,38 @@ TEST_F(ServiceManagerTest, SvcctlQueriesStartsAndStops) {
   EXPECT_EQ("svcctl: error 1060: The specified service does not exist as an installed service.\n", output);
 }
 
+TEST_F(ServiceManagerTest, SvcctlConfigGivesAnEntryANewImagePathThatTheNextStartRuns) {
+  testsupport::TempDir dir;
+  // An entry whose program is not where its image path says, as one made from a copy that moved.
+  ScHandle service(plat::CreateServiceA(Manager(), "Svc", "Shown Name", plat::SERVICE_ALL_ACCESS,
+                                        plat::SERVICE_WIN32_OWN_PROCESS, plat::SERVICE_DEMAND_START,
+                                        plat::SERVICE_ERROR_NORMAL, "C:\\gone\\SVC.EXE", nullptr, nullptr,
+                                        nullptr, nullptr, nullptr));
+  ASSERT_NE(nullptr, service.get());
+  const std::string svcctl = std::string("\"") + SVCCTL + "\" ";
+  std::string output;
+  EXPECT_EQ(1u, RunShell(svcctl + "start Svc", dir, output));
+
+  const std::string imagePath = ImagePath("Svc", "");
+  DWORD type = 0;
+  const auto storedImagePath = [&] { return std::string(ReadValue("Svc", "ImagePath", &type).c_str()); };
+  ASSERT_EQ(0u, RunShell(svcctl + "config Svc '" + imagePath + "'", dir, output)) << output;
+  EXPECT_NE(std::string::npos, output.find("image path: " + imagePath + "\n")) << output;
+  EXPECT_NE(std::string::npos, output.find("display name: Shown Name\n")) << "the rest stays: " << output;
+  EXPECT_EQ(imagePath, storedImagePath());
+
+  ASSERT_EQ(0u, RunShell(svcctl + "start Svc", dir, output)) << output;
+  Track("Svc", service.get());
+  EXPECT_EQ(plat::SERVICE_RUNNING, WaitForState(service.get(), plat::SERVICE_RUNNING));
+
+  // The image path is one argument; a second one is refused rather than joined or dropped.
+  EXPECT_EQ(1u, RunShell(svcctl + "config Svc one two", dir, output));
+  EXPECT_NE(std::string::npos, output.find("svcctl: error 87: ")) << output;
+  EXPECT_EQ(imagePath, storedImagePath());
+  EXPECT_EQ(1u, RunShell(svcctl + "config Missing '" + imagePath + "'", dir, output));
+  EXPECT_EQ("svcctl: error 1060: The specified service does not exist as an installed service.\n", output);
+}
+
 TEST_F(ServiceManagerTest, SvcctlStartReturnsThroughAPipeWhileTheServiceRunsDetached) {
   testsupport::TempDir dir;
   ScHandle service = Create("Svc");
