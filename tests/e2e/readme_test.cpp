@@ -2,7 +2,6 @@
 // scripts/run.sh starts it, so a change that makes one of them untrue fails here.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -15,8 +14,6 @@
 #include "support/velcora_process.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // What a line of a session block is, by the README's convention.
 enum class StepKind {
