@@ -23,16 +23,6 @@ std::string Output(const std::string& command) {
   return output;
 }
 
-// The lines of the bundled settings file below its section line, CR LF ended, the port left out: the test
-// runs beside others and takes a free one.
-std::string BundledSettingsWithoutPort() {
-  std::istringstream bundled(testsupport::ReadFile(BUNDLED_SETTINGS));
-  std::string settings;
-  for (std::string line; std::getline(bundled, line);)
-    if (line != "[General]" && line.rfind("loginPort=", 0) != 0) settings += line + "\r\n";
-  return settings;
-}
-
 std::vector<std::string> LinesAtError(const std::string& log) {
   std::istringstream in(log);
   std::vector<std::string> lines;
@@ -48,7 +38,7 @@ TEST(FirstRun, TheBundledStartFindsItsProviderAndLogsNothingAtErrorButItsStart) 
   EXPECT_EQ("SIMTSP.TSP is in the provider list already\n", Output(std::string(TSPCTL) + " add SIMTSP.TSP"))
       << "a second run of the setup changes nothing";
   testsupport::PrepareServiceTest();
-  std::string settings = BundledSettingsWithoutPort();
+  std::string settings = testsupport::SettingsWithoutPort(BUNDLED_SETTINGS);
   ASSERT_NE(std::string::npos, settings.find("Driver=SIMTSP.TSP\r\n")) << settings;
 
   testsupport::VelcoraProcess service(VELCORA_EXE, dir);
