@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the whole suite again and again while other processes keep every core busy, to show that no
 # verdict depends on timing: scripts/stress-test.sh [runs, default 5] [ctest options...].
-# Each run is `ctest -j16` in the normal and in the sanitizer build; the first failure ends it.
+# Each run is `ctest -j16` in the normal, the sanitizer and the thread sanitizer build; the first
+# failure ends it.
 # Not part of CI: it takes a while and loads the machine on purpose.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ runs="${1:-5}"
 shift || true
 scripts/deps.sh
 dirs=()
-for variant in normal sanitize; do dirs+=("$(scripts/build.sh "$variant")"); done
+for variant in normal sanitize thread; do dirs+=("$(scripts/build.sh "$variant")"); done
 
 # Eight busy loops, one per core on the machines we build on, niced like nothing: they compete as equals.
 load=()
@@ -32,4 +33,4 @@ for run in $(seq "$runs"); do
     echo "=== run $run: $dir passed in $((SECONDS - start)) s"
   done
 done
-echo "All $runs runs passed in both builds under load."
+echo "All $runs runs passed in every build under load."
