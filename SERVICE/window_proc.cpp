@@ -19,11 +19,11 @@ constexpr plat::LPARAM WM_LBUTTONDBLCLK = 0x0203;
 constexpr plat::LPARAM WM_RBUTTONUP = 0x0205;
 
 // The icon thread adds the icon again from m_NotifyIconData while the main thread changes its picture.
-std::mutex g_notifyIconData;
+std::mutex g_notifyIconDataLock;
 
 // Shows `icon` as the notification icon's picture.
 void ChangeIconPicture(plat::HICON icon) {
-  std::lock_guard<std::mutex> lock(g_notifyIconData);
+  std::lock_guard<std::mutex> lock(g_notifyIconDataLock);
   CServiceWindow::m_NotifyIconData.hIcon = icon;
   plat::Shell_NotifyIconA(plat::NIM_MODIFY, &CServiceWindow::m_NotifyIconData);
 }
@@ -178,7 +178,7 @@ plat::DWORD CServiceWindow::IconThread(plat::LPVOID) {
   while (m_dwIconThreadId != 0) {
     // A notification area that was recreated has lost the icon; adding it again brings it back.
     if (++passes % 250 == 0) {
-      std::lock_guard<std::mutex> lock(g_notifyIconData);
+      std::lock_guard<std::mutex> lock(g_notifyIconDataLock);
       plat::Shell_NotifyIconA(plat::NIM_ADD, &m_NotifyIconData);
     }
     plat::Sleep(10);
