@@ -23,9 +23,8 @@
 
 namespace TOOLFUNC_process {
 
-void CloseHandleAndExitThread(plat::HANDLE* handle) {
-  plat::HANDLE own = *handle;
-  *handle = nullptr;
+void CloseHandleAndExitThread(std::atomic<plat::HANDLE>* handle) {
+  plat::HANDLE own = handle->exchange(nullptr);
   if (own == nullptr) return;
   plat::CloseHandle(own);
   plat::ExitThread(0);

@@ -1,13 +1,17 @@
 // Thread end, process priority, process start and search, privileges, and the adapter address.
 #pragma once
 
+#include <atomic>
+
 #include "plat/types.h"
 
 namespace TOOLFUNC_process {
 
 // Clears the variable; when it held a handle, closes it and ends the calling thread with exit code 0.
-// Returns only when the variable held 0.
-void CloseHandleAndExitThread(plat::HANDLE* handle);
+// Returns only when the variable held 0. The variable is taken in one exchange: another thread that
+// may close the same handle (a shutdown ending the thread) takes it the same way, and only one of
+// the two gets it.
+void CloseHandleAndExitThread(std::atomic<plat::HANDLE>* handle);
 
 // Sets the priority class of the own process; a failure leaves the priority as it was.
 void SetProcessPriority(plat::DWORD priorityClass);
@@ -45,7 +49,7 @@ plat::BOOL GrantFileAccess(const char* path);
 // What DelayedShellExecute works on: its own thread's handle, which the creator stores, and the file
 // or command to open.
 struct ShellExecuteBlock {
-  plat::HANDLE thread;
+  std::atomic<plat::HANDLE> thread;
   char text[plat::MAX_PATH];
 };
 

@@ -1,4 +1,6 @@
 // The connection to the service manager: dispatcher thread, service main function, control handler.
+#include <mutex>
+
 #include "ToolFunktion.h"
 #include "plat/error.h"
 #include "plat/thread.h"
@@ -16,6 +18,10 @@ plat::HANDLE CServiceWindow::m_hServiceThread = nullptr;
 
 namespace {
 
+// Held by the creator from before the dispatcher thread exists until its handle is stored, and taken by
+// the thread before it reads the handle: otherwise the thread may read its place before the handle is in it.
+std::mutex g_serviceThreadHandover;
+
 void RaiseCheckPoint() {
   plat::CriticalSectionLock lock(&CServiceWindow::m_csServiceStatus);
   ++CServiceWindow::m_ServiceStatus.dwCheckPoint;
@@ -23,25 +29,41 @@ void RaiseCheckPoint() {
 
 }  // namespace
 
+plat::HANDLE CServiceWindow::CreateServiceThread() {
+  std::lock_guard<std::mutex> handover(g_serviceThreadHandover);
+  m_hServiceThread = plat::CreateThread(nullptr, 0, StartCTIService, &m_hServiceThread, 0, nullptr);
+  return m_hServiceThread;
+}
+
 plat::DWORD CServiceWindow::StartCTIService(plat::LPVOID handlePlace) {
   LogMessage(kLogInfo, "CServiceWindow::StartCTIService");
-  plat::HANDLE ownHandle = *static_cast<plat::HANDLE*>(handlePlace);
+  std::atomic<plat::HANDLE> ownHandle{nullptr};
+  {
+    std::lock_guard<std::mutex> handover(g_serviceThreadHandover);
+    ownHandle = *static_cast<plat::HANDLE*>(handlePlace);
+  }
   static char serviceName[] = "Velcora";
   const plat::SERVICE_TABLE_ENTRYA table[] = {{serviceName, ServiceMain}, {nullptr, nullptr}};
   plat::BOOL result = plat::StartServiceCtrlDispatcherA(table);
   LogMessage(kLogTrace, "Stopping StartService 0x%08X",
-             static_cast<unsigned>(reinterpret_cast<uintptr_t>(ownHandle)));
+             static_cast<unsigned>(reinterpret_cast<uintptr_t>(ownHandle.load())));
   TOOLFUNC_process::CloseHandleAndExitThread(&ownHandle);
   return static_cast<plat::DWORD>(result);
 }
 
 void CServiceWindow::ServiceMain(plat::DWORD, plat::LPSTR*) {
   LogMessage(kLogTrace, "CServiceWindow::ServiceMain");
-  m_hServiceStatus = plat::RegisterServiceCtrlHandlerA(TOOLFUNC_service::ServiceName, Handler);
+  const plat::SERVICE_STATUS_HANDLE statusHandle =
+      plat::RegisterServiceCtrlHandlerA(TOOLFUNC_service::ServiceName, Handler);
+  {
+    // The main thread reports through it too (pause and continue from the menu).
+    plat::CriticalSectionLock lock(&m_csServiceStatus);
+    m_hServiceStatus = statusHandle;
+  }
   SetStatus(plat::SERVICE_START_PENDING);
   LogMessage(kLogTrace, "Handler registering: 0x%08X",
-             static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_hServiceStatus)));
-  if (m_hServiceStatus == nullptr) {
+             static_cast<unsigned>(reinterpret_cast<uintptr_t>(statusHandle)));
+  if (statusHandle == nullptr) {
     LogMessage(kLogError, "No Service Handle");
     SetError(4);
     SetStatus(plat::SERVICE_STOPPED);

@@ -39,7 +39,7 @@ plat::HICON CServiceWindow::m_hIconPaused = nullptr;
 plat::HMENU CServiceWindow::m_hMainMenu = nullptr;
 plat::HMENU CServiceWindow::m_hPopupMenu = nullptr;
 std::atomic<plat::DWORD> CServiceWindow::m_dwIconThreadId{0};
-plat::HANDLE CServiceWindow::m_hIconThread = nullptr;
+std::atomic<plat::HANDLE> CServiceWindow::m_hIconThread{nullptr};
 
 namespace {
 
@@ -208,8 +208,8 @@ CServiceWindow::~CServiceWindow() {
   LogMessage(kLogInfo, "Shutdown Service");
   m_dwIconThreadId = 0;
   plat::Sleep(100);
-  if (plat::HANDLE iconThread = m_hIconThread) {
-    m_hIconThread = nullptr;
+  // The icon thread may be closing its handle at this moment: whichever of the two takes it closes it.
+  if (plat::HANDLE iconThread = m_hIconThread.exchange(nullptr)) {
     plat::TerminateThread(iconThread, 0);
     plat::CloseHandle(iconThread);
   }

@@ -71,6 +71,9 @@ class CServiceWindow {
   static plat::DWORD IconThread(plat::LPVOID);
 
   // ---- service control ---------------------------------------------------------------------------
+  // Creates the dispatcher thread, handing it the place of m_hServiceThread, and stores its handle
+  // there before the thread can read it; the handle, null when the thread cannot be created.
+  static plat::HANDLE CreateServiceThread();
   static plat::DWORD StartCTIService(plat::LPVOID handlePlace);
   static void ServiceMain(plat::DWORD argc, plat::LPSTR* argv);
   static void Handler(plat::DWORD control);
@@ -95,9 +98,12 @@ class CServiceWindow {
   // Sets or closes the client socket under the send lock, so no sender uses a socket closed meanwhile.
   static void ReplaceClientSocket(plat::SOCKET socket);
   static void CloseClientSocket();
+  // recv on the client socket under the send lock, so a provider thread cannot close it meanwhile.
+  static int ReceiveFromClient(char* buffer, int length, int flags);
 
   static plat::SOCKET m_Sock;
-  static plat::SOCKET m_ClientSock;
+  // Replaced and closed only under m_csSend; atomic, as the main thread reads it without the lock.
+  static std::atomic<plat::SOCKET> m_ClientSock;
   static plat::sockaddr_in m_SockAddr;
   static plat::BOOL m_bWinsockStarted;
   static char m_szReceiveBuffer[1024];
@@ -176,13 +182,15 @@ class CServiceWindow {
   static plat::HMENU m_hPopupMenu;
   // The icon thread's identifier, which is also its run flag.
   static std::atomic<plat::DWORD> m_dwIconThreadId;
-  static plat::HANDLE m_hIconThread;
+  // Closed either by the icon thread itself or by the destructor: whichever takes it by exchange.
+  static std::atomic<plat::HANDLE> m_hIconThread;
   static plat::SERVICE_STATUS m_ServiceStatus;
   static plat::SERVICE_STATUS_HANDLE m_hServiceStatus;
   static bool m_bService;
   static std::atomic<bool> m_bServiceRunning;
   // Held while the reported status is changed and reported, from any of the three threads.
   static plat::CRITICAL_SECTION m_csServiceStatus;
+  // Stored under the handover lock of CreateServiceThread, which the thread takes before it reads it.
   static plat::HANDLE m_hServiceThread;
 
   // ---- call table and handle counters --------------------------------------------------------

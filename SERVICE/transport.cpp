@@ -12,7 +12,7 @@
 using TOOLFUNC_debug::LogMessage;
 
 plat::SOCKET CServiceWindow::m_Sock = plat::INVALID_SOCKET;
-plat::SOCKET CServiceWindow::m_ClientSock = plat::INVALID_SOCKET;
+std::atomic<plat::SOCKET> CServiceWindow::m_ClientSock{plat::INVALID_SOCKET};
 plat::sockaddr_in CServiceWindow::m_SockAddr = {};
 plat::BOOL CServiceWindow::m_bWinsockStarted = 1;
 char CServiceWindow::m_szReceiveBuffer[1024];
@@ -143,10 +143,10 @@ void CServiceWindow::NewConnection() {
 }
 
 void CServiceWindow::ReceiveData() {
-  int waiting = plat::recv(m_ClientSock, m_szReceiveBuffer, sizeof(m_szReceiveBuffer), plat::MSG_PEEK);
+  int waiting = ReceiveFromClient(m_szReceiveBuffer, sizeof(m_szReceiveBuffer), plat::MSG_PEEK);
   int count = waiting < 1023 ? waiting : 1023;
   if (count <= 0) return;
-  int read = plat::recv(m_ClientSock, m_szReceiveBuffer, count, 0);
+  int read = ReceiveFromClient(m_szReceiveBuffer, count, 0);
   if (read <= 0) return;
   m_szReceiveBuffer[read] = '\0';
   char* const lineLimit = m_szLine + sizeof(m_szLine) - 1;
@@ -176,6 +176,12 @@ void CServiceWindow::ReplaceClientSocket(plat::SOCKET socket) {
   // Under the send lock: a provider thread in SendBack never sends on a socket closed or reused here.
   plat::CriticalSectionLock lock(&m_csSend);
   m_ClientSock = socket;
+}
+
+int CServiceWindow::ReceiveFromClient(char* buffer, int length, int flags) {
+  // The socket does not block (it reports through window messages), so the lock is held only briefly.
+  plat::CriticalSectionLock lock(&m_csSend);
+  return plat::recv(m_ClientSock, buffer, length, flags);
 }
 
 void CServiceWindow::CloseClientSocket() {

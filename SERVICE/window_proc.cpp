@@ -1,4 +1,6 @@
 // The window procedure of the hidden window, the notification icon, its menu and the icon thread.
+#include <mutex>
+
 #include "ToolFunktion.h"
 #include "plat/bounded_text.h"
 #include "plat/thread.h"
@@ -15,6 +17,16 @@ constexpr plat::LRESULT BROADCAST_QUERY_DENY = 0x424D5144;
 // The mouse messages that the notification area hands on through the icon's callback message.
 constexpr plat::LPARAM WM_LBUTTONDBLCLK = 0x0203;
 constexpr plat::LPARAM WM_RBUTTONUP = 0x0205;
+
+// The icon thread adds the icon again from m_NotifyIconData while the main thread changes its picture.
+std::mutex g_notifyIconDataLock;
+
+// Shows `icon` as the notification icon's picture.
+void ChangeIconPicture(plat::HICON icon) {
+  std::lock_guard<std::mutex> lock(g_notifyIconDataLock);
+  CServiceWindow::m_NotifyIconData.hIcon = icon;
+  plat::Shell_NotifyIconA(plat::NIM_MODIFY, &CServiceWindow::m_NotifyIconData);
+}
 
 }  // namespace
 
@@ -96,8 +108,7 @@ void CServiceWindow::DispatchServiceMessages(plat::DWORD state) {
                   plat::UINT continueItem, plat::UINT stopItem) {
     LogMessage(kLogTrace, "%s", name);
     SetStatus(pending);
-    m_NotifyIconData.hIcon = icon;
-    plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
+    ChangeIconPicture(icon);
     plat::EnableMenuItem(m_hPopupMenu, ID_MENU_CONTINUE, plat::MF_BYCOMMAND | continueItem);
     plat::EnableMenuItem(m_hPopupMenu, ID_MENU_STOP, plat::MF_BYCOMMAND | stopItem);
     SetStatus(reached);
@@ -122,8 +133,7 @@ void CServiceWindow::DispatchServiceMessages(plat::DWORD state) {
 
 void CServiceWindow::CompleteStartStatus(bool running) {
   LogMessage(kLogTrace, "CServiceWindow::CompleteStartStatus");
-  m_NotifyIconData.hIcon = running ? m_hIconRunning : m_hIconPaused;
-  plat::Shell_NotifyIconA(plat::NIM_MODIFY, &m_NotifyIconData);
+  ChangeIconPicture(running ? m_hIconRunning : m_hIconPaused);
 }
 
 void CServiceWindow::DispatchMenuMessages(plat::WPARAM command) {
@@ -167,7 +177,10 @@ plat::DWORD CServiceWindow::IconThread(plat::LPVOID) {
   uint16_t passes = 0;
   while (m_dwIconThreadId != 0) {
     // A notification area that was recreated has lost the icon; adding it again brings it back.
-    if (++passes % 250 == 0) plat::Shell_NotifyIconA(plat::NIM_ADD, &m_NotifyIconData);
+    if (++passes % 250 == 0) {
+      std::lock_guard<std::mutex> lock(g_notifyIconDataLock);
+      plat::Shell_NotifyIconA(plat::NIM_ADD, &m_NotifyIconData);
+    }
     plat::Sleep(10);
   }
   TOOLFUNC_process::CloseHandleAndExitThread(&m_hIconThread);

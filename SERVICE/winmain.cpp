@@ -130,9 +130,7 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
     CServiceWindow::m_bService = true;
     CServiceWindow window;
     LogMessage(kLogTrace, "Start from Service Applet");
-    CServiceWindow::m_hServiceThread = plat::CreateThread(nullptr, 0, CServiceWindow::StartCTIService,
-                                                          &CServiceWindow::m_hServiceThread, 0, nullptr);
-    if (CServiceWindow::m_hServiceThread == nullptr) {
+    if (CServiceWindow::CreateServiceThread() == nullptr) {
       LogMessage(kLogTrace, "The service start thread could not be created");
       return -1;
     }

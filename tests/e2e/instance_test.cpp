@@ -1,7 +1,5 @@
 // End to end: one application instance of the service program at a time, across its processes and modes.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include <chrono>
 #include <cstdio>
@@ -15,7 +13,6 @@
 #include <vector>
 
 #include "plat/handle.h"
-#include "plat/machine.h"
 #include "plat/process.h"
 #include "plat/service.h"
 #include "support/service_log.h"
@@ -42,25 +39,6 @@ const char* SwitchesOf(Mode mode) {
     default:
       return "";
   }
-}
-
-// Whether any process holds a lock on a file of the shared sections of the machine directory, as every
-// process of the program does while it is attached. The lock of a killed process can outlast its process
-// entry for a moment, while the kernel releases its file.
-bool IsAnySectionHeld() {
-  std::error_code failure;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(plat::MachineDirectory() + "/sections", failure)) {
-    struct stat status = {};
-    if (stat(entry.path().c_str(), &status) != 0) continue;
-    char identity[64];
-    std::snprintf(identity, sizeof(identity), " %02x:%02x:%llu ", major(status.st_dev), minor(status.st_dev),
-                  static_cast<unsigned long long>(status.st_ino));
-    std::ifstream locks("/proc/locks");
-    for (std::string line; std::getline(locks, line);)
-      if ((line + " ").find(identity) != std::string::npos) return true;
-  }
-  return false;
 }
 
 // One process of the program with settings, log and a free port of its own.
@@ -205,8 +183,7 @@ TEST_P(InstanceBesideServiceTest, AnEndedApplicationInstanceLetsNoOtherInWhileTh
 
   // Once no process of the program runs, the count is 0 again.
   service.End();
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (IsAnySectionHeld() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  testsupport::WaitUntilNoSectionIsHeld(30s);
   Start& third = StartOne("the application instance after the service", Mode::Application);
   EXPECT_TRUE(third.LogShows("INFO Velcora: Service started"));
 }

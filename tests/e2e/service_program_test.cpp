@@ -262,6 +262,9 @@ TEST_F(ServiceModeTest, StartPauseContinueAndStopReportTheStatesInOrder) {
   for (const char* line : {"DEBUG Velcora: Start from Service Applet", "INFO Velcora: ServiceMain Finished",
                            "INFO Velcora: Shutdown TAPI"})
     EXPECT_NE(std::string::npos, log.find(line)) << line;
+  // The dispatcher thread ends with its own handle, however soon it ran after its creation.
+  EXPECT_NE(std::string::npos, log.find("DEBUG Velcora: Stopping StartService 0x"));
+  EXPECT_EQ(std::string::npos, log.find("Stopping StartService 0x00000000"));
   EXPECT_NE(std::string::npos, testsupport::ReadFile(SettingsFile()).find("DebugLine=42"));
 }
 

@@ -2,16 +2,20 @@
 #include "support/velcora_process.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
 
 #include "plat/handle.h"
+#include "plat/machine.h"
 #include "plat/path.h"
 #include "plat/telephony.h"
 #include "plat/testing/time.h"
@@ -20,6 +24,33 @@
 #include "tapi.h"
 
 namespace testsupport {
+
+namespace {
+
+// Whether any process holds a lock on a file of the shared sections of the machine directory.
+bool IsAnySectionHeld() {
+  std::error_code failure;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(plat::MachineDirectory() + "/sections", failure)) {
+    struct stat status = {};
+    if (stat(entry.path().c_str(), &status) != 0) continue;
+    char identity[64];
+    std::snprintf(identity, sizeof(identity), " %02x:%02x:%llu ", major(status.st_dev), minor(status.st_dev),
+                  static_cast<unsigned long long>(status.st_ino));
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+      if ((line + " ").find(identity) != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void WaitUntilNoSectionIsHeld(std::chrono::milliseconds bound) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  while (IsAnySectionHeld() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
 void PrepareServiceTest(const std::string& controlSocket) {
   plat::WSADATA data;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -30,13 +31,13 @@
 namespace {
 
 TEST(CloseHandleAndExitThread, ReturnsWhenTheVariableHoldsZero) {
-  plat::HANDLE none = nullptr;
+  std::atomic<plat::HANDLE> none{nullptr};
   TOOLFUNC_process::CloseHandleAndExitThread(&none);
-  EXPECT_EQ(nullptr, none);
+  EXPECT_EQ(nullptr, none.load());
 }
 
 struct ExitingThread {
-  plat::HANDLE handle = nullptr;
+  std::atomic<plat::HANDLE> handle{nullptr};
   std::promise<void> handleStored;
   std::promise<void> unwound;
   bool ranPastTheCall = false;
@@ -66,8 +67,40 @@ TEST(CloseHandleAndExitThread, ClosesTheOwnHandleAndEndsTheThread) {
   thread.handleStored.set_value();
   thread.unwound.get_future().wait();
   EXPECT_FALSE(thread.ranPastTheCall);
-  EXPECT_EQ(nullptr, thread.handle);
+  EXPECT_EQ(nullptr, thread.handle.load());
   EXPECT_FALSE(plat::CloseHandle(handle)) << "the thread closed its own handle";
+}
+
+struct ContendedThread {
+  std::atomic<plat::HANDLE> handle{nullptr};
+  std::promise<void> handleStored;
+  std::promise<void> unwound;
+};
+
+plat::DWORD EndContendingForTheHandle(plat::LPVOID parameter) {
+  auto* thread = static_cast<ContendedThread*>(parameter);
+  UnwindSignal signal{thread->unwound};
+  thread->handleStored.get_future().wait();
+  TOOLFUNC_process::CloseHandleAndExitThread(&thread->handle);
+  return 0;
+}
+
+// A shutdown ends the thread the way the service's destructor ends the icon thread, at the moment the
+// thread closes its own handle: one of the two takes the handle, and it is closed exactly once.
+TEST(CloseHandleAndExitThread, AThreadAndItsShutdownCloseTheHandleOnce) {
+  for (int round = 0; round < 50; ++round) {
+    ContendedThread thread;
+    plat::HANDLE handle = plat::CreateThread(nullptr, 0, EndContendingForTheHandle, &thread, 0, nullptr);
+    ASSERT_NE(nullptr, handle);
+    thread.handle = handle;
+    thread.handleStored.set_value();
+    if (plat::HANDLE taken = thread.handle.exchange(nullptr)) {
+      plat::TerminateThread(taken, 0);
+      EXPECT_TRUE(plat::CloseHandle(taken)) << "round " << round << ": the handle taken here was closed";
+    }
+    thread.unwound.get_future().wait();
+    EXPECT_FALSE(plat::CloseHandle(handle)) << "round " << round << ": the handle was left open";
+  }
 }
 
 TEST(SetProcessPriority, SetsTheClassOfTheOwnProcessAndIgnoresFailures) {
@@ -382,7 +415,7 @@ TEST(DelayedShellExecute, OpensTheTextAfterAPauseAndEndsItsThread) {
   ended.wait();
   plat::SetSleepObserver(nullptr);
   EXPECT_EQ((std::vector<plat::DWORD>{100, 100}), open.pauses) << "a pause before and after the opening";
-  EXPECT_EQ(nullptr, open.block.thread);
+  EXPECT_EQ(nullptr, open.block.thread.load());
   EXPECT_FALSE(plat::CloseHandle(thread)) << "the thread closed its own handle";
   std::vector<plat::ShellExecution> opened = plat::TakeShellExecutions();
   ASSERT_EQ(1u, opened.size());

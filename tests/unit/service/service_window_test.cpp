@@ -52,15 +52,18 @@ TEST(ServiceWindow, RunsAsAnOrdinaryProgramUntilEnd) {
   std::snprintf(g_szIniFile, sizeof(g_szIniFile), "%s", settings.c_str());
   plat::SetTimeScaleForTesting(0);
 
+  // The program's thread writes the window, menu and line list while it starts: they are read here
+  // only once it tells that the start is over.
+  std::promise<void> started;
   std::promise<int> loopResult;
-  plat::DWORD mainThread = 0;
   std::thread program([&] {
-    mainThread = plat::GetCurrentThreadId();
     CServiceWindow window;
+    started.set_value();
     loopResult.set_value(window.Loop());
   });
 
-  ASSERT_TRUE(WaitUntil([] { return IconShown() == 130; })) << "added paused, switched to running";
+  ASSERT_EQ(std::future_status::ready, started.get_future().wait_for(60s));
+  EXPECT_EQ(130u, IconShown()) << "added paused, switched to running";
   EXPECT_EQ("Wendrath Velcora", plat::NotifyIconStateForTesting(CServiceWindow::m_hWnd, 0x844).tip);
   EXPECT_TRUE(IsGrayed(32777));
   EXPECT_FALSE(IsGrayed(32778));
@@ -107,7 +110,6 @@ TEST(ServiceWindow, RunsAsAnOrdinaryProgramUntilEnd) {
   EXPECT_FALSE(plat::NotifyIconStateForTesting(nullptr, 0x844).shown);
   EXPECT_NE(std::string::npos, testsupport::ReadFile(settings).find("DebugLine=17\r\n"));
   EXPECT_EQ(nullptr, CServiceWindow::m_pLineRoot);
-  (void)mainThread;
 }
 
 }  // namespace
