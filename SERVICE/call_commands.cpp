@@ -44,6 +44,15 @@ struct WideText {
   plat::WCHAR units[32] = {};
 };
 
+// The commands that send a call to a destination; the three entry points take the same arguments.
+void OnCallTo(CommandFields f, const char* callNumber, const char* destinationField,
+              PFN_TSPI_lineDial entryPoint) {
+  WideText destination(destinationField);
+  OnCall(f, callNumber, entryPoint, [entryPoint, &destination](DRV_REQUESTID request, HDRVCALL call) {
+    return entryPoint(request, call, destination.units, 0);
+  });
+}
+
 // The provider writes the handles of new calls here. Each command has its own, and the main thread
 // runs one command at a time, so each serves one provider call at a time.
 HDRVCALL g_hdMakeCall;
@@ -141,27 +150,15 @@ void RemoveFromConference::Handle(CommandFields f) {
 }
 
 void Dial::Handle(CommandFields f) {
-  WideText destination(f[kDestination]);
-  OnCall(f, f[kCallNumber], g_TspiEntryPoints.TSPI_lineDial,
-         [&destination](DRV_REQUESTID request, HDRVCALL call) {
-           return g_TspiEntryPoints.TSPI_lineDial(request, call, destination.units, 0);
-         });
+  OnCallTo(f, f[kCallNumber], f[kDestination], g_TspiEntryPoints.TSPI_lineDial);
 }
 
 void Redirect::Handle(CommandFields f) {
-  WideText destination(f[kDestination]);
-  OnCall(f, f[kCallNumber], g_TspiEntryPoints.TSPI_lineRedirect,
-         [&destination](DRV_REQUESTID request, HDRVCALL call) {
-           return g_TspiEntryPoints.TSPI_lineRedirect(request, call, destination.units, 0);
-         });
+  OnCallTo(f, f[kCallNumber], f[kDestination], g_TspiEntryPoints.TSPI_lineRedirect);
 }
 
 void BlindTransfer::Handle(CommandFields f) {
-  WideText destination(f[kDestination]);
-  OnCall(f, f[kCallNumber], g_TspiEntryPoints.TSPI_lineBlindTransfer,
-         [&destination](DRV_REQUESTID request, HDRVCALL call) {
-           return g_TspiEntryPoints.TSPI_lineBlindTransfer(request, call, destination.units, 0);
-         });
+  OnCallTo(f, f[kCallNumber], f[kDestination], g_TspiEntryPoints.TSPI_lineBlindTransfer);
 }
 
 void AddToConference::Handle(CommandFields f) {
