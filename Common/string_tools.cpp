@@ -77,8 +77,6 @@ void EndConvertedText(Unit* dst, int written, int count, DWORD n) {
   if (n != kWholeText) dst[n] = 0;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Writes back from the start of the text what `keep` returns for each character, dropping those it
 // returns 0 for, and ends the text there.
 template <typename Keep>
@@ -128,24 +126,21 @@ char* WideToMultiByteText(char* dst, const WCHAR* src, DWORD n) {
     return dst;
   }
   const int count = ConversionCount(WideLength(src, n), n);
-  const int written =
-      plat::WideCharToMultiByte(plat::CP_ACP, 0, src, count, dst, count, nullptr, nullptr);
+  const int written = plat::WideCharToMultiByte(plat::CP_ACP, 0, src, count, dst, count, nullptr, nullptr);
   EndConvertedText(dst, written, count, n);
   return dst;
 }
 
 WCHAR* MultiByteToWideText(WCHAR* dst, const char* src, DWORD n) {
   const int count = ConversionCount(strnlen(src, n), n);
-  const int written =
-      plat::MultiByteToWideChar(plat::CP_ACP, plat::MB_PRECOMPOSED, src, count, dst, count);
+  const int written = plat::MultiByteToWideChar(plat::CP_ACP, plat::MB_PRECOMPOSED, src, count, dst, count);
   EndConvertedText(dst, written, count, n);
   return dst;
 }
 
 void KeepDialCharacters(char* text) {
-  FilterInPlace(text, [](char c) {
-    return IsDigit(c) || c == '#' || c == '*' || c == '+' || c == '-' ? c : '\0';
-  });
+  FilterInPlace(text,
+                [](char c) { return IsDigit(c) || c == '#' || c == '*' || c == '+' || c == '-' ? c : '\0'; });
 }
 
 void CleanPhoneNumber(char* text) {
@@ -175,8 +170,6 @@ DWORD Checksum16(const void* data, DWORD count) {
 
 void* AddOffset(void* base, DWORD offset) { return static_cast<char*>(base) + offset; }
 
-const void* AddOffset(const void* base, DWORD offset) {
-  return static_cast<const char*>(base) + offset;
-}
+const void* AddOffset(const void* base, DWORD offset) { return static_cast<const char*>(base) + offset; }
 
 }  // namespace TOOLFUNC_string

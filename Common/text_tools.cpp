@@ -19,14 +19,13 @@ namespace {
 using plat::DWORD;
 using plat::LONG;
 using plat::WCHAR;
+using TOOLFUNC_string::IsDigit;
 
 constexpr size_t kWorkSize = 1024;
 
 char g_tagValue[128];
 char g_attributeValue[128];
 char g_callDataValue[1024];
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The runtime's white space, as its number readers skip it.
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }

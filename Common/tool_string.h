@@ -36,6 +36,9 @@ inline plat::WCHAR* AnsiToWide(plat::WCHAR* dst, const char* src, plat::DWORD n)
   return MultiByteToWideText(dst, src, n);
 }
 
+// An ASCII decimal digit, whatever the locale says.
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 // The destination-number filters work in place on a terminated, writable text.
 // Keeps "#", "*", "+", "-" and the digits.
 void KeepDialCharacters(char* text);

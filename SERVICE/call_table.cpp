@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ToolFunktion.h"
+#include "line_lookup.h"
 #include "service_window.h"
 
 using TOOLFUNC_debug::LogMessage;
@@ -66,11 +67,7 @@ bool DrvCallInUse(plat::DWORD number) {
   return FindUsed([number](const CallRecord& call) { return call.DrvClientCall == number; }) >= 0;
 }
 
-// The list's root holds 0, which is never a candidate.
-bool HtLineInUse(plat::DWORD handle) {
-  CLineObject* root = CServiceWindow::m_pLineRoot;
-  return root != nullptr && root->GetObjectFromHtLine(handle) != nullptr;
-}
+bool HtLineInUse(plat::DWORD handle) { return line_lookup::ByHtLine(handle) != nullptr; }
 
 // Set while the LINE_NEWCALL step advances the counters past the values it has just entered its call
 // under: those are the call's own, not values a client named since the last draw.

@@ -17,10 +17,8 @@ bool StartsWith(const char* line, const char* word) {
   return std::strncmp(line, word, std::strlen(word)) == 0;
 }
 
-constexpr int kMostFields = 12;
-
-// One command of the protocol: its word, the fields it reads (the word and the request included), and
-// whether its fields take 62 characters with the overflow rule of the call it makes.
+// One command of the protocol: its word, the fields it reads (the word and the request included), whether
+// its fields take 62 characters with the overflow rule of the call it makes, and its handler.
 struct Command {
   const char* word;
   int fields;
@@ -28,36 +26,46 @@ struct Command {
   void (*handle)(CommandFields);
 };
 
+using namespace commands;
+
 // In the order of testing: the first word the line begins with decides, so "TSPI_lineCloseCall" stands
 // before "TSPI_lineClose".
-const Command kCommands[] = {
-    {"TSPI_lineGetDevCaps", 3, false, commands::GetDevCaps},
-    {"TSPI_lineGetAddressCaps", 3, false, commands::GetAddressCaps},
-    {"TSPI_lineGetAddressStatus", 4, false, commands::GetAddressStatus},
-    {"TSPI_lineOpen", 7, false, commands::Open},
-    {"TSPI_lineCloseCall", 3, false, commands::CloseCall},
-    {"TSPI_lineClose", 3, false, commands::Close},
-    {"TSPI_lineMakeCall", 6, true, commands::MakeCall},
-    {"TSPI_lineDrop", 3, false, commands::Drop},
-    {"TSPI_linePickup", 8, false, commands::Pickup},
-    {"TSPI_linePrepareAddToConference", 5, false, commands::PrepareAddToConference},
-    {"TSPI_lineAnswer", 3, false, commands::Answer},
-    {"TSPI_lineSetupTransfer", 5, false, commands::SetupTransfer},
-    {"TSPI_lineSetupConference", 9, false, commands::SetupConference},
-    {"TSPI_lineAddToConference", 4, false, commands::AddToConference},
-    {"TSPI_lineDial", 4, false, commands::Dial},
-    {"TSPI_lineRedirect", 4, false, commands::Redirect},
-    {"TSPI_lineRemoveFromConference", 3, false, commands::RemoveFromConference},
-    {"TSPI_lineBlindTransfer", 4, false, commands::BlindTransfer},
-    {"TSPI_lineSwapHold", 4, false, commands::SwapHold},
-    {"TSPI_lineHold", 3, false, commands::Hold},
-    {"TSPI_lineUnhold", 3, false, commands::Unhold},
-    {"TSPI_lineCompleteCall", 6, false, commands::CompleteCall},
-    {"TSPI_lineAccept", 3, false, commands::Accept},
-    {"TSPI_lineCompleteTransfer", 7, false, commands::CompleteTransfer},
-    {"TSPI_lineForward", 12, false, commands::Forward},
-    {"TSPI_lineGenerateDigits", 7, false, commands::GenerateDigits},
+constexpr Command kCommands[] = {
+    {"TSPI_lineGetDevCaps", GetDevCaps::kCount, false, GetDevCaps::Handle},
+    {"TSPI_lineGetAddressCaps", GetAddressCaps::kCount, false, GetAddressCaps::Handle},
+    {"TSPI_lineGetAddressStatus", GetAddressStatus::kCount, false, GetAddressStatus::Handle},
+    {"TSPI_lineOpen", Open::kCount, false, Open::Handle},
+    {"TSPI_lineCloseCall", CloseCall::kCount, false, CloseCall::Handle},
+    {"TSPI_lineClose", Close::kCount, false, Close::Handle},
+    {"TSPI_lineMakeCall", MakeCall::kCount, true, MakeCall::Handle},
+    {"TSPI_lineDrop", Drop::kCount, false, Drop::Handle},
+    {"TSPI_linePickup", Pickup::kCount, false, Pickup::Handle},
+    {"TSPI_linePrepareAddToConference", PrepareAddToConference::kCount, false,
+     PrepareAddToConference::Handle},
+    {"TSPI_lineAnswer", Answer::kCount, false, Answer::Handle},
+    {"TSPI_lineSetupTransfer", SetupTransfer::kCount, false, SetupTransfer::Handle},
+    {"TSPI_lineSetupConference", SetupConference::kCount, false, SetupConference::Handle},
+    {"TSPI_lineAddToConference", AddToConference::kCount, false, AddToConference::Handle},
+    {"TSPI_lineDial", Dial::kCount, false, Dial::Handle},
+    {"TSPI_lineRedirect", Redirect::kCount, false, Redirect::Handle},
+    {"TSPI_lineRemoveFromConference", RemoveFromConference::kCount, false, RemoveFromConference::Handle},
+    {"TSPI_lineBlindTransfer", BlindTransfer::kCount, false, BlindTransfer::Handle},
+    {"TSPI_lineSwapHold", SwapHold::kCount, false, SwapHold::Handle},
+    {"TSPI_lineHold", Hold::kCount, false, Hold::Handle},
+    {"TSPI_lineUnhold", Unhold::kCount, false, Unhold::Handle},
+    {"TSPI_lineCompleteCall", CompleteCall::kCount, false, CompleteCall::Handle},
+    {"TSPI_lineAccept", Accept::kCount, false, Accept::Handle},
+    {"TSPI_lineCompleteTransfer", CompleteTransfer::kCount, false, CompleteTransfer::Handle},
+    {"TSPI_lineForward", Forward::kCount, false, Forward::Handle},
+    {"TSPI_lineGenerateDigits", GenerateDigits::kCount, false, GenerateDigits::Handle},
 };
+
+constexpr int MostFields() {
+  int most = 0;
+  for (const Command& command : kCommands) most = command.fields > most ? command.fields : most;
+  return most;
+}
+constexpr int kMostFields = MostFields();
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include "ToolFunktion.h"
 #include "commands.h"
+#include "line_lookup.h"
 #include "provider.h"
 #include "service_window.h"
 
@@ -29,16 +30,9 @@ constexpr plat::DWORD kForwardRequestSize =
     kFirstDestinationSlot + kMaxForwardEntries * kDestinationCharacters * sizeof(plat::WCHAR);
 static_assert(kFirstDestinationSlot == 136 && kForwardRequestSize == 392);
 
-// The line a client's address name stands for; the list's root is no line, and an empty name no name.
-CLineObject* LineByAddress(const char* address) {
-  CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromAddress(address);
-  return line == CServiceWindow::m_pLineRoot ? nullptr : line;
-}
-
-void InvalidParam(const char* request) {
-  CServiceWindow::SendLineReplyText(request, static_cast<plat::LONG>(LINEERR_INVALPARAM));
-  LogMessage(kLogWarning, "Invalid Param");
-}
+// The address status a client asks for reports the call counts and the forwarding.
+constexpr plat::DWORD kCallCountsAndForwarding = LINEADDRESSSTATE_NUMCALLS | LINEADDRESSSTATE_FORWARD;
+static_assert(kCallCountsAndForwarding == 0x60);
 
 void Unavailable(const char* request) {
   CServiceWindow::SendLineReply(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(request)),
@@ -54,47 +48,48 @@ plat::DWORD ReadNumber64(const char* field) {
 
 namespace commands {
 
-CLineObject* LineByClientNumber(plat::DWORD number) {
-  CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromClientLine(number);
-  return line == CServiceWindow::m_pLineRoot || line == nullptr || line->GetHtLine() == 0 ? nullptr : line;
+void InvalidParam(const char* request, plat::LONG level) {
+  CServiceWindow::SendLineReplyText(request, static_cast<plat::LONG>(LINEERR_INVALPARAM));
+  LogMessage(level, "Invalid Param");
 }
 
-void GetDevCaps(CommandFields f) {
-  CLineObject* line = LineByAddress(f[2]);
+void GetDevCaps::Handle(CommandFields f) {
+  CLineObject* line = line_lookup::ByAddress(f[kAddressName]);
   LogMessage(kLogTrace, "pObject 0x%08X", Pointer32(line));
-  if (line == nullptr) return InvalidParam(f[1]);
-  CServiceWindow::SendLineReplyText(f[1], CServiceWindow::SendDevCaps(line, f[1]));
+  if (line == nullptr) return InvalidParam(f[kRequest]);
+  CServiceWindow::SendLineReplyText(f[kRequest], CServiceWindow::SendDevCaps(line, f[kRequest]));
 }
 
-void GetAddressCaps(CommandFields f) {
-  CLineObject* line = LineByAddress(f[2]);
-  if (line == nullptr) return InvalidParam(f[1]);
-  CServiceWindow::SendLineReplyText(f[1], CServiceWindow::SendAddressCaps(line, f[1]));
+void GetAddressCaps::Handle(CommandFields f) {
+  CLineObject* line = line_lookup::ByAddress(f[kAddressName]);
+  if (line == nullptr) return InvalidParam(f[kRequest]);
+  CServiceWindow::SendLineReplyText(f[kRequest], CServiceWindow::SendAddressCaps(line, f[kRequest]));
 }
 
-void GetAddressStatus(CommandFields f) {
-  CLineObject* line = LineByAddress(f[2]);
-  if (line == nullptr) return InvalidParam(f[1]);
+void GetAddressStatus::Handle(CommandFields f) {
+  CLineObject* line = line_lookup::ByAddress(f[kAddressName]);
+  if (line == nullptr) return InvalidParam(f[kRequest]);
   // Only an open line has a provider handle to ask with.
   if (line->GetHdLine() == 0)
-    return CServiceWindow::SendLineReplyText(f[1], static_cast<plat::LONG>(LINEERR_INVALLINEHANDLE));
-  plat::DWORD address = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[3]));
-  CServiceWindow::SendLineReplyText(f[1], CServiceWindow::SendAddressStatus(line, address, 0x60, false));
+    return CServiceWindow::SendLineReplyText(f[kRequest], static_cast<plat::LONG>(LINEERR_INVALLINEHANDLE));
+  plat::DWORD address = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[kAddressId]));
+  CServiceWindow::SendLineReplyText(
+      f[kRequest], CServiceWindow::SendAddressStatus(line, address, kCallCountsAndForwarding, false));
 }
 
-void Open(CommandFields f) {
-  CLineObject* line = LineByAddress(f[6]);
+void Open::Handle(CommandFields f) {
+  CLineObject* line = line_lookup::ByAddress(f[kAddressName]);
   LogMessage(kLogTrace, "pObject: 0x%08X", Pointer32(line));
   // A missing entry point is answered before an unknown line, as for every command.
-  if (g_TspiEntryPoints.TSPI_lineOpen == nullptr) return Unavailable(f[1]);
-  if (line == nullptr) return InvalidParam(f[1]);
+  if (g_TspiEntryPoints.TSPI_lineOpen == nullptr) return Unavailable(f[kRequest]);
+  if (line == nullptr) return InvalidParam(f[kRequest]);
   plat::LONG result = 0;
   if (line->GetHtLine() == 0) {
     {
       plat::CriticalSectionLock lock(&CServiceWindow::m_csTapiCall);
       line->SetHtLine(CServiceWindow::IncrementHtLine());
     }
-    line->SetClientLine(ReadNumber64(f[4]));
+    line->SetClientLine(ReadNumber64(f[kLineNumber]));
     g_bInProviderCall = 1;
     result = g_TspiEntryPoints.TSPI_lineOpen(line->GetDeviceID(), line->GetHtLine(), line->GetHdLinePtr(),
                                              line->GetAPIVersion(), CServiceWindow::LineEventFunction);
@@ -103,7 +98,7 @@ void Open(CommandFields f) {
     // A refused open leaves the line closed, so the next open really asks the provider again.
     if (result != 0) CServiceWindow::ResetLine(line);
   }
-  CServiceWindow::SendLineReplyText(f[1], result);
+  CServiceWindow::SendLineReplyText(f[kRequest], result);
   CServiceWindow::SendAddressCaps(line, "0");
   if (result != 0) return;
   if (g_TspiEntryPoints.TSPI_lineSetStatusMessages != nullptr)
@@ -118,27 +113,28 @@ void Open(CommandFields f) {
   }
 }
 
-void CloseCall(CommandFields f) { CServiceWindow::SendLineReplyText(f[1], 0); }
+void CloseCall::Handle(CommandFields f) { CServiceWindow::SendLineReplyText(f[kRequest], 0); }
 
-void Close(CommandFields f) {
-  CLineObject* line = LineByClientNumber(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[2])));
-  if (g_TspiEntryPoints.TSPI_lineClose == nullptr) return Unavailable(f[1]);
-  if (line == nullptr) return InvalidParam(f[1]);
+void Close::Handle(CommandFields f) {
+  CLineObject* line =
+      line_lookup::ByClientNumber(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[kLineNumber])));
+  if (g_TspiEntryPoints.TSPI_lineClose == nullptr) return Unavailable(f[kRequest]);
+  if (line == nullptr) return InvalidParam(f[kRequest]);
   g_bInProviderCall = 1;
   plat::LONG result = g_TspiEntryPoints.TSPI_lineClose(line->GetHdLine());
   g_bInProviderCall = 0;
   CServiceWindow::ResetLine(line);
-  CServiceWindow::SendLineReplyText(f[1], result);
+  CServiceWindow::SendLineReplyText(f[kRequest], result);
 }
 
-void Forward(CommandFields f) {
-  if (g_TspiEntryPoints.TSPI_lineForward == nullptr) return Unavailable(f[1]);
-  plat::DWORD number = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[2]));
-  plat::DWORD entries = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[3]));
+void Forward::Handle(CommandFields f) {
+  if (g_TspiEntryPoints.TSPI_lineForward == nullptr) return Unavailable(f[kRequest]);
+  plat::DWORD number = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[kLineNumber]));
+  plat::DWORD entries = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[kEntries]));
   if (entries > kMaxForwardEntries) entries = kMaxForwardEntries;
-  CLineObject* line = LineByClientNumber(number);
+  CLineObject* line = line_lookup::ByClientNumber(number);
   if (line == nullptr)
-    return CServiceWindow::SendLineReply(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[1])),
+    return CServiceWindow::SendLineReply(static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[kRequest])),
                                          static_cast<plat::LONG>(LINEERR_OPERATIONFAILED));
   alignas(4) unsigned char list[kForwardRequestSize] = {};
   const plat::DWORD entrySize = ForwardEntrySize();
@@ -146,11 +142,13 @@ void Forward(CommandFields f) {
   std::memcpy(list, header, sizeof(header));
   for (plat::DWORD n = 0; n < entries; ++n) {
     char destination[256];
-    TOOLFUNC_string::CopyBounded(destination, f[5 + 2 * n], sizeof(destination) - 1);
+    TOOLFUNC_string::CopyBounded(destination, f[kDestination1 + kFieldsPerEntry * n],
+                                 sizeof(destination) - 1);
     TOOLFUNC_string::KeepDialCharacters(destination);
     const plat::DWORD slot = kFirstDestinationSlot + kDestinationCharacters * sizeof(plat::WCHAR) * n;
     LINEFORWARD entry = {};
-    entry.dwForwardMode = static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[4 + 2 * n]));
+    entry.dwForwardMode =
+        static_cast<plat::DWORD>(CServiceWindow::ReadNumber(f[kMode1 + kFieldsPerEntry * n]));
     entry.dwCallerAddressType = LINEADDRESSTYPE_PHONENUMBER;
     entry.dwDestAddressType = LINEADDRESSTYPE_PHONENUMBER;
     if (destination[0] != '\0') {
@@ -165,9 +163,9 @@ void Forward(CommandFields f) {
     std::memcpy(list + offsetof(LINEFORWARDLIST, ForwardList) + entrySize * n, &entry, entrySize);
   }
   plat::LONG result = g_TspiEntryPoints.TSPI_lineForward(
-      static_cast<DRV_REQUESTID>(CServiceWindow::ReadNumber(f[1])), line->GetHdLine(), 1, 0,
+      static_cast<DRV_REQUESTID>(CServiceWindow::ReadNumber(f[kRequest])), line->GetHdLine(), 1, 0,
       reinterpret_cast<LINEFORWARDLIST*>(list), 0, 0, &g_hdConsultationCall, nullptr);
-  if (result < 0) CServiceWindow::SendLineReplyText(f[1], result);
+  if (result < 0) CServiceWindow::SendLineReplyText(f[kRequest], result);
 }
 
 }  // namespace commands

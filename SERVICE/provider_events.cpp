@@ -3,6 +3,7 @@
 #include <new>
 
 #include "ToolFunktion.h"
+#include "line_lookup.h"
 #include "provider.h"
 #include "service_window.h"
 
@@ -23,15 +24,10 @@ bool Post(PIPE_LINE_EVENT* event) {
                             reinterpret_cast<plat::LPARAM>(event)) != 0;
 }
 
-// The line the provider names by the service's line handle; handle 0 and the list's root name none.
-CLineObject* LineOf(HTAPILINE htLine) {
-  if (htLine == 0) return nullptr;
-  CLineObject* line = CServiceWindow::m_pLineRoot->GetObjectFromHtLine(htLine);
-  return line == CServiceWindow::m_pLineRoot ? nullptr : line;
-}
-
 // The call-table position of the service's call handle, -1 for none.
-int CallOf(HTAPICALL htCall) { return htCall == 0 ? -1 : CServiceWindow::GetPosFromTapiCall(htCall); }
+int PositionOfTapiCall(HTAPICALL htCall) {
+  return htCall == 0 ? -1 : CServiceWindow::GetPosFromTapiCall(htCall);
+}
 
 // The name a created or removed line is reported by: its address, at most 30 characters, never empty.
 struct AddressName {
@@ -58,7 +54,7 @@ void EnterNewCall(HTAPILINE htLine, plat::DWORD_PTR hdCall, plat::DWORD_PTR hand
   const plat::DWORD handle = CServiceWindow::PeekTapiCall();
   *place = handle;
   LogMessage(kLogDetail, " LINE_NEWCALL(1): %d", handle);
-  CLineObject* line = LineOf(htLine);
+  CLineObject* line = line_lookup::ByHtLine(htLine);
   // A call no line takes draws nothing: the provider keeps the handle, which stays the next one.
   if (line == nullptr) {
     LogMessage(kLogError, "LINE_NEWCALL: No Line Object found!");
@@ -109,10 +105,10 @@ void OnCallState(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR param1, pla
                  plat::DWORD_PTR param3) {
   if (htCall == 0) return;
   const plat::DWORD state = Low32(param1) & 0xFFFF;
-  CLineObject* line = LineOf(htLine);
+  CLineObject* line = line_lookup::ByHtLine(htLine);
   if (line == nullptr) return;
   LogMessage(kLogTrace, " lLinePos: %d", line->GetDeviceID());
-  const int position = CallOf(htCall);
+  const int position = PositionOfTapiCall(htCall);
   LogMessage(kLogTrace, " lCallPos: %d", position);
   if (position < 0) return;
   CallRecord& call = CServiceWindow::CallTable[position];
@@ -158,15 +154,15 @@ void OnCallState(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR param1, pla
 
 void OnCallInfo(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR changed) {
   if (htCall == 0 || g_bInSendNewCall) return;
-  CLineObject* line = LineOf(htLine);
-  const int position = CallOf(htCall);
+  CLineObject* line = line_lookup::ByHtLine(htLine);
+  const int position = PositionOfTapiCall(htCall);
   if (line == nullptr || position < 0 || !CServiceWindow::CallTable[position].bNewCallSent) return;
   CServiceWindow::SendCallInfo(line, position, Low32(changed));
 }
 
 void OnLineClose(HTAPILINE htLine) {
   LogMessage(kLogInfo, "LINE_CLOSE Device 0x%08X", htLine);
-  CLineObject* line = LineOf(htLine);
+  CLineObject* line = line_lookup::ByHtLine(htLine);
   if (g_TspiEntryPoints.TSPI_lineClose == nullptr || line == nullptr) return;
   g_TspiEntryPoints.TSPI_lineClose(line->GetHdLine());
   CServiceWindow::ResetLine(line);
@@ -174,8 +170,8 @@ void OnLineClose(HTAPILINE htLine) {
 
 void OnGenerate(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD_PTR reason) {
   LogMessage(kLogTrace, "LINE_GENERATE 0x%08X", Low32(reason));
-  CLineObject* line = LineOf(htLine);
-  const int position = CallOf(htCall);
+  CLineObject* line = line_lookup::ByHtLine(htLine);
+  const int position = PositionOfTapiCall(htCall);
   if (line == nullptr || position < 0) return;
   CServiceWindow::SendBack("LINE_GENERATE %u %u %u 0 0", line->GetClientLine(),
                            CServiceWindow::CallTable[position].DrvClientCall, Low32(reason));
@@ -199,10 +195,9 @@ void OnLineCreate(plat::DWORD_PTR tempId) {
 
 void OnLineRemove(plat::DWORD_PTR deviceId) {
   LogMessage(kLogInfo, "LINE_REMOVE DeviceID 0x%08X", Low32(deviceId));
-  CLineObject* root = CServiceWindow::m_pLineRoot;
-  CLineObject* line = root->GetObjectFromDeviceID(Low32(deviceId));
+  CLineObject* line = line_lookup::ByDeviceId(Low32(deviceId));
   LogMessage(kLogTrace, " pObject: 0x%08X", Pointer32(line));
-  if (line == nullptr || line == root) return;
+  if (line == nullptr) return;
   CServiceWindow::SendBack("LINE_REMOVE %s 0 0 0 0", AddressName(line).text);
   {
     // Its calls go with it, so no entry is left pointing at the deleted line.
@@ -210,7 +205,7 @@ void OnLineRemove(plat::DWORD_PTR deviceId) {
     CServiceWindow::ClearCallsOfLine(line);
     CLineObject::RemoveObject(line);
   }
-  LogMessage(kLogTrace, " Number of Objects: %d", root->GetNumberOfObjects());
+  LogMessage(kLogTrace, " Number of Objects: %d", CServiceWindow::m_pLineRoot->GetNumberOfObjects());
 }
 
 void HandleEvent(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg, plat::DWORD_PTR param1,
@@ -218,7 +213,7 @@ void HandleEvent(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg, plat::DW
   switch (dwMsg) {
     case LINE_ADDRESSSTATE: {
       LogMessage(kLogTrace, " LINE_ADDRESSSTATE 0x%08X 0x%08X 0x%08X", htLine, Low32(param1), Low32(param2));
-      if (CLineObject* line = LineOf(htLine))
+      if (CLineObject* line = line_lookup::ByHtLine(htLine))
         CServiceWindow::SendAddressStatus(line, Low32(param1), Low32(param2), true);
       break;
     }
@@ -240,7 +235,7 @@ void HandleEvent(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg, plat::DW
     case LINE_LINEDEVSTATE: {
       LogMessage(kLogTrace, "LINE_LINEDEVSTATE 0x%08X 0x%08X 0x%08X", Low32(param1), Low32(param2),
                  Low32(param3));
-      if (CLineObject* line = LineOf(htLine))
+      if (CLineObject* line = line_lookup::ByHtLine(htLine))
         CServiceWindow::SendLineDevStatus(line, Low32(param1), param2, param3, true);
       break;
     }
@@ -278,10 +273,7 @@ void CServiceWindow::LineEventFunction2(plat::DWORD dwSequence, HTAPILINE htLine
     // Inside a provider call (or another event) the event waits for its turn behind the outer work; one
     // that cannot be queued again is handled now rather than lost.
     LogMessage(kLogDetail, "-> Async Loop <%d>", dwSequence);
-    auto* copy =
-        new (std::nothrow) PIPE_LINE_EVENT{htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3, dwSequence};
-    if (copy != nullptr && Post(copy)) return;
-    delete copy;
+    if (PostEvent({htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3, dwSequence})) return;
   }
   BusyWithEvent busy;
   HandleEvent(htLine, htCall, dwMsg, dwParam1, dwParam2, dwParam3);

@@ -1,5 +1,6 @@
 // The one structure buffer of the provider queries, and the variable parts of structures as text.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -53,17 +54,14 @@ char* CServiceWindow::GetStructText(const void* structure, plat::DWORD offset, p
 char* CServiceWindow::GetStructForward(const void* structure, plat::DWORD index, plat::DWORD listOffset) {
   m_szStructForward[0] = '\0';
   if (listOffset == 0 || listOffset >= 0xFFFF) return m_szStructForward;
-  constexpr plat::DWORD kEntrySize = 32;
-  constexpr plat::DWORD kDestAddressSize = 16;  // byte offsets of the fields inside one entry
-  constexpr plat::DWORD kDestAddressOffset = 20;
-  uint64_t entry = static_cast<uint64_t>(listOffset) + static_cast<uint64_t>(index) * kEntrySize;
-  if (entry + kEntrySize > kStructBufferSize) return m_szStructForward;
+  uint64_t entry = static_cast<uint64_t>(listOffset) + static_cast<uint64_t>(index) * sizeof(LINEFORWARD);
+  if (entry + sizeof(LINEFORWARD) > kStructBufferSize) return m_szStructForward;
   const char* fields =
       static_cast<const char*>(TOOLFUNC_string::AddOffset(structure, static_cast<plat::DWORD>(entry)));
   plat::DWORD destSize = 0;
   plat::DWORD destOffset = 0;
-  std::memcpy(&destSize, fields + kDestAddressSize, sizeof(destSize));
-  std::memcpy(&destOffset, fields + kDestAddressOffset, sizeof(destOffset));
+  std::memcpy(&destSize, fields + offsetof(LINEFORWARD, dwDestAddressSize), sizeof(destSize));
+  std::memcpy(&destOffset, fields + offsetof(LINEFORWARD, dwDestAddressOffset), sizeof(destOffset));
   plat::BoundedCopy(m_szStructForward, 1023, GetStructText(structure, destOffset, destSize));
   return m_szStructForward;
 }

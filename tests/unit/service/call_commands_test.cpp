@@ -120,34 +120,34 @@ class CallCommandsTest : public CommandTest {
 };
 
 TEST_F(CallCommandsTest, ACommandOnACallReachesTheProviderWithTheCallsHandle) {
-  Run(commands::Drop, {"TSPI_lineDrop", "17", "12"});
+  Run(commands::Drop::Handle, {"TSPI_lineDrop", "17", "12"});
   EXPECT_EQ(1, g_seen.calls);
   EXPECT_EQ(17u, g_seen.request);
   EXPECT_EQ(0x100u, g_seen.first);
-  Run(commands::Drop, {"TSPI_lineDrop", "18", "99"});
+  Run(commands::Drop::Handle, {"TSPI_lineDrop", "18", "99"});
   EXPECT_EQ(1, g_seen.calls) << "an unknown call number reaches no provider";
   g_TspiEntryPoints.TSPI_lineDrop = nullptr;
-  Run(commands::Drop, {"TSPI_lineDrop", "19", "12"});
+  Run(commands::Drop::Handle, {"TSPI_lineDrop", "19", "12"});
   EXPECT_EQ(1, g_seen.calls);
 }
 
 TEST_F(CallCommandsTest, SwapHoldNeedsTwoDifferentCalls) {
-  Run(commands::SwapHold, {"TSPI_lineSwapHold", "1", "12", "12"});
+  Run(commands::SwapHold::Handle, {"TSPI_lineSwapHold", "1", "12", "12"});
   EXPECT_EQ(0, g_seen.calls);
-  Run(commands::SwapHold, {"TSPI_lineSwapHold", "2", "12", "13"});
+  Run(commands::SwapHold::Handle, {"TSPI_lineSwapHold", "2", "12", "13"});
   EXPECT_EQ(1, g_seen.calls);
   EXPECT_EQ(0x100u, g_seen.first);
   EXPECT_EQ(0x200u, g_seen.second);
 }
 
 TEST_F(CallCommandsTest, DialHandsTheDestinationUnfilteredInUtf16) {
-  Run(commands::Dial, {"TSPI_lineDial", "3", "13", "*31#9"});
+  Run(commands::Dial::Handle, {"TSPI_lineDial", "3", "13", "*31#9"});
   EXPECT_EQ(u"*31#9", g_seen.destination);
   EXPECT_EQ(0x200u, g_seen.first);
 }
 
 TEST_F(CallCommandsTest, MakeCallEntersThePendingCall) {
-  Run(commands::MakeCall, {"TSPI_lineMakeCall", "21", "7", "0", "30", "+1 (2) 34-5"});
+  Run(commands::MakeCall::Handle, {"TSPI_lineMakeCall", "21", "7", "0", "30", "+1 (2) 34-5"});
   ASSERT_EQ(1, g_seen.calls);
   EXPECT_EQ(0x51u, g_seen.first) << "the provider's handle of the line";
   EXPECT_EQ(u"+1(2)345", g_seen.destination);
@@ -161,14 +161,14 @@ TEST_F(CallCommandsTest, MakeCallEntersThePendingCall) {
   EXPECT_EQ(m_line, call.pLine);
 
   g_result = 0;
-  Run(commands::MakeCall, {"TSPI_lineMakeCall", "0", "7", "40", "31", "200"});
+  Run(commands::MakeCall::Handle, {"TSPI_lineMakeCall", "0", "7", "40", "31", "200"});
   EXPECT_EQ(-1, CServiceWindow::GetPosFromDrvClientCall(31)) << "a result of 0 enters no call";
-  Run(commands::MakeCall, {"TSPI_lineMakeCall", "22", "8", "40", "32", "200"});
+  Run(commands::MakeCall::Handle, {"TSPI_lineMakeCall", "22", "8", "40", "32", "200"});
   EXPECT_EQ(2, g_seen.calls) << "an unknown line reaches no provider";
 }
 
 TEST_F(CallCommandsTest, PickupEntersAnInboundCallWithUnfilteredTexts) {
-  Run(commands::Pickup, {"TSPI_linePickup", "5", "7", "2", "0", "40", "+1+2-3", "g#1"});
+  Run(commands::Pickup::Handle, {"TSPI_linePickup", "5", "7", "2", "0", "40", "+1+2-3", "g#1"});
   ASSERT_EQ(1u, g_creation.calls);
   EXPECT_EQ((std::vector<DWORD>{0x51, 2, 4, 40}), g_creation.values)
       << "line handle, address, drawn service handle, the variable holding the new call number";
@@ -177,15 +177,16 @@ TEST_F(CallCommandsTest, PickupEntersAnInboundCallWithUnfilteredTexts) {
   EXPECT_EQ(0x80u, Call(40).dwOrigin);
   EXPECT_EQ(40u, Call(40).DrvBaseCall) << "a provider that writes no handle leaves the call number";
 
-  Run(commands::Pickup, {"TSPI_linePickup", "6", "9", "0", "0", "41", "", ""});
+  Run(commands::Pickup::Handle, {"TSPI_linePickup", "6", "9", "0", "0", "41", "", ""});
   EXPECT_EQ(1u, g_creation.calls) << "an unknown line reaches no provider";
   EXPECT_EQ(12u, CServiceWindow::m_dwNextTapiCall) << "the handle drawn for it is spent";
-  Run(commands::Pickup, {"TSPI_linePickup", "7", "7", "0", "0", "42", "", ""});
+  Run(commands::Pickup::Handle, {"TSPI_linePickup", "7", "7", "0", "0", "42", "", ""});
   EXPECT_EQ(u"", g_creation.destination) << "an empty field is an empty string";
 }
 
 TEST_F(CallCommandsTest, SetupConferenceDrawsBothHandlesAndEntersBothCalls) {
-  Run(commands::SetupConference, {"TSPI_lineSetupConference", "8", "12", "0", "0", "50", "0", "51", "3"});
+  Run(commands::SetupConference::Handle,
+      {"TSPI_lineSetupConference", "8", "12", "0", "0", "50", "0", "51", "3"});
   ASSERT_EQ(1u, g_creation.calls);
   EXPECT_EQ((std::vector<DWORD>{0x100, 0, 4, 50, 8, 51, 3}), g_creation.values)
       << "field 4 as the line handle unchanged; the conference handle drawn first";
@@ -195,7 +196,8 @@ TEST_F(CallCommandsTest, SetupConferenceDrawsBothHandlesAndEntersBothCalls) {
   EXPECT_EQ(8u, Call(51).ClientTapiCall);
   EXPECT_EQ(m_line, Call(51).pLine) << "on the line of the call";
 
-  Run(commands::SetupConference, {"TSPI_lineSetupConference", "9", "99", "0", "0", "52", "0", "53", "3"});
+  Run(commands::SetupConference::Handle,
+      {"TSPI_lineSetupConference", "9", "99", "0", "0", "52", "0", "53", "3"});
   EXPECT_EQ(1u, g_creation.calls) << "an unknown call reaches no provider";
 }
 
@@ -209,7 +211,8 @@ TEST_F(CallCommandsTest, CompleteTransferEntersAConferenceOnlyInConferenceMode) 
   for (const Case& c : cases) {
     g_result = c.result;
     std::string conference = std::to_string(number++);
-    Run(commands::CompleteTransfer, {"TSPI_lineCompleteTransfer", "1", "12", "13", "0", conference, c.mode});
+    Run(commands::CompleteTransfer::Handle,
+        {"TSPI_lineCompleteTransfer", "1", "12", "13", "0", conference, c.mode});
     EXPECT_EQ(c.entered, CServiceWindow::GetPosFromDrvClientCall(std::stoul(conference)) >= 0)
         << "mode " << c.mode << " result " << c.result;
   }
@@ -218,7 +221,7 @@ TEST_F(CallCommandsTest, CompleteTransferEntersAConferenceOnlyInConferenceMode) 
   EXPECT_EQ(0x900u, Call(61).DrvBaseCall);
 
   DWORD before = CServiceWindow::m_dwNextTapiCall;
-  Run(commands::CompleteTransfer, {"TSPI_lineCompleteTransfer", "1", "12", "99", "0", "70", "2"});
+  Run(commands::CompleteTransfer::Handle, {"TSPI_lineCompleteTransfer", "1", "12", "99", "0", "70", "2"});
   EXPECT_EQ(4u, g_creation.calls) << "an unknown consultation call reaches no provider";
   EXPECT_EQ(before, CServiceWindow::m_dwNextTapiCall) << "and draws no handle";
 }
@@ -229,8 +232,8 @@ TEST_F(CallCommandsTest, AConsultationCallIsEnteredOnTheLineOfItsCall) {
   struct Case {
     void (*command)(CommandFields);
     const char* word;
-  } cases[] = {{commands::SetupTransfer, "TSPI_lineSetupTransfer"},
-               {commands::PrepareAddToConference, "TSPI_linePrepareAddToConference"}};
+  } cases[] = {{commands::SetupTransfer::Handle, "TSPI_lineSetupTransfer"},
+               {commands::PrepareAddToConference::Handle, "TSPI_linePrepareAddToConference"}};
   DWORD number = 44;
   for (const Case& c : cases) {
     const std::string consultation = std::to_string(number);
@@ -249,16 +252,16 @@ TEST_F(CallCommandsTest, AConsultationCallIsEnteredOnTheLineOfItsCall) {
 }
 
 TEST_F(CallCommandsTest, CompleteCallHandsTheCompletionIdOfField4) {
-  Run(commands::CompleteCall, {"TSPI_lineCompleteCall", "3", "12", "77", "2", "9"});
+  Run(commands::CompleteCall::Handle, {"TSPI_lineCompleteCall", "3", "12", "77", "2", "9"});
   EXPECT_EQ(77u, g_creation.completionId);
   EXPECT_EQ((std::vector<DWORD>{0x100, 2, 9}), g_creation.values);
 }
 
 TEST_F(CallCommandsTest, GenerateDigitsIsSynchronous) {
-  Run(commands::GenerateDigits, {"TSPI_lineGenerateDigits", "4", "13", "6", "2", "12#*", "150"});
+  Run(commands::GenerateDigits::Handle, {"TSPI_lineGenerateDigits", "4", "13", "6", "2", "12#*", "150"});
   EXPECT_EQ((std::vector<DWORD>{0x200, 6, 2, 150}), g_creation.values);
   EXPECT_EQ(u"12#*", g_creation.destination);
-  Run(commands::GenerateDigits, {"TSPI_lineGenerateDigits", "5", "99", "6", "2", "1", "150"});
+  Run(commands::GenerateDigits::Handle, {"TSPI_lineGenerateDigits", "5", "99", "6", "2", "1", "150"});
   EXPECT_EQ(1u, g_creation.calls);
 }
 

@@ -56,16 +56,16 @@ class LineCommandsTest : public CommandTest {
 
 TEST_F(LineCommandsTest, ARefusedOpenLeavesTheLineClosedSoTheNextOpenAsksAgain) {
   g_openResult = static_cast<LONG>(LINEERR_RESOURCEUNAVAIL);
-  Run(commands::Open, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});
+  Run(commands::Open::Handle, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});
   EXPECT_EQ(1, g_opens);
   EXPECT_EQ(0u, m_line->GetHtLine() | m_line->GetClientLine() | m_line->GetHdLine());
   g_openResult = 0;
-  Run(commands::Open, {"TSPI_lineOpen", "2", "x", "x", "7", "x", "201"});
+  Run(commands::Open::Handle, {"TSPI_lineOpen", "2", "x", "x", "7", "x", "201"});
   EXPECT_EQ(2, g_opens);
   EXPECT_EQ(7u, m_line->GetClientLine());
   EXPECT_EQ(0x51u, m_line->GetHdLine());
   EXPECT_NE(0u, m_line->GetHtLine());
-  Run(commands::Open, {"TSPI_lineOpen", "3", "x", "x", "9", "x", "201"});
+  Run(commands::Open::Handle, {"TSPI_lineOpen", "3", "x", "x", "9", "x", "201"});
   EXPECT_EQ(2, g_opens) << "an open line is not opened again";
   EXPECT_EQ(7u, m_line->GetClientLine());
 }
@@ -88,7 +88,7 @@ TEST_F(LineCommandsTest, TheClientLineNumberIsTheLow32BitsOfASaturated64BitRead)
       {"abc", 0},
   };
   for (const Case& c : cases) {
-    Run(commands::Open, {"TSPI_lineOpen", "1", "x", "x", c.field, "x", "201"});
+    Run(commands::Open::Handle, {"TSPI_lineOpen", "1", "x", "x", c.field, "x", "201"});
     EXPECT_EQ(c.line, m_line->GetClientLine()) << c.field;
     // Closed again, so the next open reads its field.
     m_line->SetHtLine(0);
@@ -99,30 +99,30 @@ TEST_F(LineCommandsTest, TheClientLineNumberIsTheLow32BitsOfASaturated64BitRead)
 
 TEST_F(LineCommandsTest, MissingOpenOrCloseEntryPointsChangeNothing) {
   g_TspiEntryPoints.TSPI_lineOpen = nullptr;
-  Run(commands::Open, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});
+  Run(commands::Open::Handle, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});
   EXPECT_EQ(0u, m_line->GetHtLine());
   g_TspiEntryPoints.TSPI_lineOpen = FakeOpen;
-  Run(commands::Open, {"TSPI_lineOpen", "2", "x", "x", "7", "x", "201"});
+  Run(commands::Open::Handle, {"TSPI_lineOpen", "2", "x", "x", "7", "x", "201"});
   ASSERT_EQ(0x51u, m_line->GetHdLine());
   g_TspiEntryPoints.TSPI_lineClose = nullptr;
-  Run(commands::Close, {"TSPI_lineClose", "3", "7"});
+  Run(commands::Close::Handle, {"TSPI_lineClose", "3", "7"});
   EXPECT_EQ(0x51u, m_line->GetHdLine()) << "the line stays open";
   g_TspiEntryPoints.TSPI_lineClose = FakeClose;
-  Run(commands::Close, {"TSPI_lineClose", "4", "7"});
+  Run(commands::Close::Handle, {"TSPI_lineClose", "4", "7"});
   EXPECT_EQ(0u, m_line->GetHdLine() | m_line->GetClientLine() | m_line->GetHtLine());
 }
 
 TEST_F(LineCommandsTest, AddressStatusOfALineThatIsNotOpenDoesNotAskTheProvider) {
-  Run(commands::GetAddressStatus, {"TSPI_lineGetAddressStatus", "1", "201", "0"});
+  Run(commands::GetAddressStatus::Handle, {"TSPI_lineGetAddressStatus", "1", "201", "0"});
   EXPECT_EQ(0, g_statusQueries);
-  Run(commands::GetAddressStatus, {"TSPI_lineGetAddressStatus", "1", "", "0"});
+  Run(commands::GetAddressStatus::Handle, {"TSPI_lineGetAddressStatus", "1", "", "0"});
   EXPECT_EQ(0, g_statusQueries) << "the empty name is the list's root, no line";
 }
 
 TEST_F(LineCommandsTest, TheForwardListCarriesTheFilteredDestinations) {
-  Run(commands::Open, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});
+  Run(commands::Open::Handle, {"TSPI_lineOpen", "1", "x", "x", "7", "x", "201"});
   g_dwTSPIVersion = 0x00030001;
-  Run(commands::Forward, {"TSPI_lineForward", "5", "7", "9", "1", "+1 (2) 34-5", "16", "abc"});
+  Run(commands::Forward::Handle, {"TSPI_lineForward", "5", "7", "9", "1", "+1 (2) 34-5", "16", "abc"});
   ASSERT_EQ(392u, g_forwardList.size());
   EXPECT_EQ(392u, Dword(g_forwardList, 0));
   EXPECT_EQ(4u, Dword(g_forwardList, 4)) << "more than 4 entries are taken as 4";
@@ -140,7 +140,7 @@ TEST_F(LineCommandsTest, TheForwardListCarriesTheFilteredDestinations) {
   EXPECT_EQ(1u, Dword(g_forwardList, 40 + 24));
 
   g_dwTSPIVersion = 0x00020000;
-  Run(commands::Forward, {"TSPI_lineForward", "6", "7", "2", "1", "201", "2", "202"});
+  Run(commands::Forward::Handle, {"TSPI_lineForward", "6", "7", "2", "1", "201", "2", "202"});
   EXPECT_EQ(2u, Dword(g_forwardList, 4));
   EXPECT_EQ(136u, Dword(g_forwardList, 8 + 20));
   EXPECT_EQ(2u, Dword(g_forwardList, 32)) << "the older layout: 24 bytes an entry";
@@ -169,15 +169,15 @@ TEST_F(LineCommandRepliesTest, AMissingEntryPointComesBeforeAnUnknownLine) {
     std::vector<std::string> words;
     const char* reply;
   } cases[] = {
-      {commands::Close, {"TSPI_lineClose", "6x", "7"}, "LINE_REPLY 6 2147483721"},
-      {commands::Open, {"TSPI_lineOpen", "6x", "x", "x", "7", "x", "999"}, "LINE_REPLY 6 2147483721"},
+      {commands::Close::Handle, {"TSPI_lineClose", "6x", "7"}, "LINE_REPLY 6 2147483721"},
+      {commands::Open::Handle, {"TSPI_lineOpen", "6x", "x", "x", "7", "x", "999"}, "LINE_REPLY 6 2147483721"},
   };
   for (const Case& c : cases) {
     Run(c.handler, c.words);
     EXPECT_EQ(std::vector<std::string>{c.reply}, m_client.Lines(1)) << c.words[0];
   }
   g_TspiEntryPoints.TSPI_lineClose = FakeClose;
-  Run(commands::Close, {"TSPI_lineClose", "6x", "7"});
+  Run(commands::Close::Handle, {"TSPI_lineClose", "6x", "7"});
   EXPECT_EQ(std::vector<std::string>{"LINE_REPLY 6x 2147483698"}, m_client.Lines(1)) << "an unknown line";
 }
 

@@ -1,10 +1,13 @@
-// Tests of the line list: chain operations, ownership and the five finders.
+// Tests of the line list: chain operations, ownership, the five finders and the lookups that skip the root.
 #include "line_object.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <set>
+
+#include "line_lookup.h"
+#include "service_window.h"
 
 namespace {
 
@@ -104,6 +107,36 @@ TEST(LineList, ResetClearsEveryField) {
                     line.GetCallFeatures() | line.GetDeviceID());
   EXPECT_STREQ("", line.GetLineName());
   EXPECT_EQ(line.GetHdLinePtr(), &line.hdLine);
+}
+
+// A client's or the provider's 0 or empty name finds the root first; the lookups find no line there,
+// and the client's number finds only an open line.
+TEST(LineLookup, TheRootAndClosedLinesAreNoLineToFind) {
+  CLineObject root(0xFFFFFFFF);
+  CLineObject* open = Line(root, 0, "201");
+  open->SetHtLine(4);
+  open->SetClientLine(7);
+  CLineObject* closed = Line(root, 1, "202");
+  closed->SetClientLine(9);  // a number left behind on a line that is not open
+  CServiceWindow::m_pLineRoot = &root;
+  struct Case {
+    const char* lookup;
+    CLineObject* found;
+    CLineObject* expected;
+  } cases[] = {
+      {"address 201", line_lookup::ByAddress("201"), open},
+      {"empty address", line_lookup::ByAddress(""), nullptr},
+      {"client number 7", line_lookup::ByClientNumber(7), open},
+      {"client number 0", line_lookup::ByClientNumber(0), nullptr},
+      {"client number of a closed line", line_lookup::ByClientNumber(9), nullptr},
+      {"line handle 4", line_lookup::ByHtLine(4), open},
+      {"line handle 0", line_lookup::ByHtLine(0), nullptr},
+      {"device 1", line_lookup::ByDeviceId(1), closed},
+      {"the root's device", line_lookup::ByDeviceId(0xFFFFFFFF), nullptr},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.expected, c.found) << c.lookup;
+  CServiceWindow::m_pLineRoot = nullptr;
+  EXPECT_EQ(nullptr, line_lookup::ByHtLine(4)) << "no list";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Keeps docs/protocol.md complete: each command of the dispatcher's table, in order, with its fields.
+// Keeps docs/protocol.md complete: each command of the dispatcher's table, in order, with its named fields.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,6 +20,21 @@ std::string ReadText(const char* path) {
   return text.str();
 }
 
+// The number of fields each command names in the handlers' header: the word and the request identifier,
+// then one per name its enumeration lists before kCount.
+std::map<std::string, int> NamedFieldCounts() {
+  const std::string header = ReadText(COMMANDS_HEADER);
+  std::map<std::string, int> counts;
+  const std::regex command(R"re(struct (\w+) \{\s*enum : int \{\s*(\w+) = kFirstArgument,([^}]*)\})re");
+  for (std::sregex_iterator it(header.begin(), header.end(), command), last; it != last; ++it) {
+    const std::string rest = (*it)[3].str();
+    const size_t end = rest.find("kCount");
+    EXPECT_NE(end, std::string::npos) << (*it)[1] << " has no kCount";
+    counts[(*it)[1].str()] = 3 + static_cast<int>(std::count(rest.begin(), rest.begin() + end, ','));
+  }
+  return counts;
+}
+
 // The command words of the dispatcher's table in the order it tests them, each with the number of fields
 // it reads (the word and the request identifier included).
 std::vector<std::pair<std::string, int>> TableCommands() {
@@ -28,10 +43,14 @@ std::vector<std::pair<std::string, int>> TableCommands() {
   const size_t end = source.find("};", start);
   EXPECT_NE(start, std::string::npos) << "the command table was not found in " << DISPATCH_SOURCE;
   const std::string table = source.substr(start, end - start);
+  const std::map<std::string, int> counts = NamedFieldCounts();
   std::vector<std::pair<std::string, int>> commands;
-  const std::regex entry(R"re(\{"([^"]+)",\s*(\d+),)re");
-  for (std::sregex_iterator it(table.begin(), table.end(), entry), last; it != last; ++it)
-    commands.emplace_back((*it)[1].str(), std::stoi((*it)[2].str()));
+  const std::regex entry(R"re(\{"([^"]+)",\s*(\w+)::kCount,)re");
+  for (std::sregex_iterator it(table.begin(), table.end(), entry), last; it != last; ++it) {
+    auto count = counts.find((*it)[2].str());
+    EXPECT_NE(count, counts.end()) << (*it)[2] << " names no fields in " << COMMANDS_HEADER;
+    commands.emplace_back((*it)[1].str(), count == counts.end() ? 0 : count->second);
+  }
   return commands;
 }
 

@@ -388,7 +388,7 @@ TEST_F(CreationTest, AFailedCompletionFreesTheCallsOfItsRequest) {
     const std::string request = std::to_string(number + 100);
     g_completeEarly = c.early;
     g_completion = c.result;
-    Run(commands::MakeCall, {"TSPI_lineMakeCall", request, "7", "0", std::to_string(number), "200"});
+    Run(commands::MakeCall::Handle, {"TSPI_lineMakeCall", request, "7", "0", std::to_string(number), "200"});
     if (!c.early) {
       CompleteOnProviderThread(number + 100, c.result);
       EXPECT_TRUE(Entered(number)) << "the provider's thread frees no entry";
@@ -402,7 +402,7 @@ TEST_F(CreationTest, AFailedCompletionFreesTheCallsOfItsRequest) {
     ++number;
   }
   g_completeEarly = false;
-  Run(commands::MakeCall, {"TSPI_lineMakeCall", "999", "7", "0", "99", "200"});
+  Run(commands::MakeCall::Handle, {"TSPI_lineMakeCall", "999", "7", "0", "99", "200"});
   CompleteOnProviderThread(999, kFailed);
   EventWindow::DispatchAll();
   EXPECT_FALSE(Entered(99));
@@ -412,7 +412,7 @@ TEST_F(CreationTest, AFailedCompletionFreesTheCallsOfItsRequest) {
 // Only the completion callback tells of a failed request: a provider's event with any message number is
 // no such word, and the failure takes no number of the provider's events.
 TEST_F(CreationTest, NoProviderEventStandsForAFailedRequest) {
-  Run(commands::MakeCall, {"TSPI_lineMakeCall", "9", "7", "0", "40", "200"});
+  Run(commands::MakeCall::Handle, {"TSPI_lineMakeCall", "9", "7", "0", "40", "200"});
   const DWORD unlisted = 0x10000 | LINE_REPLY;
   CServiceWindow::LineEventFunction(0, 0, unlisted, 9, static_cast<DWORD>(kFailed), 0);
   CompleteOnProviderThread(9, kFailed);
@@ -439,7 +439,8 @@ TEST_F(CreationTest, NoProviderEventStandsForAFailedRequest) {
 
 TEST_F(CreationTest, AFailedConferenceFreesBothItsCalls) {
   CServiceWindow::InsertCall(m_line, 0x100, 12, 0x7000, 0x7000, 1);
-  Run(commands::SetupConference, {"TSPI_lineSetupConference", "8", "12", "0", "0", "50", "0", "51", "3"});
+  Run(commands::SetupConference::Handle,
+      {"TSPI_lineSetupConference", "8", "12", "0", "0", "50", "0", "51", "3"});
   ASSERT_TRUE(Entered(50) && Entered(51));
   CompleteOnProviderThread(8, kFailed);
   EventWindow::DispatchAll();
@@ -450,10 +451,10 @@ TEST_F(CreationTest, AFailedConferenceFreesBothItsCalls) {
 
 // Only the calls the request made are freed: not one announced meanwhile, not one the table knew before.
 TEST_F(CreationTest, AFailureSparesAnnouncedAndEarlierCalls) {
-  Run(commands::MakeCall, {"TSPI_lineMakeCall", "9", "7", "0", "40", "200"});
+  Run(commands::MakeCall::Handle, {"TSPI_lineMakeCall", "9", "7", "0", "40", "200"});
   CServiceWindow::CallTable[CServiceWindow::GetPosFromDrvClientCall(40)].bNewCallSent = 1;
   CServiceWindow::InsertCall(m_line, 0x701, 41, 0x7000, 0x7000, 1);
-  Run(commands::MakeCall, {"TSPI_lineMakeCall", "10", "7", "0", "42", "200"});
+  Run(commands::MakeCall::Handle, {"TSPI_lineMakeCall", "10", "7", "0", "42", "200"});
   EXPECT_EQ(-1, CServiceWindow::GetPosFromDrvClientCall(42)) << "the provider named the known call 0x701";
   CompleteOnProviderThread(9, kFailed);
   CompleteOnProviderThread(10, kFailed);
