@@ -29,6 +29,7 @@
 namespace {
 
 using namespace winsocktest;
+
 // ---- Notifications ----
 
 TEST_F(WinsockTest, AcceptIsAnnouncedAgainOnlyAfterAccept) {

@@ -297,7 +297,7 @@ TEST(TerminateThreadTest, ThreadThatHasEndedKeepsItsExitCode) {
 }
 
 // True once `flag` is set, waiting thirty seconds at most.
-bool Eventually(const std::atomic<bool>& flag) {
+bool EventuallySet(const std::atomic<bool>& flag) {
   return testsupport::Eventually([&flag] { return flag.load(); });
 }
 
@@ -343,7 +343,7 @@ TEST_P(TerminateSleeperTest, ThreadIsSignalledAtOnceAndEndsInItsSleep) {
   SleepWatch watch(probe);
   HANDLE handle = plat::CreateThread(nullptr, 0, RunSleeper, &probe, 0, nullptr);
   ASSERT_NE(handle, nullptr);
-  ASSERT_TRUE(Eventually(probe.reachedTheSleep));
+  ASSERT_TRUE(EventuallySet(probe.reachedTheSleep));
   // Lets it get from the call into the wait; a termination that comes first ends the sleep as it begins.
   std::this_thread::sleep_for(20ms);
 
@@ -353,7 +353,7 @@ TEST_P(TerminateSleeperTest, ThreadIsSignalledAtOnceAndEndsInItsSleep) {
   EXPECT_EQ(plat::GetExitCodeThread(handle, &exitCode), 1);
   EXPECT_EQ(exitCode, 77u);
   // The probe outlives the thread only if the thread really ends.
-  ASSERT_TRUE(Eventually(probe.unwound));
+  ASSERT_TRUE(EventuallySet(probe.unwound));
   EXPECT_FALSE(probe.ranPastTheSleep.load());
   EXPECT_EQ(plat::CloseHandle(handle), 1);
 }
@@ -390,7 +390,7 @@ TEST(TerminateThreadTest, ThreadThatTerminatesItselfEndsAtOnce) {
   ASSERT_NE(handle, nullptr);
   self.handle.store(handle);
   ASSERT_EQ(plat::WaitForSingleObject(handle, kGenerousWait), 0u);
-  ASSERT_TRUE(Eventually(self.probe.destructorRan));
+  ASSERT_TRUE(EventuallySet(self.probe.destructorRan));
   DWORD exitCode = 0;
   EXPECT_EQ(plat::GetExitCodeThread(handle, &exitCode), 1);
   EXPECT_EQ(exitCode, 21u);
