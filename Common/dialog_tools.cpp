@@ -5,11 +5,10 @@
 #include "plat/path.h"
 #include "plat/system_info.h"
 #include "tool_dialog.h"
+#include "tool_file.h"
 
 namespace TOOLFUNC_window {
 namespace {
-
-constexpr plat::DWORD kPathCapacity = 259;
 
 enum class Dialog { Open, Save };
 
@@ -34,7 +33,7 @@ plat::BOOL ShowFileDialog(Dialog dialog, plat::HWND owner, const char* title, ch
   record.lpstrFilter = filter;
   record.nFilterIndex = 1;
   record.lpstrFile = path;
-  record.nMaxFile = kPathCapacity;
+  record.nMaxFile = TOOLFUNC_file::kPathCapacity;
   record.lpstrInitialDir = initialDirectory;
   record.lpstrTitle = title;
   record.Flags = plat::OFN_HIDEREADONLY | plat::OFN_OVERWRITEPROMPT;

@@ -29,7 +29,7 @@ bool SourceKeyPath(const char* sourceName, char* path) {
 }  // namespace
 
 CEventLogger::CEventLogger(const char* sourceName, const char* messageFile) {
-  TOOLFUNC_string::CopyBounded(m_szSourceName, sourceName ? sourceName : "", 259);
+  TOOLFUNC_string::CopyBounded(m_szSourceName, sourceName ? sourceName : "", TOOLFUNC_file::kPathCapacity);
   char keyPath[plat::MAX_PATH];
   if (!SourceKeyPath(m_szSourceName, keyPath)) return;
   // A message file the path cannot hold is not registered at all: a cut or bare name would make the

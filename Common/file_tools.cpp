@@ -8,13 +8,6 @@
 #include "tool_file.h"
 
 namespace TOOLFUNC_file {
-namespace {
-
-// A path keeps at most 258 characters: its buffer of MAX_PATH bytes has room for them and a terminator
-// with one byte to spare.
-constexpr size_t kPathLimit = 258;
-
-}  // namespace
 
 void AddBackslash(char* path) {
   // An empty path has no last character to look at; it stays empty.
@@ -31,7 +24,7 @@ bool JoinFilePath(char* path, const char* directory, const char* name) {
   const size_t directoryLength = std::strlen(directory);
   if (directoryLength == 0) return false;
   const size_t separator = directory[directoryLength - 1] == '\\' ? 0 : 1;
-  if (directoryLength + separator + std::strlen(name) > kPathLimit) return false;
+  if (directoryLength + separator + std::strlen(name) >= kPathCapacity) return false;
   std::snprintf(path, plat::MAX_PATH, "%s%s%s", directory, separator ? "\\" : "", name);
   return true;
 }
@@ -39,8 +32,8 @@ bool JoinFilePath(char* path, const char* directory, const char* name) {
 bool GetSystemFilePath(const char* file, char* path) {
   char directory[plat::MAX_PATH];
   // A directory that does not fit comes back untouched, so only the length tells that it is missing.
-  const plat::UINT length = plat::GetSystemDirectoryA(directory, kPathLimit + 1);
-  if (length == 0 || length > kPathLimit) {
+  const plat::UINT length = plat::GetSystemDirectoryA(directory, kPathCapacity);
+  if (length == 0 || length >= kPathCapacity) {
     path[0] = '\0';
     return false;
   }
@@ -52,13 +45,13 @@ char* GetModuleDirectory() {
   char drive[3] = "";
   char directory[plat::MAX_PATH] = "";
   // A cut program path would name some ancestor's directory instead of the program's: none is given then.
-  const plat::DWORD length = plat::GetModuleFileNameA(nullptr, s_directory, kPathLimit + 1);
-  if (length == 0 || length > kPathLimit) {
+  const plat::DWORD length = plat::GetModuleFileNameA(nullptr, s_directory, kPathCapacity);
+  if (length == 0 || length >= kPathCapacity) {
     s_directory[0] = '\0';
     return s_directory;
   }
-  plat::SplitPath(s_directory, drive, sizeof(drive), directory, 259, nullptr, 0, nullptr, 0);
-  std::snprintf(s_directory, 259, "%s%s", drive, directory);
+  plat::SplitPath(s_directory, drive, sizeof(drive), directory, kPathCapacity, nullptr, 0, nullptr, 0);
+  std::snprintf(s_directory, kPathCapacity, "%s%s", drive, directory);
   return s_directory;
 }
 

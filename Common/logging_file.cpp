@@ -24,17 +24,17 @@ namespace TOOLFUNC_debug {
 namespace {
 
 // File names and commands keep at most 258 characters and a terminator.
-constexpr size_t kNameSize = 259;
+using TOOLFUNC_file::kPathCapacity;
 
 void CopyName(char* destination, const std::string& text) {
-  size_t length = std::min(text.size(), kNameSize - 1);
+  size_t length = std::min(text.size(), kPathCapacity - 1);
   std::memcpy(destination, text.data(), length);
   destination[length] = '\0';
 }
 
 // At most 258 characters of `directory`, with a backslash at the end unless it is empty.
 std::string WithBackslash(const std::string& directory) {
-  char result[kNameSize + 1];
+  char result[kPathCapacity + 1];
   CopyName(result, directory);
   TOOLFUNC_file::AddBackslash(result);
   return result;
@@ -62,7 +62,7 @@ struct IntegerConversion {
 size_t ReadCount(const std::string& text, size_t* position) {
   size_t count = 0;
   while (*position < text.size() && std::isdigit(static_cast<unsigned char>(text[*position])))
-    count = std::min<size_t>(count * 10 + static_cast<size_t>(text[(*position)++] - '0'), kNameSize);
+    count = std::min<size_t>(count * 10 + static_cast<size_t>(text[(*position)++] - '0'), kPathCapacity);
   return count;
 }
 
@@ -143,7 +143,7 @@ void CLoggingFile::SetMaxDebugLines(plat::DWORD lines) { m_dwMaxDebugLines = lin
 void CLoggingFile::SetMaxDebugFiles(plat::DWORD files) { m_dwMaxDebugFiles = files != 0 ? files : 10; }
 
 void CLoggingFile::SetFileName(const char* fileName) {
-  char directory[kNameSize] = "";
+  char directory[kPathCapacity] = "";
   plat::SplitPath(fileName, nullptr, 0, directory, sizeof directory, nullptr, 0, nullptr, 0);
   if (directory[0] != '\0')
     CopyName(m_szFileName, fileName);
@@ -250,7 +250,7 @@ void CLoggingFile::CloseOpenFile() {
 }
 
 void CLoggingFile::OpenInNotepad() {
-  char command[kNameSize];
+  char command[kPathCapacity];
   CopyName(command, std::string("NOTEPAD.EXE ") + m_szFileName);
   TOOLFUNC_process::RunCommandLine(command);
 }

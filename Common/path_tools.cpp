@@ -26,8 +26,6 @@
 namespace TOOLFUNC_file {
 namespace {
 
-// A path buffer holds MAX_PATH bytes, but a path keeps at most 258 characters: its size is 259.
-constexpr size_t kPathCapacity = 259;
 constexpr size_t kWindowTextLimit = 65535;
 
 const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -121,7 +119,7 @@ plat::LONG SaveShortcut(const char* link, const char* target, const char* argume
   shortcut.SetPath(target);
   if (setArguments) shortcut.SetArguments(arguments);
   plat::WCHAR wideLink[plat::MAX_PATH];
-  TOOLFUNC_string::AnsiToWide(wideLink, link, 259);
+  TOOLFUNC_string::AnsiToWide(wideLink, link, kPathCapacity);
   return shortcut.Save(wideLink, plat::TRUE);
 }
 
@@ -484,7 +482,7 @@ int PathToItemList(const char* path, plat::LPITEMIDLIST* list) {
   *list = nullptr;
   if (path == nullptr) return 0;
   plat::WCHAR widePath[plat::MAX_PATH];
-  TOOLFUNC_string::AnsiToWide(widePath, path, 259);
+  TOOLFUNC_string::AnsiToWide(widePath, path, kPathCapacity);
   return plat::SUCCEEDED(plat::SHParseDisplayName(widePath, nullptr, list, 0, nullptr)) ? 1 : 0;
 }
 

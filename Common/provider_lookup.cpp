@@ -5,6 +5,7 @@
 #include "plat/codepage.h"
 #include "plat/error.h"
 #include "plat/path.h"
+#include "tool_file.h"
 #include "tool_registry.h"
 
 namespace TOOLFUNC_registry {
@@ -15,7 +16,7 @@ void FileNameOf(const char* path, char (&name)[plat::MAX_PATH]) {
   char fileName[plat::MAX_PATH] = "";
   char extension[31] = "";
   plat::SplitPath(path, nullptr, 0, nullptr, 0, fileName, sizeof(fileName) - 1, extension, sizeof(extension));
-  std::snprintf(name, 259, "%s%s", fileName, extension);
+  std::snprintf(name, TOOLFUNC_file::kPathCapacity, "%s%s", fileName, extension);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "plat/time.h"
 #include "plat/window.h"
 #include "plat/winmain.h"
+#include "tool_file.h"
 #include "tool_registry.h"
 #include "tool_service.h"
 #include "tool_window.h"
@@ -55,8 +56,8 @@ void ChangeServiceType(const char* name, plat::DWORD serviceType, const char* de
 int InstallService() {
   char path[plat::MAX_PATH] = "";
   // A cut path would register some other program; the call has set why it failed as the last error.
-  const plat::DWORD length = plat::GetModuleFileNameA(g_hInstance, path, 259);
-  if (length == 0 || length >= 259) return 0;
+  const plat::DWORD length = plat::GetModuleFileNameA(g_hInstance, path, TOOLFUNC_file::kPathCapacity);
+  if (length == 0 || length >= TOOLFUNC_file::kPathCapacity) return 0;
   return CreateServiceEx(plat::SERVICE_INTERACTIVE_PROCESS, ServiceName, path, plat::SERVICE_AUTO_START, "\0",
                          ServiceDescription, ServiceDisplayName);
 }
@@ -67,7 +68,8 @@ int CreateServiceEx(plat::DWORD extraType, const char* name, const char* program
   if (manager == nullptr) return 0;
   char drive[3] = "";
   char directory[plat::MAX_PATH] = "";
-  plat::SplitPath(programPath, drive, sizeof(drive), directory, 259, nullptr, 0, nullptr, 0);
+  plat::SplitPath(programPath, drive, sizeof(drive), directory, TOOLFUNC_file::kPathCapacity, nullptr, 0,
+                  nullptr, 0);
   char commandLine[4096];
   std::snprintf(commandLine, 4095, "\"%s\" -D -C \"%s%s%s\" -L \"%s%s%s\" -cwd \"%s%s\"", programPath, drive,
                 directory, "VELCORA.ini", drive, directory, "log4j-config.xml", drive, directory);
@@ -171,13 +173,14 @@ char* GetServiceImagePath(const char* name) {
   // Opened without creating it: asking for the path of a service must not make an entry appear.
   TOOLFUNC_registry::CRegTool key;
   if (key.OpenExisting(plat::HKEY_LOCAL_MACHINE, keyPath) == plat::ERROR_SUCCESS) {
-    key.ReadString("ImagePath", s_imagePath, 259, nullptr);
+    key.ReadString("ImagePath", s_imagePath, TOOLFUNC_file::kPathCapacity, nullptr);
     key.Close();
   }
   if (plat::GetFileAttributesA(s_imagePath) == plat::INVALID_FILE_ATTRIBUTES) {
     // A cut program path names some other file: nothing is given then.
-    const plat::DWORD length = plat::GetModuleFileNameA(g_hInstance, s_imagePath, 259);
-    if (length == 0 || length >= 259) s_imagePath[0] = '\0';
+    const plat::DWORD length =
+        plat::GetModuleFileNameA(g_hInstance, s_imagePath, TOOLFUNC_file::kPathCapacity);
+    if (length == 0 || length >= TOOLFUNC_file::kPathCapacity) s_imagePath[0] = '\0';
   }
   return s_imagePath;
 }
@@ -192,10 +195,10 @@ void OpenControlPanelApplet(plat::HWND owner, plat::DWORD tag, const char* apple
   // Without the system directory the runner would look for the applet wherever the caller stands: it
   // is not started then.
   char systemDirectory[plat::MAX_PATH] = "";
-  const plat::UINT length = plat::GetSystemDirectoryA(systemDirectory, 259);
-  if (length == 0 || length >= 259) return;
+  const plat::UINT length = plat::GetSystemDirectoryA(systemDirectory, TOOLFUNC_file::kPathCapacity);
+  if (length == 0 || length >= TOOLFUNC_file::kPathCapacity) return;
   char parameters[plat::MAX_PATH];
-  std::snprintf(parameters, 259, "SHELL32.DLL,Control_RunDLL %s", applet);
+  std::snprintf(parameters, TOOLFUNC_file::kPathCapacity, "SHELL32.DLL,Control_RunDLL %s", applet);
   plat::ShellExecuteA(owner, nullptr, "RUNDLL32.EXE", parameters, systemDirectory, plat::SW_SHOWNORMAL);
 }
 

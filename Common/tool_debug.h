@@ -19,7 +19,8 @@ enum LogLevel : plat::LONG {
 
 // Opens the gate of LogMessage; false until ConfigureLogging has configured log4cxx.
 extern bool g_bLoggingConfigured;
-// The log4cxx configuration file; the start-up copies the -l value into it (259 characters at most).
+// The log4cxx configuration file; the start-up copies the -l value into it (TOOLFUNC_file::kPathCapacity
+// bytes at most).
 extern char g_szLogConfigFile[plat::MAX_PATH];
 
 namespace TOOLFUNC_debug {

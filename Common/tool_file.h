@@ -2,6 +2,7 @@
 // folders and shortcuts that the programs may use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "plat/registry.h"
@@ -10,6 +11,10 @@
 #include "plat/window.h"
 
 namespace TOOLFUNC_file {
+
+// The capacity of every path buffer: a path keeps at most 258 characters and a terminator, one byte
+// short of MAX_PATH.
+constexpr std::size_t kPathCapacity = plat::MAX_PATH - 1;
 
 // Appends "\" unless the path already ends with one; null and empty paths stay as they are.
 // The buffer must have room for one more character.

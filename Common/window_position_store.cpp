@@ -3,6 +3,7 @@
 
 #include "plat/error.h"
 #include "plat/window.h"
+#include "tool_file.h"
 #include "tool_registry.h"
 #include "tool_window.h"
 
@@ -13,7 +14,7 @@ namespace {
 constexpr plat::LONG kNothingStored = -9999;
 
 // The key of the window under `base`; false for a window without a title, which has no key.
-bool WindowKeyPath(plat::HWND window, const char* base, char (&path)[259]) {
+bool WindowKeyPath(plat::HWND window, const char* base, char (&path)[TOOLFUNC_file::kPathCapacity]) {
   char title[127] = "";
   if (plat::GetWindowTextA(window, title, sizeof(title)) == 0) return false;
   std::snprintf(path, sizeof(path), "%s\\Windows\\%s", base, title);
@@ -37,7 +38,7 @@ void ForEachChild(plat::HWND window, const Action& action) {
 }  // namespace
 
 void CRegTool::SaveWindowPos(plat::HWND window, const char* base) {
-  char path[259];
+  char path[TOOLFUNC_file::kPathCapacity];
   if (!WindowKeyPath(window, base, path)) return;
   plat::RECT rect{};
   plat::GetWindowRect(window, &rect);
@@ -51,7 +52,7 @@ void CRegTool::SaveWindowPos(plat::HWND window, const char* base) {
 }
 
 int CRegTool::RestoreWindowPos(plat::HWND window, const char* base) {
-  char path[259];
+  char path[TOOLFUNC_file::kPathCapacity];
   if (!WindowKeyPath(window, base, path)) return 0;
   CRegTool key;
   if (key.Open(plat::HKEY_CURRENT_USER, path) != plat::ERROR_SUCCESS) return 0;

@@ -23,6 +23,58 @@ constexpr size_t kInfoPieceCharacters = 510;
 // A blank and at most 29 characters of the party identifier.
 constexpr size_t kPartyPieceCharacters = 30;
 
+// What each call state keeps of the features a provider reports: the features named here make no sense
+// in that state. Each mask is checked against the number it stands for.
+
+// An offered call: it cannot be dialled, held, parked, transferred or conferenced yet.
+constexpr plat::DWORD kOfferingFeatures =
+    ~(LINECALLFEATURE_ADDTOCONF | LINECALLFEATURE_BLINDTRANSFER | LINECALLFEATURE_COMPLETETRANSF |
+      LINECALLFEATURE_DIAL | LINECALLFEATURE_HOLD | LINECALLFEATURE_PARK | LINECALLFEATURE_PREPAREADDCONF |
+      LINECALLFEATURE_REMOVEFROMCONF | LINECALLFEATURE_SETUPCONF | LINECALLFEATURE_SETUPTRANSFER |
+      LINECALLFEATURE_SWAPHOLD | LINECALLFEATURE_UNHOLD);
+static_assert(kOfferingFeatures == 0xF0FA7795);
+
+// An accepted call: as an offered one, and it cannot be accepted again.
+constexpr plat::DWORD kAcceptedFeatures =
+    ~(LINECALLFEATURE_ACCEPT | LINECALLFEATURE_ADDTOCONF | LINECALLFEATURE_BLINDTRANSFER |
+      LINECALLFEATURE_COMPLETETRANSF | LINECALLFEATURE_DIAL | LINECALLFEATURE_HOLD | LINECALLFEATURE_PARK |
+      LINECALLFEATURE_PREPAREADDCONF | LINECALLFEATURE_REMOVEFROMCONF | LINECALLFEATURE_SETUPCONF |
+      LINECALLFEATURE_SETUPTRANSFER | LINECALLFEATURE_SWAPHOLD | LINECALLFEATURE_UNHOLD);
+static_assert(kAcceptedFeatures == 0xF0FA7794);
+
+// A call on its way out: nothing that accepts, answers, holds, parks, redirects, transfers or conferences
+// it, and no generated digits or tones.
+constexpr plat::DWORD kOutgoingFeatures =
+    ~(LINECALLFEATURE_ACCEPT | LINECALLFEATURE_ADDTOCONF | LINECALLFEATURE_ANSWER |
+      LINECALLFEATURE_BLINDTRANSFER | LINECALLFEATURE_COMPLETETRANSF | LINECALLFEATURE_GENERATEDIGITS |
+      LINECALLFEATURE_GENERATETONE | LINECALLFEATURE_HOLD | LINECALLFEATURE_PARK |
+      LINECALLFEATURE_PREPAREADDCONF | LINECALLFEATURE_REDIRECT | LINECALLFEATURE_REMOVEFROMCONF |
+      LINECALLFEATURE_SETUPCONF | LINECALLFEATURE_SETUPTRANSFER | LINECALLFEATURE_SWAPHOLD |
+      LINECALLFEATURE_UNHOLD);
+static_assert(kOutgoingFeatures == 0xF0F871D0);
+
+// A connected call: nothing that accepts, answers, dials, redirects or takes it off hold.
+constexpr plat::DWORD kConnectedFeatures =
+    ~(LINECALLFEATURE_ACCEPT | LINECALLFEATURE_ANSWER | LINECALLFEATURE_DIAL | LINECALLFEATURE_REDIRECT |
+      LINECALLFEATURE_UNHOLD);
+static_assert(kConnectedFeatures == 0xF7FDFFBA);
+
+// A held call: nothing that accepts, answers, dials, redirects, holds it again or starts a transfer or
+// conference.
+constexpr plat::DWORD kOnHoldFeatures =
+    ~(LINECALLFEATURE_ACCEPT | LINECALLFEATURE_ANSWER | LINECALLFEATURE_BLINDTRANSFER | LINECALLFEATURE_DIAL |
+      LINECALLFEATURE_HOLD | LINECALLFEATURE_REDIRECT | LINECALLFEATURE_SETUPCONF |
+      LINECALLFEATURE_SETUPTRANSFER);
+static_assert(kOnHoldFeatures == 0xFCFDF7B2);
+
+// A party of a conference: nothing that accepts, answers, dials, redirects, swaps or takes it off hold,
+// and no conference or transfer of its own.
+constexpr plat::DWORD kConferencedFeatures =
+    ~(LINECALLFEATURE_ACCEPT | LINECALLFEATURE_ADDTOCONF | LINECALLFEATURE_ANSWER |
+      LINECALLFEATURE_COMPLETETRANSF | LINECALLFEATURE_DIAL | LINECALLFEATURE_PREPAREADDCONF |
+      LINECALLFEATURE_REDIRECT | LINECALLFEATURE_SETUPCONF | LINECALLFEATURE_SETUPTRANSFER |
+      LINECALLFEATURE_SWAPHOLD | LINECALLFEATURE_UNHOLD);
+static_assert(kConferencedFeatures == 0xF0FCFF98);
 // The entry as it is now, copied under the table lock (call_table.h). A position outside the table reads
 // as a free entry.
 CallRecord ReadCall(int position) {
@@ -214,22 +266,22 @@ plat::DWORD CServiceWindow::GetClearedCallFeatures(plat::DWORD state, plat::DWOR
   if (!g_bFeatureFilterFeatures) return features;
   switch (state) {
     case LINECALLSTATE_OFFERING:
-      return features & 0xF0FA7795;
+      return features & kOfferingFeatures;
     case LINECALLSTATE_ACCEPTED:
-      return features & 0xF0FA7794;
+      return features & kAcceptedFeatures;
     case LINECALLSTATE_DIALTONE:
     case LINECALLSTATE_DIALING:
     case LINECALLSTATE_RINGBACK:
     case LINECALLSTATE_PROCEEDING:
-      return features & 0xF0F871D0;
+      return features & kOutgoingFeatures;
     case LINECALLSTATE_CONNECTED:
-      return features & 0xF7FDFFBA;
+      return features & kConnectedFeatures;
     case LINECALLSTATE_ONHOLD:
     case LINECALLSTATE_ONHOLDPENDCONF:
     case LINECALLSTATE_ONHOLDPENDTRANSFER:
-      return features & 0xFCFDF7B2;
+      return features & kOnHoldFeatures;
     case LINECALLSTATE_CONFERENCED:
-      return features & 0xF0FCFF98;
+      return features & kConferencedFeatures;
     default:
       return features;
   }

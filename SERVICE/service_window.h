@@ -32,6 +32,7 @@ constexpr plat::UINT IDI_SERVICE_RUNNING = 130;
 constexpr plat::UINT IDI_SERVICE_PAUSED = 131;
 constexpr plat::UINT IDR_ICON_MENU = 129;
 
+// CServiceWindow's members come in sections; each section's header names the sources that define them.
 class CServiceWindow {
  public:
   CServiceWindow();
@@ -39,14 +40,7 @@ class CServiceWindow {
   CServiceWindow(const CServiceWindow&) = delete;
   CServiceWindow& operator=(const CServiceWindow&) = delete;
 
-  // ---- service control (run through the control handler) ----------------------------------------
-  virtual void OnStop();
-  virtual void OnPause();
-  virtual void OnContinue();
-  virtual void OnShutdown();
-  virtual void OnInterrogate();
-
-  // ---- start, loop and shutdown ------------------------------------------------------------------
+  // ---- start, loop and shutdown (service_window.cpp; RegisterResources: resources.cpp) --------------
   // The message loop of the main thread; the exit value of the quit message.
   int Loop();
   void InitializeVariable();
@@ -59,7 +53,7 @@ class CServiceWindow {
   void Wait(plat::DWORD value);
   void ShutdownTapi();
 
-  // ---- window procedure, icon and menu -----------------------------------------------------------
+  // ---- window procedure, icon and menu (window_proc.cpp) --------------------------------------------
   static plat::LRESULT WindowProc(plat::HWND window, plat::UINT message, plat::WPARAM wParam,
                                   plat::LPARAM lParam);
   void DispatchServiceMessages(plat::DWORD state);
@@ -70,7 +64,14 @@ class CServiceWindow {
   void DispatchIconMessages(plat::LPARAM mouse);
   static plat::DWORD IconThread(plat::LPVOID);
 
-  // ---- service control ---------------------------------------------------------------------------
+  // ---- service control (service_control.cpp; the instance count: instance_count.cpp) ----------------
+  // Run through the control handler.
+  virtual void OnStop();
+  virtual void OnPause();
+  virtual void OnContinue();
+  virtual void OnShutdown();
+  virtual void OnInterrogate();
+
   // Creates the dispatcher thread, handing it the place of m_hServiceThread, and stores its handle
   // there before the thread can read it; the handle, null when the thread cannot be created.
   static plat::HANDLE CreateServiceThread();
@@ -85,7 +86,7 @@ class CServiceWindow {
   // A stop request of the service manager lets one more application-mode start in.
   static void ResetInstanceCount();
 
-  // ---- the listener and the one client ---------------------------------------------------------
+  // ---- the listener and the one client (transport.cpp) ----------------------------------------------
   plat::BOOL StartTcpIp();
   int WinsockInitialize();
   int SocketInitialize();
@@ -113,7 +114,7 @@ class CServiceWindow {
   static bool m_bLineCut;
   static char m_szSendBuffer[2048];
 
-  // ---- reply and structure lines ----------------------------------------------------------------
+  // ---- reply and structure lines (reply_lines.cpp) --------------------------------------------------
   static void SendLineReply(plat::DWORD request, plat::LONG result);
   static void SendLineReplyText(const char* request, plat::LONG result);
   static plat::LONG SendDevCaps(CLineObject* line, const char* request);
@@ -123,7 +124,7 @@ class CServiceWindow {
   static void SendLineDevStatus(CLineObject* line, plat::DWORD states, plat::DWORD_PTR param2,
                                 plat::DWORD_PTR param3, bool sendEvent);
 
-  // ---- call status and call information lines -----------------------------------------------------
+  // ---- call status and call information lines (call_lines.cpp) --------------------------------------
   // `state` 0 is a refresh: sent only for a call above IDLE, followed by LINE_CALLINFO instead of
   // LINE_CALLSTATE.
   static void SendCallStatus(CLineObject* line, int position, plat::DWORD state, plat::DWORD mode,
@@ -133,7 +134,7 @@ class CServiceWindow {
   static void SendCallInfo(CLineObject* line, int position, plat::DWORD requested);
   static void SendNewCall(CLineObject* line, int position);
 
-  // ---- command dispatch --------------------------------------------------------------------------
+  // ---- command dispatch (dispatch.cpp; the handlers: line_commands.cpp, call_commands.cpp) ----------
   static void DispatchData(const char* line);
   // Kept for a protocol the service does not speak: it logs its name and does nothing else.
   static void DispatchDataCSTA(const char* argument);
@@ -145,7 +146,7 @@ class CServiceWindow {
   // A signed decimal number, clamped to 32 bits; no leading digits give 0.
   static plat::LONG ReadNumber(const char* field);
 
-  // ---- provider binding --------------------------------------------------------------------------
+  // ---- provider binding (provider_binding.cpp) ------------------------------------------------------
   void LoadTapiLibrary();
   plat::BOOL PrepareTapiInfos();
   void ProviderInit();
@@ -154,7 +155,7 @@ class CServiceWindow {
   // Returns the line to not opened and forgets its calls, as one step against the provider's thread.
   static void ResetLine(CLineObject* line);
 
-  // ---- the provider's callbacks --------------------------------------------------------------------
+  // ---- the provider's callbacks (provider_events.cpp) -----------------------------------------------
   static void LineEventFunction(HTAPILINE htLine, HTAPICALL htCall, plat::DWORD dwMsg,
                                 plat::DWORD_PTR dwParam1, plat::DWORD_PTR dwParam2, plat::DWORD_PTR dwParam3);
   static void PhoneEventFunction(HTAPIPHONE htPhone, plat::DWORD dwMsg, plat::DWORD_PTR dwParam1,
@@ -170,7 +171,7 @@ class CServiceWindow {
   // (FreeFailedCreations). Inside a provider call it is posted again, as events are.
   static void OnCreationFailed(plat::DWORD dwRequestID, plat::LONG lResult);
 
-  // ---- process-wide state ------------------------------------------------------------------------
+  // ---- process-wide state (service_window.cpp; the service status: service_control.cpp) -------------
   static CServiceWindow* m_pThis;
   static plat::DWORD m_dwPortNumber;
   static char m_szDriver[plat::MAX_PATH];
@@ -193,7 +194,7 @@ class CServiceWindow {
   // Stored under the handover lock of CreateServiceThread, which the thread takes before it reads it.
   static plat::HANDLE m_hServiceThread;
 
-  // ---- call table and handle counters --------------------------------------------------------
+  // ---- call table and handle counters (call_table.cpp) ----------------------------------------------
   // The position of the call's entry (an existing one for a known provider handle), -1 when the table
   // is full or the provider handle is 0.
   static int InsertCall(CLineObject* pLine, plat::DWORD DrvBaseCall, plat::DWORD DrvClientCall,
@@ -243,7 +244,7 @@ class CServiceWindow {
   static plat::DWORD m_dwNextDrvCall;
   static plat::DWORD m_dwNextHtLine;
 
-  // ---- structure buffer and structure text --------------------------------------------------------
+  // ---- structure buffer and structure text (struct_text.cpp) ----------------------------------------
   static constexpr plat::DWORD kStructBufferSize = 16384;
   // Clears the structure buffer and sets its dwTotalSize, ready for one provider query.
   static void* PrepareStructBuffer();
@@ -258,7 +259,7 @@ class CServiceWindow {
   static char m_szStructText[4096 + 1];
   static char m_szStructForward[1024];
 
-  // ---- locks and the line list -------------------------------------------------------------------
+  // ---- locks and the line list (service_window.cpp) -------------------------------------------------
   // The line objects and the handling of one provider event; taken before m_csSend.
   static plat::CRITICAL_SECTION m_csLineList;
   // The call table, its counters and what the provider's thread reads of the line list, by the rule

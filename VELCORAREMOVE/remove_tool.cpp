@@ -30,7 +30,8 @@ int InstallPlainService(plat::DWORD extraType, const char* name, const char* pro
   if (manager == nullptr) return 0;
   char drive[3] = "";
   char directory[plat::MAX_PATH] = "";
-  plat::SplitPath(programPath, drive, sizeof(drive), directory, 259, nullptr, 0, nullptr, 0);
+  plat::SplitPath(programPath, drive, sizeof(drive), directory, TOOLFUNC_file::kPathCapacity, nullptr, 0,
+                  nullptr, 0);
   char path[plat::MAX_PATH] = "";
   // A system directory that does not fit its 127 characters could only be registered cut or left out,
   // and either would name some other file.
@@ -69,7 +70,7 @@ void RunInstall() {
   if (!TOOLFUNC_file::JoinFilePath(path, TOOLFUNC_file::GetModuleDirectory(),
                                    TOOLFUNC_service::ServiceProgramFile) ||
       plat::_access(path, 0) != 0)
-    std::snprintf(path, 259, "%s", TOOLFUNC_service::ServiceProgramFile);
+    std::snprintf(path, TOOLFUNC_file::kPathCapacity, "%s", TOOLFUNC_service::ServiceProgramFile);
   plat::SetLastError(0);
   InstallPlainService(plat::SERVICE_INTERACTIVE_PROCESS, TOOLFUNC_service::ServiceName, path,
                       plat::SERVICE_AUTO_START, "\0", TOOLFUNC_service::ServiceDescription,

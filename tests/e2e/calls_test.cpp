@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "plat/path.h"
 #include "plat/time.h"
 #include "plat/winsock.h"
+#include "support/protocol_lines.h"
 #include "support/service_log.h"
 #include "support/sim_control.h"
 #include "support/telvane_client.h"
@@ -25,15 +25,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
+using testsupport::Fields;
+using testsupport::JoinLines;
 
 const std::string kProgram = VELCORA_EXE;
-
-Lines Fields(const std::string& line) {
-  std::istringstream in(line);
-  Lines fields;
-  for (std::string field; in >> field;) fields.push_back(field);
-  return fields;
-}
 
 // Whether `line` fits `pattern`: blank-separated fields, "*" for any one field, a last "..." for any rest.
 bool Fits(const std::string& line, const std::string& pattern) {
@@ -60,12 +55,6 @@ unsigned LastState(const Lines& lines, const std::string& clientLine, const std:
   return states.empty() ? 0 : states.back();
 }
 
-std::string Join(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += "  " + line + "\n";
-  return text;
-}
-
 class CallsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -79,7 +68,7 @@ class CallsTest : public ::testing::Test {
   void TearDown() override {
     if (HasFailure()) {
       m_service.PrintLog();
-      std::printf("---- lines seen ----\n%s---- end ----\n", Join(m_seen).c_str());
+      std::printf("---- lines seen ----\n%s---- end ----\n", JoinLines(m_seen).c_str());
     }
     unsetenv("SIMTSP_CONTROL");
     unsetenv("SIMTSP_CONFIG");
@@ -97,7 +86,7 @@ class CallsTest : public ::testing::Test {
   void Open(const std::string& address, const std::string& clientLine) {
     Send("TSPI_lineOpen 1 x x " + clientLine + " x " + address);
     Lines opened = Until("LINE_ADDRESSSTATE " + clientLine + " 0 0 64 0");
-    ASSERT_TRUE(Fits(opened.back(), "LINE_ADDRESSSTATE " + clientLine + " 0 0 64 0")) << Join(opened);
+    ASSERT_TRUE(Fits(opened.back(), "LINE_ADDRESSSTATE " + clientLine + " 0 0 64 0")) << JoinLines(opened);
     ASSERT_EQ("LINE_REPLY 1 0", opened.front());
   }
 
@@ -174,8 +163,8 @@ TEST_F(CallsTest, TheRoadOfOneRequest) {
 
   Send("TSPI_lineDrop 18 12");
   Lines dropped = Until("LINE_CALLSTATE 3 12 1 * 4");
-  EXPECT_EQ(1, std::count(dropped.begin(), dropped.end(), "LINE_REPLY 18 0")) << Join(dropped);
-  EXPECT_EQ((std::vector<unsigned>{0x4000, 1}), StatesOf(dropped, "3", "12")) << Join(dropped);
+  EXPECT_EQ(1, std::count(dropped.begin(), dropped.end(), "LINE_REPLY 18 0")) << JoinLines(dropped);
+  EXPECT_EQ((std::vector<unsigned>{0x4000, 1}), StatesOf(dropped, "3", "12")) << JoinLines(dropped);
 
   Send("TSPI_lineDrop 19 12");
   ExpectLines({"LINE_REPLY 19 2147483672"});
@@ -189,7 +178,7 @@ TEST_F(CallsTest, AnInternalCallRingsConnectsAndEnds) {
   ASSERT_NO_FATAL_FAILURE(Open("202", "2"));
   Send("TSPI_lineMakeCall 20 1 0 30 202");
   Lines ringing = Until("LINE_CALLSTATE 2 32772 2 * 4");
-  EXPECT_EQ(1, std::count(ringing.begin(), ringing.end(), "LINE_REPLY 20 0")) << Join(ringing);
+  EXPECT_EQ(1, std::count(ringing.begin(), ringing.end(), "LINE_REPLY 20 0")) << JoinLines(ringing);
   EXPECT_EQ(1,
             std::count_if(ringing.begin(), ringing.end(),
                           [](const std::string& line) { return Fits(line, "LINE_NEWCALL 2 0 32772 0 * 1"); }))
@@ -200,13 +189,13 @@ TEST_F(CallsTest, AnInternalCallRingsConnectsAndEnds) {
   Lines connected = UntilAll([](const Lines& lines) {
     return LastState(lines, "1", "30") == 256 && LastState(lines, "2", "32772") == 256;
   });
-  EXPECT_EQ(1, std::count(connected.begin(), connected.end(), "LINE_REPLY 21 0")) << Join(connected);
+  EXPECT_EQ(1, std::count(connected.begin(), connected.end(), "LINE_REPLY 21 0")) << JoinLines(connected);
 
   Send("TSPI_lineDrop 22 30");
   Lines ended = UntilAll([](const Lines& lines) {
     return LastState(lines, "1", "30") == 1 && LastState(lines, "2", "32772") == 1;
   });
-  EXPECT_EQ(1u, LastState(ended, "1", "30")) << Join(ended);
+  EXPECT_EQ(1u, LastState(ended, "1", "30")) << JoinLines(ended);
   // The service closes each call at the provider after it has told the client of its IDLE state.
   EXPECT_EQ("OK", ControlSocket().AskUntil("calls", "OK")) << "both ends are gone at the provider";
 }
@@ -220,12 +209,12 @@ TEST_F(CallsTest, AnIncomingOutsideCall) {
   ASSERT_EQ(0u, answer.rfind("OK ", 0)) << answer;
   const std::string hdCall = answer.substr(3);
   Lines offered = Until("LINE_CALLSTATE 1 32772 2 * 4");
-  ASSERT_TRUE(Fits(offered.front(), "LINE_NEWCALL 1 0 32772 0 * 1")) << Join(offered);
+  ASSERT_TRUE(Fits(offered.front(), "LINE_NEWCALL 1 0 32772 0 * 1")) << JoinLines(offered);
   bool callerShown = false;
   for (const std::string& line : offered)
     if (Fits(line, "SetLINECALLINFO 1 32772 ...") && line.find("5551234") != std::string::npos)
       callerShown = true;
-  EXPECT_TRUE(callerShown) << Join(offered);
+  EXPECT_TRUE(callerShown) << JoinLines(offered);
 
   Send("TSPI_lineAnswer 2 32772");
   Lines answered = Until("LINE_CALLSTATE 1 32772 256 * 4");
@@ -235,7 +224,7 @@ TEST_F(CallsTest, AnIncomingOutsideCall) {
   Until("LINE_CALLSTATE 1 32772 16384 * 4");
   Send("TSPI_lineDrop 3 32772");
   Lines idle = Until("LINE_CALLSTATE 1 32772 1 * 4");
-  EXPECT_TRUE(Fits(idle.back(), "LINE_CALLSTATE 1 32772 1 * 4")) << Join(idle);
+  EXPECT_TRUE(Fits(idle.back(), "LINE_CALLSTATE 1 32772 1 * 4")) << JoinLines(idle);
 }
 
 // Hold and unhold, a consultation call with a transfer into a conference, on one line.
@@ -252,13 +241,13 @@ TEST_F(CallsTest, HoldTransferAndConference) {
 
   Send("TSPI_lineSetupTransfer 4 10 0 11");
   Lines setup = Until("LINE_CALLSTATE 1 11 8 * 4");
-  EXPECT_EQ(1, std::count(setup.begin(), setup.end(), "LINE_REPLY 4 0")) << Join(setup);
+  EXPECT_EQ(1, std::count(setup.begin(), setup.end(), "LINE_REPLY 4 0")) << JoinLines(setup);
   Send("TSPI_lineDial 5 11 5550002");
   Until("LINE_CALLSTATE 1 11 256 * 4");
 
   Send("TSPI_lineCompleteTransfer 6 10 11 0 12 2");
   Lines conference = Until("LINE_CALLSTATE 1 12 256 * 4");
-  EXPECT_EQ(1, std::count(conference.begin(), conference.end(), "LINE_REPLY 6 0")) << Join(conference);
+  EXPECT_EQ(1, std::count(conference.begin(), conference.end(), "LINE_REPLY 6 0")) << JoinLines(conference);
   EXPECT_TRUE(std::any_of(conference.begin(), conference.end(), [](const std::string& line) {
     return Fits(line, "LINE_NEWCALL 1 0 12 * * 1");
   })) << "the conference call is announced under the client's number 12";
@@ -339,7 +328,7 @@ TEST_F(CallsTest, DigitsAndForwarding) {
   Until("LINE_CALLSTATE 1 10 256 * 4");
   Send("TSPI_lineGenerateDigits 2 10 5 2 123# 100");
   Lines generated = Until("LINE_GENERATE 1 10 * 0 0");
-  EXPECT_EQ(1, std::count(generated.begin(), generated.end(), "LINE_REPLY 2 0")) << Join(generated);
+  EXPECT_EQ(1, std::count(generated.begin(), generated.end(), "LINE_REPLY 2 0")) << JoinLines(generated);
   EXPECT_EQ("LINE_GENERATE 1 10 1 0 0", generated.back()) << "LINEGENERATETERM_DONE";
 
   Send("TSPI_lineForward 3 1 1 1 \"555-0100\"");

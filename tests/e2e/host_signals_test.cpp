@@ -5,14 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "plat/handle.h"
 #include "plat/process.h"
 #include "plat/service.h"
+#include "support/eventually.h"
 #include "support/service_log.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
@@ -22,6 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using testsupport::Eventually;
 
 const std::string kProgram = VELCORA_EXE;
 
@@ -72,7 +72,7 @@ TEST_F(HostSignalsTest, AProgramEndsInOrderAtItsFirstSignal) {
       return;
     }
     // The next signal's program is an application instance too: it must not find this one still counted.
-    testsupport::WaitUntilNoSectionIsHeld(30s);
+    EXPECT_TRUE(testsupport::WaitUntilNoSectionIsHeld(30s)) << "the ended program let go of the count";
   }
 }
 
@@ -104,15 +104,6 @@ class ServiceSignalsTest : public HostSignalsTest {
     plat::SERVICE_STATUS_PROCESS status = {};
     testsupport::QueryServiceProcess("Velcora", status);
     return status;
-  }
-
-  static bool Eventually(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() >= deadline) return false;
-      std::this_thread::sleep_for(10ms);
-    }
-    return true;
   }
 };
 

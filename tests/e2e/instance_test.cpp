@@ -8,13 +8,13 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "plat/handle.h"
 #include "plat/process.h"
 #include "plat/service.h"
+#include "support/eventually.h"
 #include "support/service_log.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
@@ -75,14 +75,12 @@ class Start {
 
   // Whether the process holds the shared instance count (has its section mapped) within 30 s.
   bool HoldsTheCount() const {
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    do {
+    return testsupport::Eventually([this] {
       std::ifstream maps("/proc/" + std::to_string(m_processId) + "/maps");
       for (std::string mapping; std::getline(maps, mapping);)
         if (mapping.find("/sections/SMVelcor-") != std::string::npos) return true;
-      std::this_thread::sleep_for(10ms);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+      return false;
+    });
   }
 
   // The exit code once the process has ended, or STILL_ACTIVE when it runs on for 30 s.
@@ -104,11 +102,9 @@ class Start {
       EXPECT_EQ(plat::WaitForSingleObject(m_process.hProcess, 30000), plat::WAIT_OBJECT_0);
       return;
     }
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (std::filesystem::exists("/proc/" + std::to_string(m_processId)) &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(10ms);
-    EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(m_processId))) << "the service ended";
+    EXPECT_TRUE(testsupport::Eventually([this] {
+      return !std::filesystem::exists("/proc/" + std::to_string(m_processId));
+    })) << "the service ended";
     EXPECT_TRUE(testsupport::EndServiceProcess("Velcora"));
   }
 
@@ -183,7 +179,7 @@ TEST_P(InstanceBesideServiceTest, AnEndedApplicationInstanceLetsNoOtherInWhileTh
 
   // Once no process of the program runs, the count is 0 again.
   service.End();
-  testsupport::WaitUntilNoSectionIsHeld(30s);
+  EXPECT_TRUE(testsupport::WaitUntilNoSectionIsHeld(30s)) << "the ended program let go of the count";
   Start& third = StartOne("the application instance after the service", Mode::Application);
   EXPECT_TRUE(third.LogShows("INFO Velcora: Service started"));
 }

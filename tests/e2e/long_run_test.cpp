@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/protocol_lines.h"
 #include "support/sim_control.h"
 #include "support/telvane_client.h"
 #include "support/temp_dir.h"
@@ -29,19 +29,10 @@ bool AnyStartsWith(const Lines& lines, const std::string& prefix) {
                      [&prefix](const std::string& line) { return StartsWith(line, prefix); });
 }
 
-std::string Join(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += "  " + line + "\n";
-  return text;
-}
-
 // The blank-separated field `index` of `line`, empty when it has fewer.
 std::string FieldOf(const std::string& line, size_t index) {
-  std::istringstream in(line);
-  std::string field;
-  for (size_t i = 0; i <= index; ++i)
-    if (!(in >> field)) return "";
-  return field;
+  const Lines fields = testsupport::Fields(line);
+  return index < fields.size() ? fields[index] : "";
 }
 
 class LongRunTest : public ::testing::Test {
@@ -65,7 +56,8 @@ class LongRunTest : public ::testing::Test {
     if (HasFailure()) {
       const std::string log = m_service.Log();
       std::printf("---- service log (tail) ----\n%s\n---- last lines seen ----\n%s---- end ----\n",
-                  log.substr(log.size() > 8000 ? log.size() - 8000 : 0).c_str(), Join(m_lines).c_str());
+                  log.substr(log.size() > 8000 ? log.size() - 8000 : 0).c_str(),
+                  testsupport::JoinLines(m_lines).c_str());
     }
     unsetenv("SIMTSP_CONTROL");
     unsetenv("SIMTSP_CONFIG");
@@ -92,7 +84,8 @@ class LongRunTest : public ::testing::Test {
 TEST_F(LongRunTest, ACallHeldAcrossTheHandleWrapKeepsItsOwnEventsAndCommands) {
   m_client->SendLine("TSPI_lineMakeCall 2 7 0 11 5550011");
   ASSERT_TRUE(Until("LINE_CALLSTATE 7 11 256 ")) << "call 11 connects";
-  ASSERT_TRUE(AnyStartsWith(m_lines, "LINE_NEWCALL 7 0 11 4 ")) << "call 11 has handle 4:\n" << Join(m_lines);
+  ASSERT_TRUE(AnyStartsWith(m_lines, "LINE_NEWCALL 7 0 11 4 ")) << "call 11 has handle 4:\n"
+                                                                << testsupport::JoinLines(m_lines);
 
   // Without a destination a call waits in DIALTONE, the shortest way through the phone system.
   for (int i = 0; i < 8190; ++i) {
@@ -111,20 +104,22 @@ TEST_F(LongRunTest, ACallHeldAcrossTheHandleWrapKeepsItsOwnEventsAndCommands) {
   });
   ASSERT_NE(m_lines.end(), announced) << "call 22 is announced";
   EXPECT_NE("4", FieldOf(*announced, 4)) << "call 22 shares no handle with call 11: " << *announced;
-  EXPECT_FALSE(AnyStartsWith(m_lines, "LINE_CALLSTATE 7 11 ")) << Join(m_lines);
+  EXPECT_FALSE(AnyStartsWith(m_lines, "LINE_CALLSTATE 7 11 ")) << testsupport::JoinLines(m_lines);
 
   m_client->SendLine("TSPI_lineDrop 6 22");
   ASSERT_TRUE(Until("LINE_CALLSTATE 7 22 1 ")) << "call 22 ends";
-  EXPECT_FALSE(AnyStartsWith(m_lines, "LINE_CALLSTATE 7 11 ")) << Join(m_lines);
+  EXPECT_FALSE(AnyStartsWith(m_lines, "LINE_CALLSTATE 7 11 ")) << testsupport::JoinLines(m_lines);
   m_client->SendLine("TSPI_lineHold 8 11");
   ASSERT_TRUE(Until("LINE_CALLSTATE 7 11 1024 "))
       << "call 11 is still connected at the provider and goes on hold";
-  EXPECT_EQ(1, std::count(m_lines.begin(), m_lines.end(), "LINE_REPLY 8 0")) << Join(m_lines);
+  EXPECT_EQ(1, std::count(m_lines.begin(), m_lines.end(), "LINE_REPLY 8 0"))
+      << testsupport::JoinLines(m_lines);
 
   m_client->SendLine("TSPI_lineDrop 9 11");
   ASSERT_TRUE(Until("LINE_CALLSTATE 7 11 1 ")) << "call 11 ends as itself";
-  EXPECT_TRUE(AnyStartsWith(m_lines, "LINE_CALLSTATE 7 11 16384 ")) << Join(m_lines);
-  EXPECT_EQ(1, std::count(m_lines.begin(), m_lines.end(), "LINE_REPLY 9 0")) << Join(m_lines);
+  EXPECT_TRUE(AnyStartsWith(m_lines, "LINE_CALLSTATE 7 11 16384 ")) << testsupport::JoinLines(m_lines);
+  EXPECT_EQ(1, std::count(m_lines.begin(), m_lines.end(), "LINE_REPLY 9 0"))
+      << testsupport::JoinLines(m_lines);
 }
 
 // Dials whose completion fails leave no entry behind: with more of them than the call table holds, a
@@ -140,11 +135,11 @@ TEST_F(LongRunTest, FailedDialsLeaveTheCallTableFree) {
 
   m_client->SendLine("TSPI_lineMakeCall 1 7 0 77 5550077");
   ASSERT_TRUE(Until("LINE_CALLSTATE 7 77 256 ")) << "a call made afterwards connects";
-  EXPECT_TRUE(AnyStartsWith(m_lines, "LINE_NEWCALL 7 0 77 ")) << Join(m_lines);
+  EXPECT_TRUE(AnyStartsWith(m_lines, "LINE_NEWCALL 7 0 77 ")) << testsupport::JoinLines(m_lines);
 
   ASSERT_TRUE(StartsWith(m_control.Ask("incoming 0 5551234"), "OK "));
   ASSERT_TRUE(Until("LINE_CALLSTATE 7 32772 2 ")) << "a call coming in afterwards rings";
-  EXPECT_TRUE(AnyStartsWith(m_lines, "LINE_NEWCALL 7 0 32772 0 ")) << Join(m_lines);
+  EXPECT_TRUE(AnyStartsWith(m_lines, "LINE_NEWCALL 7 0 32772 0 ")) << testsupport::JoinLines(m_lines);
   EXPECT_EQ(std::string::npos, m_service.Log().find("call table full"));
 }
 

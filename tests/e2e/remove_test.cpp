@@ -6,10 +6,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <iostream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "plat/machine.h"
@@ -17,6 +15,7 @@
 #include "plat/registry.h"
 #include "plat/service.h"
 #include "plat/winsock.h"
+#include "support/eventually.h"
 #include "support/recording_program.h"
 #include "support/registry_value.h"
 #include "support/telvane_client.h"
@@ -28,6 +27,7 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using testsupport::Eventually;
 
 const std::string kBin = fs::path(VELCORA_EXE).parent_path().string();
 
@@ -48,15 +48,6 @@ int FreePort() {
 int ExitCodeOf(const std::string& command) {
   int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 20s) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return condition();
 }
 
 class RemoveToolEndToEnd : public ::testing::Test {

@@ -2,8 +2,8 @@
 #include "support/recording_program.h"
 
 #include <filesystem>
-#include <thread>
 
+#include "support/eventually.h"
 #include "support/temp_dir.h"
 
 namespace testsupport {
@@ -19,13 +19,14 @@ void WriteRecordingProgram(const std::string& path, const std::string& recordFil
 }
 
 std::string WaitForRecord(const std::string& path, std::chrono::milliseconds timeout) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::string content = ReadFile(path);
-    if (!content.empty() && content.back() == '\n') return content;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return ReadFile(path);
+  std::string content;
+  Eventually(
+      [&] {
+        content = ReadFile(path);
+        return !content.empty() && content.back() == '\n';
+      },
+      timeout);
+  return content;
 }
 
 }  // namespace testsupport

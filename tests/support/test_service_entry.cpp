@@ -1,14 +1,12 @@
 // The entry "Velcora" that runs the layer's test service program, and the end of a service's process.
 #include "support/test_service_entry.h"
 
-#include <chrono>
-#include <thread>
-
 #include "plat/handle.h"
 #include "plat/path.h"
 #include "plat/process.h"
 #include "plat/service.h"
 #include "plat/testing/time.h"
+#include "support/eventually.h"
 
 namespace testsupport {
 
@@ -16,10 +14,9 @@ bool QueryServiceProcess(const std::string& name, plat::SERVICE_STATUS_PROCESS& 
   plat::SC_HANDLE manager = plat::OpenSCManagerA(nullptr, nullptr, plat::SC_MANAGER_CONNECT);
   plat::SC_HANDLE service = plat::OpenServiceA(manager, name.c_str(), plat::SERVICE_QUERY_STATUS);
   plat::DWORD needed = 0;
-  const bool read =
-      service != nullptr && plat::QueryServiceStatusEx(service, plat::SC_STATUS_PROCESS_INFO,
-                                                       reinterpret_cast<plat::BYTE*>(&status), sizeof(status),
-                                                       &needed);
+  const bool read = service != nullptr && plat::QueryServiceStatusEx(service, plat::SC_STATUS_PROCESS_INFO,
+                                                                     reinterpret_cast<plat::BYTE*>(&status),
+                                                                     sizeof(status), &needed);
   if (service != nullptr) plat::CloseServiceHandle(service);
   plat::CloseServiceHandle(manager);
   return read;
@@ -34,12 +31,7 @@ bool IsStopped(const std::string& name) {
 
 // Polls with the host's own sleep: a plat::Sleep here would come back to the observer that calls it.
 bool WaitUntilStopped(const std::string& name) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!IsStopped(name)) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
+  return Eventually([&name] { return IsStopped(name); });
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
-#include <thread>
 
 #include "plat/handle.h"
 #include "plat/machine.h"
@@ -20,6 +19,7 @@
 #include "plat/telephony.h"
 #include "plat/testing/time.h"
 #include "plat/winsock.h"
+#include "support/eventually.h"
 #include "support/service_log.h"
 #include "tapi.h"
 
@@ -46,10 +46,8 @@ bool IsAnySectionHeld() {
 
 }  // namespace
 
-void WaitUntilNoSectionIsHeld(std::chrono::milliseconds bound) {
-  const auto deadline = std::chrono::steady_clock::now() + bound;
-  while (IsAnySectionHeld() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+bool WaitUntilNoSectionIsHeld(std::chrono::milliseconds bound) {
+  return Eventually([] { return !IsAnySectionHeld(); }, bound);
 }
 
 void PrepareServiceTest(const std::string& controlSocket) {
@@ -92,11 +90,10 @@ VelcoraProcess::~VelcoraProcess() {
 }
 
 plat::DWORD VelcoraProcess::ExitCodeWithin(std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
   plat::DWORD code = plat::STILL_ACTIVE;
-  while (plat::GetExitCodeProcess(m_started.hProcess, &code) && code == plat::STILL_ACTIVE &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  Eventually(
+      [&] { return !plat::GetExitCodeProcess(m_started.hProcess, &code) || code != plat::STILL_ACTIVE; },
+      timeout);
   // Ended: nothing is left to kill, and its process id may already be another's.
   if (code != plat::STILL_ACTIVE) m_running = false;
   return code;
@@ -131,15 +128,14 @@ bool VelcoraProcess::Start(const std::string& settings, const std::string& logLe
   if (!LaunchVelcora(m_program, m_dir, &m_started)) return false;
   m_running = true;
   std::smatch match;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::string log = Log();
-    if (log.find("INFO Velcora: Service started") != std::string::npos &&
-        std::regex_search(log, match, std::regex("Listening on port (\\d+)"))) {
-      m_port = std::stoi(match[1]);
-      return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::string log;
+  if (Eventually([&] {
+        log = Log();
+        return log.find("INFO Velcora: Service started") != std::string::npos &&
+               std::regex_search(log, match, std::regex("Listening on port (\\d+)"));
+      })) {
+    m_port = std::stoi(match[1]);
+    return true;
   }
   PrintLog();
   return false;

@@ -33,9 +33,10 @@ bool LaunchVelcora(const std::string& program, const TempDir& dir, plat::PROCESS
                    const std::string& switches = "");
 
 // Waits, at most `bound`, until no process holds a shared section of the machine directory, as every
-// process of the program does while it runs. The hold of a program that has ended can outlast its
-// process entry for a moment, while the kernel releases its file: a start in that moment still counts it.
-void WaitUntilNoSectionIsHeld(std::chrono::milliseconds bound);
+// process of the program does while it runs; false when one still does then. The hold of a program that
+// has ended can outlast its process entry for a moment, while the kernel releases its file: a start in
+// that moment still counts it.
+bool WaitUntilNoSectionIsHeld(std::chrono::milliseconds bound);
 
 class VelcoraProcess {
  public:

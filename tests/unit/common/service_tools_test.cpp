@@ -1,9 +1,7 @@
 // Tests of the service tools against the layer's service manager and its test service program.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ToolFunktion.h"
@@ -18,6 +16,7 @@
 #include "plat/testing/time.h"
 #include "plat/testing/window.h"
 #include "plat/window.h"
+#include "support/eventually.h"
 #include "support/recording_program.h"
 #include "support/registry_value.h"
 #include "support/temp_dir.h"
@@ -44,12 +43,7 @@ class ServiceToolsTest : public ::testing::Test {
   }
 
   static bool WaitForState(plat::DWORD state) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (QueryServiceState("Velcora") == state) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return testsupport::Eventually([state] { return QueryServiceState("Velcora") == state; });
   }
 
   static std::string ServiceValue(const char* name) {

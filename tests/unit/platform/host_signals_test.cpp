@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "plat/handle.h"
 #include "plat/path.h"
 #include "plat/process.h"
+#include "support/eventually.h"
 #include "support/service_log.h"
 #include "support/temp_dir.h"
 
@@ -47,11 +47,10 @@ class Probe {
   void Send(int signal) { kill(static_cast<pid_t>(m_started.dwProcessId), signal); }
   // The exit code, STILL_ACTIVE while the process runs after `timeout`.
   DWORD ExitCodeWithin(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
     DWORD code = plat::STILL_ACTIVE;
-    while (plat::GetExitCodeProcess(m_started.hProcess, &code) && code == plat::STILL_ACTIVE &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(5ms);
+    testsupport::Eventually(
+        [&] { return !plat::GetExitCodeProcess(m_started.hProcess, &code) || code != plat::STILL_ACTIVE; },
+        timeout);
     if (code != plat::STILL_ACTIVE) m_isRunning = false;
     return code;
   }

@@ -17,7 +17,6 @@
 #include <cstring>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "plat/error.h"
@@ -27,6 +26,7 @@
 #include "plat/testing/registry.h"
 #include "plat/time.h"
 #include "service_database.h"
+#include "support/eventually.h"
 #include "support/service_log.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
@@ -35,6 +35,7 @@
 namespace {
 
 using plat::DWORD;
+using testsupport::Eventually;
 using Clock = std::chrono::steady_clock;
 
 // Only the tests of a time-out shorten the manager's 30 s waits, to 1.5 s; every other wait stays
@@ -57,16 +58,6 @@ class ScHandle {
  private:
   plat::SC_HANDLE m_handle;
 };
-
-// Polls `done` until it holds or 30 s have passed; returns whether it held.
-bool WaitUntil(const std::function<bool()>& done) {
-  const auto deadline = Clock::now() + std::chrono::seconds(30);
-  while (!done()) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 std::string ServiceKey(const std::string& name) { return "SYSTEM\\CurrentControlSet\\Services\\" + name; }
 
@@ -169,7 +160,7 @@ class ServiceManagerTest : public ::testing::Test {
   void TearDown() override {
     for (const auto& [name, processId] : m_started) {
       EXPECT_TRUE(testsupport::EndServiceProcess(name)) << name << " does not read as stopped";
-      EXPECT_TRUE(WaitUntil([&] { return IsProcessGone(processId); })) << name << " still runs";
+      EXPECT_TRUE(Eventually([&] { return IsProcessGone(processId); })) << name << " still runs";
     }
   }
 
@@ -199,7 +190,7 @@ class ServiceManagerTest : public ::testing::Test {
   // Waits until the service reports `state`; returns the state seen last.
   static DWORD WaitForState(plat::SC_HANDLE service, DWORD state) {
     DWORD seen = 0;
-    WaitUntil([&] { return (seen = Status(service).dwCurrentState) == state; });
+    Eventually([&] { return (seen = Status(service).dwCurrentState) == state; });
     return seen;
   }
 
@@ -512,7 +503,7 @@ TEST_F(ServiceManagerTest, StopEndsTheServiceAndItsProcessEndsByItself) {
   ASSERT_EQ(plat::SERVICE_STOPPED, WaitForState(service.get(), plat::SERVICE_STOPPED));
   EXPECT_EQ(0u, Status(service.get()).dwWin32ExitCode);
   EXPECT_EQ((std::vector<DWORD>{3, 1}), LastStates("Svc", 2));
-  EXPECT_TRUE(WaitUntil([&] { return IsProcessGone(processId); }));
+  EXPECT_TRUE(Eventually([&] { return IsProcessGone(processId); }));
   EXPECT_EQ(0u, ProcessIdOf(service.get()));
 }
 
@@ -688,7 +679,7 @@ TEST_F(ServiceManagerTest, DeleteOfARunningServiceMarksItUntilItStops) {
 
   plat::SERVICE_STATUS status = {};
   ASSERT_TRUE(plat::ControlService(service.get(), plat::SERVICE_CONTROL_STOP, &status));
-  EXPECT_TRUE(WaitUntil([] { return !KeyExists("Svc"); })) << "removed on the STOPPED report";
+  EXPECT_TRUE(Eventually([] { return !KeyExists("Svc"); })) << "removed on the STOPPED report";
 }
 
 // ---- services that fail -------------------------------------------------------------------------

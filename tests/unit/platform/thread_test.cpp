@@ -3,8 +3,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -18,6 +18,7 @@
 #include "plat/handle.h"
 #include "plat/testing/time.h"
 #include "plat/thread.h"
+#include "support/eventually.h"
 
 namespace {
 
@@ -163,33 +164,31 @@ TEST_P(ThreadExitTest, HandleIsSignalledWithTheExitCode) {
   EXPECT_EQ(plat::CloseHandle(handle), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Endings, ThreadExitTest,
-    ::testing::Values(
-        ExitCase{"Return",
-                 [](LPVOID raw) -> DWORD {
-                   auto* probe = static_cast<EndProbe*>(raw);
-                   SetsOnDestruction guard{probe->destructorRan};
-                   return 7;
-                 },
-                 7},
-        ExitCase{"ExitThread",
-                 [](LPVOID raw) -> DWORD {
-                   auto* probe = static_cast<EndProbe*>(raw);
-                   ExitFromNestedFrame(*probe, 42);
-                   probe->codeAfterExitRan.store(true);
-                   return 1;
-                 },
-                 42},
-        ExitCase{"ExitThreadZero",
-                 [](LPVOID raw) -> DWORD {
-                   auto* probe = static_cast<EndProbe*>(raw);
-                   ExitFromNestedFrame(*probe, 0);
-                   probe->codeAfterExitRan.store(true);
-                   return 1;
-                 },
-                 0}),
-    [](const ::testing::TestParamInfo<ExitCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Endings, ThreadExitTest,
+                         ::testing::Values(ExitCase{"Return",
+                                                    [](LPVOID raw) -> DWORD {
+                                                      auto* probe = static_cast<EndProbe*>(raw);
+                                                      SetsOnDestruction guard{probe->destructorRan};
+                                                      return 7;
+                                                    },
+                                                    7},
+                                           ExitCase{"ExitThread",
+                                                    [](LPVOID raw) -> DWORD {
+                                                      auto* probe = static_cast<EndProbe*>(raw);
+                                                      ExitFromNestedFrame(*probe, 42);
+                                                      probe->codeAfterExitRan.store(true);
+                                                      return 1;
+                                                    },
+                                                    42},
+                                           ExitCase{"ExitThreadZero",
+                                                    [](LPVOID raw) -> DWORD {
+                                                      auto* probe = static_cast<EndProbe*>(raw);
+                                                      ExitFromNestedFrame(*probe, 0);
+                                                      probe->codeAfterExitRan.store(true);
+                                                      return 1;
+                                                    },
+                                                    0}),
+                         [](const ::testing::TestParamInfo<ExitCase>& info) { return info.param.name; });
 
 TEST(ExitThreadTest, EndsAThreadNotMadeByCreateThread) {
   EndProbe probe;
@@ -298,13 +297,8 @@ TEST(TerminateThreadTest, ThreadThatHasEndedKeepsItsExitCode) {
 }
 
 // True once `flag` is set, waiting thirty seconds at most.
-bool Eventually(const std::atomic<bool>& flag) {
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (!flag.load()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
+bool EventuallySet(const std::atomic<bool>& flag) {
+  return testsupport::Eventually([&flag] { return flag.load(); });
 }
 
 // What a thread that never ends by itself runs, and what it did before and after it was terminated.
@@ -349,7 +343,7 @@ TEST_P(TerminateSleeperTest, ThreadIsSignalledAtOnceAndEndsInItsSleep) {
   SleepWatch watch(probe);
   HANDLE handle = plat::CreateThread(nullptr, 0, RunSleeper, &probe, 0, nullptr);
   ASSERT_NE(handle, nullptr);
-  ASSERT_TRUE(Eventually(probe.reachedTheSleep));
+  ASSERT_TRUE(EventuallySet(probe.reachedTheSleep));
   // Lets it get from the call into the wait; a termination that comes first ends the sleep as it begins.
   std::this_thread::sleep_for(20ms);
 
@@ -359,24 +353,23 @@ TEST_P(TerminateSleeperTest, ThreadIsSignalledAtOnceAndEndsInItsSleep) {
   EXPECT_EQ(plat::GetExitCodeThread(handle, &exitCode), 1);
   EXPECT_EQ(exitCode, 77u);
   // The probe outlives the thread only if the thread really ends.
-  ASSERT_TRUE(Eventually(probe.unwound));
+  ASSERT_TRUE(EventuallySet(probe.unwound));
   EXPECT_FALSE(probe.ranPastTheSleep.load());
   EXPECT_EQ(plat::CloseHandle(handle), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sleeps, TerminateSleeperTest,
-    ::testing::Values(SleeperCase{"PollingLoop",
-                                  [] {
-                                    while (g_keepPolling.load()) plat::Sleep(10);
-                                  }},
-                      SleeperCase{"LongSleep", [] { plat::Sleep(600000); }},
-                      SleeperCase{"InfiniteSleep", [] { plat::Sleep(kInfinite); }},
-                      SleeperCase{"YieldLoop",
-                                  [] {
-                                    for (;;) plat::Sleep(0);
-                                  }}),
-    [](const ::testing::TestParamInfo<SleeperCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sleeps, TerminateSleeperTest,
+                         ::testing::Values(SleeperCase{"PollingLoop",
+                                                       [] {
+                                                         while (g_keepPolling.load()) plat::Sleep(10);
+                                                       }},
+                                           SleeperCase{"LongSleep", [] { plat::Sleep(600000); }},
+                                           SleeperCase{"InfiniteSleep", [] { plat::Sleep(kInfinite); }},
+                                           SleeperCase{"YieldLoop",
+                                                       [] {
+                                                         for (;;) plat::Sleep(0);
+                                                       }}),
+                         [](const ::testing::TestParamInfo<SleeperCase>& info) { return info.param.name; });
 
 TEST(TerminateThreadTest, ThreadThatTerminatesItselfEndsAtOnce) {
   struct Self {
@@ -397,7 +390,7 @@ TEST(TerminateThreadTest, ThreadThatTerminatesItselfEndsAtOnce) {
   ASSERT_NE(handle, nullptr);
   self.handle.store(handle);
   ASSERT_EQ(plat::WaitForSingleObject(handle, kGenerousWait), 0u);
-  ASSERT_TRUE(Eventually(self.probe.destructorRan));
+  ASSERT_TRUE(EventuallySet(self.probe.destructorRan));
   DWORD exitCode = 0;
   EXPECT_EQ(plat::GetExitCodeThread(handle, &exitCode), 1);
   EXPECT_EQ(exitCode, 21u);
@@ -479,14 +472,13 @@ TEST_P(RefusedThreadTest, GivesNoHandleAndRunsNothing) {
   EXPECT_EQ(g_unwantedRuns.load(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, RefusedThreadTest,
-    ::testing::Values(RefusedCase{"NullStart", 0, nullptr, 0, 87},
-                      RefusedCase{"CreateSuspended", 0, CountRun, 0x4, 87},
-                      RefusedCase{"UnknownFlag", 0, CountRun, 0x10000, 87},
-                      // Larger than any address space, so the stack cannot be had.
-                      RefusedCase{"StackBeyondMemory", size_t{1} << 62, CountRun, 0, 8}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Requests, RefusedThreadTest,
+                         ::testing::Values(RefusedCase{"NullStart", 0, nullptr, 0, 87},
+                                           RefusedCase{"CreateSuspended", 0, CountRun, 0x4, 87},
+                                           RefusedCase{"UnknownFlag", 0, CountRun, 0x10000, 87},
+                                           // Larger than any address space, so the stack cannot be had.
+                                           RefusedCase{"StackBeyondMemory", size_t{1} << 62, CountRun, 0, 8}),
+                         [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
 TEST(ThreadLastErrorTest, IsKeptPerThread) {
   struct Seen {

@@ -21,6 +21,7 @@
 #include "plat/testing/window.h"
 #include "plat/thread.h"
 #include "plat/winmain.h"
+#include "support/eventually.h"
 
 // Allocations of this test program, counted for the steady message loop below.
 std::atomic<long> g_allocations{0};
@@ -40,6 +41,7 @@ void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::Eventually;
 
 // Windows made by a test, removed when it ends.
 class WindowTest : public ::testing::Test {
@@ -305,18 +307,7 @@ plat::HWND MakeRecordingWindow(plat::HWND parent) {
   return plat::CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, parent, nullptr, nullptr, nullptr);
 }
 
-// Polls `condition` for twenty seconds at most.
-template <typename Condition>
-bool Eventually(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
-
-// Handles what other threads send to this one until `answer` is ready, for twenty seconds at most; a
+// Handles what other threads send to this one until `answer` is ready, for thirty seconds at most; a
 // sender left waiting would block the end of the test.
 bool PumpUntilReady(std::future<plat::LRESULT>& answer) {
   return Eventually([&answer] {

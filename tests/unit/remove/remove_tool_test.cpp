@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ToolFunktion.h"
@@ -23,14 +21,13 @@
 #include "plat/testing/time.h"
 #include "plat/testing/window.h"
 #include "plat/window.h"
+#include "support/eventually.h"
 #include "support/registry_value.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
 #include "support/time_scale.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 std::string ServiceValue(const char* key, const char* name) {
   return testsupport::RegistryValue(plat::HKEY_LOCAL_MACHINE, key, name);
@@ -96,12 +93,8 @@ class RemoveToolTest : public ::testing::Test {
   }
 
   static bool WaitForState(plat::DWORD state) {
-    auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (TOOLFUNC_service::QueryServiceState("Velcora") == state) return true;
-      std::this_thread::sleep_for(10ms);
-    }
-    return false;
+    return testsupport::Eventually(
+        [state] { return TOOLFUNC_service::QueryServiceState("Velcora") == state; });
   }
 
   static void PlaceInstalledFiles() {

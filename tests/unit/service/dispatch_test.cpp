@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "command_fixture.h"
 #include "loopback_client.h"
 #include "service_window.h"
+#include "support/protocol_lines.h"
 #include "support/service_log.h"
 #include "support/temp_dir.h"
 
@@ -233,13 +233,6 @@ class DispatchTable : public CommandTest {
   LoopbackClient m_client;
 };
 
-std::vector<std::string> Tokens(const std::string& line) {
-  std::istringstream stream(line);
-  std::vector<std::string> tokens;
-  for (std::string token; stream >> token;) tokens.push_back(token);
-  return tokens;
-}
-
 TEST_F(DispatchTable, EveryCommandReachesItsHandlerWithItsLastFieldAndNoStaleOne) {
   struct Case {
     const char* line;         // the command word, the request 5 and every field the command has
@@ -289,7 +282,7 @@ TEST_F(DispatchTable, EveryCommandReachesItsHandlerWithItsLastFieldAndNoStaleOne
   };
   for (const Case& c : cases) {
     const std::string line = c.line;
-    ASSERT_EQ(c.fields, Tokens(line).size()) << line;
+    ASSERT_EQ(c.fields, testsupport::Fields(line).size()) << line;
     EXPECT_EQ(c.outcome, Outcome(line)) << line;
     // The whole line has just filled the last field's place: left out, it must read empty.
     EXPECT_EQ(c.withoutLast, Outcome(line.substr(0, line.rfind(' ')))) << line;
