@@ -240,7 +240,7 @@ CServiceWindow::~CServiceWindow() {
 
 void CServiceWindow::ShutdownTapi() {
   LogMessage(kLogTrace, "CServiceWindow::ShutdownTapi");
-  plat::DWORD fault = plat::GuardedCall([this] {
+  plat::DWORD fault = plat::GuardedCall([] {
     if (g_hTspiLibrary == nullptr) return;
     LogMessage(kLogInfo, "Shutdown TAPI");
     CloseAllLines();

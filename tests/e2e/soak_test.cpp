@@ -91,7 +91,7 @@ TEST_F(SoakTest, TenThousandConnectionsAndAHundredThousandCommandsLeaveNothingBe
   ASSERT_NO_FATAL_FAILURE(Cycle(500));
   ASSERT_NO_FATAL_FAILURE(Commands(5000));
   const size_t filesBefore = OpenFiles(pid);
-  const long memoryBefore = ResidentKilobytes(pid);
+  [[maybe_unused]] const long memoryBefore = ResidentKilobytes(pid);
 
   ASSERT_NO_FATAL_FAILURE(Cycle(10000));
   ASSERT_NO_FATAL_FAILURE(Commands(100000));
