@@ -21,6 +21,7 @@
 #include "host_file.h"
 #include "plat/error.h"
 #include "plat/path.h"
+#include "posix_call.h"
 
 namespace plat {
 namespace {
@@ -404,8 +405,7 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
   int error = 0;
   for (;;) {
     char chunk[65536];
-    ssize_t got = read(input.get(), chunk, sizeof(chunk));
-    if (got < 0 && errno == EINTR) continue;
+    const ssize_t got = detail::RetryAfterSignal(-1, ::read, input.get(), chunk, sizeof(chunk));
     if (got < 0) error = errno;
     if (got <= 0) break;
     content.append(chunk, static_cast<size_t>(got));

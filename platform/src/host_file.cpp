@@ -13,6 +13,8 @@
 #include <cstring>
 #include <memory>
 
+#include "posix_call.h"
+
 namespace plat::detail {
 namespace {
 
@@ -67,23 +69,11 @@ int ReadHostFile(const std::string& path, std::string& content) {
   if (file.get() < 0) return errno;
   char chunk[16384];
   while (true) {
-    ssize_t got = read(file.get(), chunk, sizeof(chunk));
-    if (got < 0 && errno == EINTR) continue;
+    const ssize_t got = RetryAfterSignal(-1, ::read, file.get(), chunk, sizeof(chunk));
     if (got < 0) return errno;
     if (got == 0) return 0;
     content.append(chunk, static_cast<size_t>(got));
   }
-}
-
-bool WriteAll(int fd, const std::string& content) {
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t wrote = write(fd, content.data() + done, content.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return false;
-    done += static_cast<size_t>(wrote);
-  }
-  return true;
 }
 
 int ReplaceHostFile(const std::string& path, const std::string& content) {
@@ -110,9 +100,8 @@ int ReplaceHostFile(const std::string& path, const std::string& content) {
   } while (fd < 0 && errno == EEXIST);
   if (fd < 0) return errno;
   FileDescriptor file(fd);
-  bool written =
-      WriteAll(file.get(), content) && (!exists || fchmod(file.get(), info.st_mode & 07777) == 0) &&
-      fsync(file.get()) == 0;
+  bool written = WriteAll(file.get(), content.data(), content.size()) &&
+                 (!exists || fchmod(file.get(), info.st_mode & 07777) == 0) && fsync(file.get()) == 0;
   written = file.Close() && written;
   if (!written) {
     unlink(temporary.c_str());

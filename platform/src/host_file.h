@@ -23,9 +23,6 @@ class FileDescriptor {
 // Reads the whole file into `content`: 0, or the errno of the failure (ENOENT for a missing file).
 int ReadHostFile(const std::string& path, std::string& content);
 
-// Writes every byte to the descriptor, retrying interrupted and short writes.
-bool WriteAll(int fd, const std::string& content);
-
 // Replaces the file's content through a new file beside it that is flushed and renamed over it, so a
 // crash leaves the old or the new content, never a mix. An existing file keeps its permissions and a
 // link keeps pointing to the file it names. Temporary files of the same file that writers left when

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plat/window.h"
+#include "posix_call.h"
 #include "window_system.h"
 
 namespace plat::detail {
@@ -53,11 +54,8 @@ void TakeSignals(sigset_t taken) {
   bool isShuttingDown = false;
   while (true) {
     siginfo_t info;
-    const int signal = sigwaitinfo(&taken, &info);
-    if (signal < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
+    const int signal = RetryAfterSignal(-1, ::sigwaitinfo, &taken, &info);
+    if (signal < 0) return;
     // A second request means the orderly end is not wanted any more, or does not come.
     if (isShuttingDown) EndAsTheSignalWould(signal);
     isShuttingDown = true;

@@ -58,7 +58,7 @@ void detail::RemoveWindow(WindowSystem& system, HWND window) {
   AnswerMessagesFor(system, removed);
 }
 
-void detail::RemoveWindowUnlocked(HWND window) {
+void detail::RemoveWindowTakingLock(HWND window) {
   WindowSystem& system = System();
   std::lock_guard<std::mutex> lock(system.mutex);
   RemoveWindow(system, window);

@@ -88,6 +88,8 @@ bool MessageWaitSet::Wait(int timeoutMs) {
   epoll_event ready[64];
   int count = ::epoll_wait(m_epoll, ready, static_cast<int>(std::size(ready)), timeoutMs);
   m_waiting.store(false);
+  // Not made again here: a signal ends the wait early as a wake-up does, and the caller looks again at
+  // what it waits for.
   if (count < 0) return errno == EINTR;
   // A CallBackBy made meanwhile for a later time stays; one for an earlier time is due as well.
   due = m_due.load();

@@ -26,6 +26,7 @@
 #include "plat/error.h"
 #include "plat/machine.h"
 #include "plat/path.h"
+#include "posix_call.h"
 
 extern char** environ;
 
@@ -148,8 +149,7 @@ DWORD ErrorFromErrno(int error) {
 
 void Reap(std::shared_ptr<ProcessObject> process) {
   int status = 0;
-  while (waitpid(process->pid(), &status, 0) < 0 && errno == EINTR) {
-  }
+  detail::RetryAfterSignal(-1, ::waitpid, process->pid(), &status, 0);
   DWORD code = WIFEXITED(status) ? static_cast<DWORD>(WEXITSTATUS(status))
                                  : 128 + static_cast<DWORD>(WTERMSIG(status));
   process->Finish(code);

@@ -13,6 +13,7 @@
 #include "plat/error.h"
 #include "plat/machine.h"
 #include "plat/registry.h"
+#include "posix_call.h"
 
 namespace plat::detail {
 namespace {
@@ -342,8 +343,7 @@ DWORD ChangeRegistryStore(RegistryRoot root, const std::function<DWORD(RegistryT
   std::string lockPath = directory + "/" + RootFileName(root) + ".lock";
   FileDescriptor lock(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (lock.get() < 0) return WriteError(errno);
-  while (flock(lock.get(), LOCK_EX) != 0)
-    if (errno != EINTR) return ERROR_CANTWRITE;
+  if (RetryAfterSignal(-1, ::flock, lock.get(), LOCK_EX) != 0) return ERROR_CANTWRITE;
   // The lock goes with the descriptor when this returns.
 
   RegistryTree tree;

@@ -22,6 +22,7 @@
 #include "plat/path.h"
 #include "plat/registry.h"
 #include "plat/time.h"
+#include "posix_call.h"
 
 namespace plat::detail {
 namespace {
@@ -180,22 +181,10 @@ std::string ReadAll(int fd) {
   std::string content;
   char chunk[512];
   for (off_t offset = 0;;) {
-    ssize_t got = pread(fd, chunk, sizeof(chunk), offset);
-    if (got < 0 && errno == EINTR) continue;
+    const ssize_t got = RetryAfterSignal(-1, ::pread, fd, chunk, sizeof(chunk), offset);
     if (got <= 0) return content;
     content.append(chunk, static_cast<size_t>(got));
     offset += got;
-  }
-}
-
-void WriteAll(int fd, const std::string& content, bool atCurrentEnd) {
-  for (size_t done = 0; done < content.size();) {
-    ssize_t wrote = atCurrentEnd
-                        ? write(fd, content.data() + done, content.size() - done)
-                        : pwrite(fd, content.data() + done, content.size() - done, static_cast<off_t>(done));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return;
-    done += static_cast<size_t>(wrote);
   }
 }
 
@@ -230,7 +219,8 @@ void AppendHistory(const std::string& name, const SERVICE_STATUS& status) {
   std::ostringstream line;
   line << MonotonicMilliseconds() << ' ' << status.dwCurrentState << ' ' << status.dwCheckPoint << ' '
        << status.dwControlsAccepted << ' ' << status.dwWin32ExitCode << '\n';
-  WriteAll(fd, line.str(), true);
+  const std::string text = line.str();
+  WriteAll(fd, text.data(), text.size());
   close(fd);
 }
 
@@ -361,8 +351,7 @@ DWORD CheckServiceEntryWritable(const std::string& name) {
 LockedServiceStatus::LockedServiceStatus(const std::string& name)
     : m_name(name), m_fd(open(StatusPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
   if (m_fd < 0) return;
-  while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
+  RetryAfterSignal(-1, ::flock, m_fd, LOCK_EX);
   m_runtime = ParseRuntime(ReadAll(m_fd));
   const SERVICE_STATUS& status = m_runtime.status;
   const uint64_t startTime = ProcessStartTime(m_runtime.processId);
@@ -384,7 +373,7 @@ void LockedServiceStatus::Store(const ServiceRuntime& runtime) {
   if (m_fd < 0) return;
   std::string text = FormatRuntime(runtime);
   if (ftruncate(m_fd, 0) != 0) return;
-  WriteAll(m_fd, text, false);
+  WriteAllAt(m_fd, text.data(), text.size(), 0);
 }
 
 void LockedServiceStatus::Record(const ServiceRuntime& runtime) {
@@ -445,8 +434,7 @@ int ConnectToControlSocket(DWORD processId) {
   if (!address.IsUsable()) return -1;
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
-  while (connect(fd, address.get(), address.size()) != 0) {
-    if (errno == EINTR) continue;
+  if (RetryAfterSignal(-1, ::connect, fd, address.get(), address.size()) != 0) {
     close(fd);
     return -1;
   }
@@ -459,19 +447,15 @@ void RemoveControlSocket(DWORD processId) {
 }
 
 bool SendDword(int fd, DWORD value) {
-  const char* bytes = reinterpret_cast<const char*>(&value);
-  for (size_t done = 0; done < sizeof(value);) {
-    ssize_t sent = send(fd, bytes + done, sizeof(value) - done, MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) return false;
-    done += static_cast<size_t>(sent);
-  }
-  return true;
+  return WriteAllWith(
+      [fd](const char* bytes, size_t count, size_t) { return ::send(fd, bytes, count, MSG_NOSIGNAL); },
+      &value, sizeof(value));
 }
 
 Received ReceiveDword(int fd, DWORD& value, DWORD milliseconds) {
   const auto deadline = std::chrono::steady_clock::now() + ScaledDuration(milliseconds);
   char* bytes = reinterpret_cast<char*>(&value);
+  // An interrupted poll or recv goes round again, so that the next poll waits only for what is left.
   for (size_t done = 0; done < sizeof(value);) {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return Received::TimedOut;

@@ -19,6 +19,7 @@
 #include "plat/process.h"
 #include "plat/service.h"
 #include "plat/thread.h"
+#include "posix_call.h"
 #include "service_database.h"
 
 namespace plat {
@@ -175,10 +176,7 @@ void ServeShutdown(int shutdownSignal) {
 void ServeUntilStopped(int listener, int stopSignal, int shutdownSignal) {
   pollfd watched[3] = {{listener, POLLIN, 0}, {stopSignal, POLLIN, 0}, {shutdownSignal, POLLIN, 0}};
   while (true) {
-    if (poll(watched, 3, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
+    if (detail::RetryAfterSignal(-1, ::poll, watched, 3, -1) < 0) return;
     if (watched[1].revents != 0) return;
     if (watched[2].revents != 0) ServeShutdown(shutdownSignal);
     if (watched[0].revents != 0) ServeConnection(listener);

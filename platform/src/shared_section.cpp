@@ -18,6 +18,7 @@
 #include "plat/error.h"
 #include "plat/machine.h"
 #include "plat/module.h"
+#include "posix_call.h"
 
 namespace plat {
 namespace {
@@ -68,10 +69,7 @@ bool LockByte(int fd, off_t byte, short type, bool wait) {
   range.l_whence = SEEK_SET;
   range.l_start = byte;
   range.l_len = 1;
-  for (;;) {
-    if (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range) == 0) return true;
-    if (errno != EINTR) return false;
-  }
+  return detail::RetryAfterSignal(-1, ::fcntl, fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range) == 0;
 }
 
 // The Windows error for the errno of a step of attaching. A name that is missing, or that is a file
@@ -84,6 +82,7 @@ DWORD ErrorOf(int error) {
 // the process with SIGBUS. Whoever grows the file grows it to the value's size only, so racing
 // attachments agree. Returns 0 or the errno of the failure.
 int ReserveValue(int fd) {
+  // posix_fallocate returns its error instead of setting errno, so it has a loop of its own.
   int failed;
   while ((failed = posix_fallocate(fd, 0, kValueSize)) == EINTR) {
   }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "plat/path.h"
+#include "posix_call.h"
 
 namespace plat {
 namespace {
@@ -49,23 +50,8 @@ bool ParseMode(const char* mode, StreamMode* parsed) {
   }
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 ssize_t ReadSome(int fd, char* data, size_t size) {
-  ssize_t got;
-  do {
-    got = read(fd, data, size);
-  } while (got < 0 && errno == EINTR);
-  return got;
+  return detail::RetryAfterSignal(-1, ::read, fd, data, size);
 }
 
 // The descriptor behind one stream. In text mode a CR that ends a read is only known to be a line end
@@ -105,18 +91,18 @@ class StreamFile {
   }
 
   ssize_t Write(const char* data, size_t size) {
-    if (!m_text) return WriteAll(m_fd, data, size) ? static_cast<ssize_t>(size) : 0;
+    if (!m_text) return detail::WriteAll(m_fd, data, size) ? static_cast<ssize_t>(size) : 0;
     char expanded[8192];
     size_t used = 0;
     for (size_t i = 0; i < size; ++i) {
       if (used + 2 > sizeof expanded) {
-        if (!WriteAll(m_fd, expanded, used)) return 0;
+        if (!detail::WriteAll(m_fd, expanded, used)) return 0;
         used = 0;
       }
       if (data[i] == '\n') expanded[used++] = '\r';
       expanded[used++] = data[i];
     }
-    return WriteAll(m_fd, expanded, used) ? static_cast<ssize_t>(size) : 0;
+    return detail::WriteAll(m_fd, expanded, used) ? static_cast<ssize_t>(size) : 0;
   }
 
   int Seek(off64_t* offset, int whence) {

@@ -14,6 +14,7 @@
 #include "plat/machine.h"
 #include "plat/path.h"
 #include "plat/registry.h"
+#include "posix_call.h"
 #include "tapi.h"
 
 namespace plat {
@@ -25,8 +26,7 @@ class ProviderListLock {
  public:
   ProviderListLock()
       : m_fd(open((MachineDirectory() + "/telephony.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-    while (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
+    if (m_fd >= 0) detail::RetryAfterSignal(-1, ::flock, m_fd, LOCK_EX);
   }
   ~ProviderListLock() {
     if (m_fd >= 0) close(m_fd);

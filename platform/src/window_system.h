@@ -247,7 +247,7 @@ const WindowClass* ClassOfNewWindow(WindowSystem& system, LPCSTR className);
 // waiting on them are answered 0.
 void RemoveWindow(WindowSystem& system, HWND window);
 // The same, taking the lock.
-void RemoveWindowUnlocked(HWND window);
+void RemoveWindowTakingLock(HWND window);
 
 // The calling thread's queue, made on its first call; it goes when the thread ends, with the thread's
 // windows. Must be called without the lock: the first call of a thread takes it.

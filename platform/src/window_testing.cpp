@@ -10,7 +10,7 @@
 namespace plat {
 
 using detail::CallerQueue;
-using detail::RemoveWindowUnlocked;
+using detail::RemoveWindowTakingLock;
 using detail::System;
 using detail::ThreadQueue;
 using detail::Window;
@@ -27,7 +27,7 @@ HWND CreateWindowForTesting(HWND parent, LONG_PTR userData) {
   return system.tree.Add(parent ? parent : GetDesktopWindow(), std::move(created));
 }
 
-void RemoveWindowForTesting(HWND window) { RemoveWindowUnlocked(window); }
+void RemoveWindowForTesting(HWND window) { RemoveWindowTakingLock(window); }
 
 void SetWindowProcessForTesting(HWND window, DWORD processId) {
   WindowSystem& system = System();

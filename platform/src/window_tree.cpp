@@ -16,7 +16,7 @@ using detail::CallerQueue;
 using detail::ClassOfNewWindow;
 using detail::FindOrFail;
 using detail::InvalidWindow;
-using detail::RemoveWindowUnlocked;
+using detail::RemoveWindowTakingLock;
 using detail::System;
 using detail::ThreadQueue;
 using detail::Window;
@@ -67,7 +67,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   creation.dwExStyle = exStyle;
   const LPARAM creationParameter = reinterpret_cast<LPARAM>(&creation);
   if (SendMessageA(window, WM_NCCREATE, 0, creationParameter) == FALSE) {
-    RemoveWindowUnlocked(window);
+    RemoveWindowTakingLock(window);
     return nullptr;
   }
   if (SendMessageA(window, WM_CREATE, 0, creationParameter) == -1) {
@@ -97,7 +97,7 @@ BOOL DestroyWindow(HWND window) {
   // A window is still whole while it handles WM_DESTROY; its children follow it.
   for (HWND each : doomed) SendMessageA(each, WM_DESTROY, 0, 0);
   for (auto each = doomed.rbegin(); each != doomed.rend(); ++each) SendMessageA(*each, WM_NCDESTROY, 0, 0);
-  RemoveWindowUnlocked(window);
+  RemoveWindowTakingLock(window);
   return TRUE;
 }
 

@@ -17,6 +17,7 @@
 #include "errno_map.h"
 #include "plat/error.h"
 #include "plat/time.h"
+#include "posix_call.h"
 #include "socket_table.h"
 
 namespace plat {
@@ -138,9 +139,7 @@ int QueryAddress(SOCKET value, sockaddr* address, int* length, bool peer) {
 // errno value, 0 once connected.
 int FinishInterruptedConnect(int fd) {
   pollfd wait = {fd, POLLOUT, 0};
-  while (::poll(&wait, 1, -1) < 0) {
-    if (errno != EINTR) return errno;
-  }
+  if (detail::RetryAfterSignal(-1, ::poll, &wait, 1, -1) < 0) return errno;
   int error = 0;
   socklen_t length = sizeof error;
   if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
@@ -345,11 +344,8 @@ namespace {
 // end a Windows call: an interrupted one is made again.
 ssize_t ReceiveFromSystem(Socket& socket, char* buffer, size_t length, int flags, int* error) {
   CallUnderWay call(socket);
-  ssize_t received;
-  do {
-    received = ::recv(socket.fd, buffer, length, flags);
-    *error = errno;
-  } while (received < 0 && *error == EINTR);
+  const ssize_t received = detail::RetryAfterSignal(-1, ::recv, socket.fd, buffer, length, flags);
+  *error = errno;
   return received;
 }
 
@@ -426,11 +422,9 @@ int send(SOCKET value, const char* buffer, int length, int flags) {
   int error;
   {
     CallUnderWay call(*socket);
-    do {
-      sent = ::send(socket->fd, buffer, static_cast<size_t>(length),
-                    MSG_NOSIGNAL | ((flags & kWinMsgOob) ? ::MSG_OOB : 0));
-      error = errno;
-    } while (sent < 0 && error == EINTR);
+    sent = detail::RetryAfterSignal(-1, ::send, socket->fd, buffer, static_cast<size_t>(length),
+                                    MSG_NOSIGNAL | ((flags & kWinMsgOob) ? ::MSG_OOB : 0));
+    error = errno;
   }
   std::lock_guard<std::mutex> lock(socket->mutex);
   // The system reports an error once, to the call that comes first: a send after a recv that took it
@@ -499,6 +493,7 @@ int select(int, fd_set* readSet, fd_set* writeSet, fd_set* exceptSet, const time
       timeout == nullptr ? Clock::time_point::max() : Clock::now() + ScaledTimeout(*timeout);
   for (auto& socket : sockets) ++socket->callsUnderWay;
   int result;
+  // An interrupted poll goes round again with the time that is left, not the whole timeout.
   for (;;) {
     int milliseconds = -1;
     if (anyHeld) {
