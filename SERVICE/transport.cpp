@@ -1,4 +1,4 @@
-// The TCP listener of the Telvane protocol, the one client, the cutting into lines, and SendBack.
+// The Telvane listener, the one client and the hand-over of its bytes to the line framer; SendBack.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
