@@ -132,7 +132,7 @@ CLineObject* CServiceWindow::CreateInsertLineObject(plat::DWORD dwDeviceID) {
                       GetStructText(devCaps, devCaps->dwLineNameOffset, devCaps->dwLineNameSize));
   } else {
     LogMessage(
-        5,
+        kLogTrace,
         "CServiceWindow::CreateInsertLineObject TSPI_lineGetDevCaps failed with errorCode %d for dwDevice "
         "0x%08X",
         static_cast<int>(result), dwDeviceID);

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "call_table.h"
+#include "line_framer.h"
 #include "line_object.h"
 #include "plat/service.h"
 #include "plat/shell.h"
@@ -107,11 +108,8 @@ class CServiceWindow {
   static std::atomic<plat::SOCKET> m_ClientSock;
   static plat::sockaddr_in m_SockAddr;
   static plat::BOOL m_bWinsockStarted;
-  static char m_szReceiveBuffer[1024];
-  static char m_szLine[1024];
-  static char* m_pLineEnd;
-  // The line being received grew past the buffer: the rest up to its end is dropped.
-  static bool m_bLineCut;
+  // The client's line not yet ended; a new client starts it afresh.
+  static LineFramer m_LineFramer;
   static char m_szSendBuffer[2048];
 
   // ---- reply and structure lines (reply_lines.cpp) --------------------------------------------------

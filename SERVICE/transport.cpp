@@ -1,4 +1,4 @@
-// The TCP listener of the Telvane protocol, the one client, the cutting into lines, and SendBack.
+// The Telvane listener, the one client and the hand-over of its bytes to the line framer; SendBack.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -15,10 +15,7 @@ plat::SOCKET CServiceWindow::m_Sock = plat::INVALID_SOCKET;
 std::atomic<plat::SOCKET> CServiceWindow::m_ClientSock{plat::INVALID_SOCKET};
 plat::sockaddr_in CServiceWindow::m_SockAddr = {};
 plat::BOOL CServiceWindow::m_bWinsockStarted = 1;
-char CServiceWindow::m_szReceiveBuffer[1024];
-char CServiceWindow::m_szLine[1024];
-char* CServiceWindow::m_pLineEnd = CServiceWindow::m_szLine;
-bool CServiceWindow::m_bLineCut = false;
+LineFramer CServiceWindow::m_LineFramer;
 char CServiceWindow::m_szSendBuffer[2048];
 
 namespace {
@@ -28,6 +25,8 @@ constexpr long kClientEvents = plat::FD_READ | plat::FD_CONNECT | plat::FD_CLOSE
 // A client that takes no data for this long is given up, so no sender waits on it for ever. The wait
 // goes through select, so it runs at the layer's time scale like the other pauses of the service.
 constexpr long kSendWaitSeconds = 10;
+// What one receive takes from the client at the most; the rest waits for the next notification.
+constexpr int kMostReceivedAtOnce = 1023;
 
 plat::sockaddr* AsAddress(plat::sockaddr_in* address) { return reinterpret_cast<plat::sockaddr*>(address); }
 
@@ -51,6 +50,77 @@ const char* SendFailureKind(int error) {
     if (known == error) return "Socket";
   }
   return "Unknown";
+}
+
+// What a send that fell short counts as sent: nothing for one that only has to wait for room; any
+// other error gives the client up.
+int CountShortSend(const char* line, int size, int result) {
+  LogMessage(kLogError,
+             "CServiceWindow::SendBack: Error: while sending the message of size (%d) send returned with "
+             "Value: %d",
+             size, result);
+  if (result != plat::SOCKET_ERROR) return result;
+  const int error = plat::WSAGetLastError();
+  if (const char* kind = SendFailureKind(error)) {
+    LogMessage(kLogError,
+               "CServiceWindow::SendBack: %s error during send: for %s ErrorCode=%d closing socket!", kind,
+               line, error);
+    CServiceWindow::CloseClientSocket();
+    return result;
+  }
+  LogMessage(kLogError,
+             "CServiceWindow::SendBack: Socket error during send: for %s ErrorCode=WSAEWOULDBLOCK going to "
+             "select!",
+             line);
+  return 0;
+}
+
+// Waits until the client can take more of the line; false once it has been given up. Bounded: a
+// client that stops reading must not hold every sender, the main thread included.
+bool WaitForRoom(const char* line) {
+  plat::fd_set writable;
+  plat::FdZero(&writable);
+  plat::FdSet(CServiceWindow::m_ClientSock, &writable);
+  plat::timeval limit = {kSendWaitSeconds, 0};
+  const int ready = plat::select(0, nullptr, &writable, nullptr, &limit);
+  if (ready > 0) return true;
+  LogMessage(kLogError,
+             "CServiceWindow::SendBack: select failed during send: for %s ErrorCode=%d closing socket!", line,
+             ready == 0 ? plat::WSAETIMEDOUT : plat::WSAGetLastError());
+  CServiceWindow::CloseClientSocket();
+  return false;
+}
+
+// Sends the line to the client whole, waiting for room as long as the client takes data; gives the
+// client up on any error. Called under the send lock.
+void SendWhole(const char* line) {
+  const int size = static_cast<int>(std::strlen(line));
+  int sent = 0;
+  while (sent < size) {
+    if (sent > 0)
+      LogMessage(
+          kLogError,
+          "CServiceWindow::SendBack: Error: could not send the whole message right away: sent: %d dwSize %d "
+          "sendbuffer: %s",
+          sent, size, line + sent);
+    const int result = plat::send(CServiceWindow::m_ClientSock, line + sent, size - sent, 0);
+    if (result == size - sent) {
+      LogMessage(kLogInfo, "-> %s", line);
+      return;
+    }
+    const int counted = CountShortSend(line, size, result);
+    if (CServiceWindow::m_ClientSock == plat::INVALID_SOCKET) {
+      LogMessage(kLogError, "CServiceWindow::SendBack: m_ClientSock==SOCKET_ERROR leaving while");
+      return;
+    }
+    sent += counted;
+    if (sent < size) {
+      LogMessage(kLogError,
+                 "CServiceWindow::SendBack: could not send the whole message right away: sent: %d dwSize %d",
+                 sent, size);
+      if (!WaitForRoom(line)) return;
+    }
+  }
 }
 
 }  // namespace
@@ -133,9 +203,7 @@ void CServiceWindow::NewConnection() {
   }
   ReplaceClientSocket(client);
   // A new client starts with an empty line, whatever the last one left unfinished.
-  std::memset(m_szLine, 0, sizeof(m_szLine));
-  m_pLineEnd = m_szLine;
-  m_bLineCut = false;
+  m_LineFramer.Reset();
   char peer[64];
   plat::BoundedCopy(peer, sizeof(peer), plat::inet_ntoa(m_SockAddr.sin_addr));
   LogMessage(kLogInfo, "accept %d from %s", static_cast<int>(client), peer);
@@ -143,33 +211,12 @@ void CServiceWindow::NewConnection() {
 }
 
 void CServiceWindow::ReceiveData() {
-  int waiting = ReceiveFromClient(m_szReceiveBuffer, sizeof(m_szReceiveBuffer), plat::MSG_PEEK);
-  int count = waiting < 1023 ? waiting : 1023;
-  if (count <= 0) return;
-  int read = ReceiveFromClient(m_szReceiveBuffer, count, 0);
+  char bytes[kMostReceivedAtOnce];
+  int waiting = ReceiveFromClient(bytes, sizeof(bytes), plat::MSG_PEEK);
+  if (waiting <= 0) return;
+  int read = ReceiveFromClient(bytes, waiting, 0);
   if (read <= 0) return;
-  m_szReceiveBuffer[read] = '\0';
-  char* const lineLimit = m_szLine + sizeof(m_szLine) - 1;
-  for (int i = 0; i < read; ++i) {
-    char c = m_szReceiveBuffer[i];
-    if (c == '\0' || c == '\n' || c == '\r') {
-      *m_pLineEnd = '\0';
-      if (!m_bLineCut && m_szLine[0] != '\0') DispatchData(m_szLine);
-      std::memset(m_szLine, 0, sizeof(m_szLine));
-      m_pLineEnd = m_szLine;
-      m_bLineCut = false;
-    } else if (m_bLineCut) {
-      continue;
-    } else if (m_pLineEnd < lineLimit) {
-      *m_pLineEnd++ = c;
-    } else {
-      // A line longer than 1023 characters goes on as its first 1023, once; the rest up to its end is
-      // dropped rather than run past the buffer.
-      m_bLineCut = true;
-      *m_pLineEnd = '\0';
-      DispatchData(m_szLine);
-    }
-  }
+  m_LineFramer.Feed(bytes, static_cast<size_t>(read), DispatchData);
 }
 
 void CServiceWindow::ReplaceClientSocket(plat::SOCKET socket) {
@@ -211,64 +258,9 @@ void CServiceWindow::SendBack(const char* format, ...) {
   va_start(arguments, format);
   std::vsnprintf(m_szSendBuffer, sizeof(m_szSendBuffer), format, arguments);
   va_end(arguments);
-  size_t length = std::strlen(m_szSendBuffer);
-  std::snprintf(m_szSendBuffer + length, 2047 - length, "\r\n");
-  const int size = static_cast<int>(std::strlen(m_szSendBuffer));
-  int sent = 0;
-  while (sent < size) {
-    if (sent > 0)
-      LogMessage(
-          1,
-          "CServiceWindow::SendBack: Error: could not send the whole message right away: sent: %d dwSize %d "
-          "sendbuffer: %s",
-          sent, size, m_szSendBuffer + sent);
-    int result = plat::send(m_ClientSock, m_szSendBuffer + sent, size - sent, 0);
-    if (result == size - sent) {
-      LogMessage(kLogInfo, "-> %s", m_szSendBuffer);
-      break;
-    }
-    LogMessage(kLogError,
-               "CServiceWindow::SendBack: Error: while sending the message of size (%d) send returned with "
-               "Value: %d",
-               size, result);
-    if (result == plat::SOCKET_ERROR) {
-      const int error = plat::WSAGetLastError();
-      if (const char* kind = SendFailureKind(error)) {
-        LogMessage(kLogError,
-                   "CServiceWindow::SendBack: %s error during send: for %s ErrorCode=%d closing socket!",
-                   kind, m_szSendBuffer, error);
-        CloseClientSocket();
-      } else {
-        LogMessage(
-            1,
-            "CServiceWindow::SendBack: Socket error during send: for %s ErrorCode=WSAEWOULDBLOCK going to "
-            "select!",
-            m_szSendBuffer);
-        result = 0;
-      }
-    }
-    if (m_ClientSock == plat::INVALID_SOCKET) {
-      LogMessage(kLogError, "CServiceWindow::SendBack: m_ClientSock==SOCKET_ERROR leaving while");
-      break;
-    }
-    sent += result;
-    if (sent < size) {
-      LogMessage(kLogError,
-                 "CServiceWindow::SendBack: could not send the whole message right away: sent: %d dwSize %d",
-                 sent, size);
-      plat::fd_set writable;
-      plat::FdZero(&writable);
-      plat::FdSet(m_ClientSock, &writable);
-      // Bounded: a client that stops reading must not hold every sender, the main thread included.
-      plat::timeval limit = {kSendWaitSeconds, 0};
-      int ready = plat::select(0, nullptr, &writable, nullptr, &limit);
-      if (ready <= 0) {
-        LogMessage(kLogError,
-                   "CServiceWindow::SendBack: select failed during send: for %s ErrorCode=%d closing socket!",
-                   m_szSendBuffer, ready == 0 ? plat::WSAETIMEDOUT : plat::WSAGetLastError());
-        CloseClientSocket();
-        break;
-      }
-    }
-  }
+  // The line end goes into the room left short of the buffer's last byte: a line that nearly fills the
+  // buffer goes out with its end cut short, or without it.
+  const size_t length = std::strlen(m_szSendBuffer);
+  std::snprintf(m_szSendBuffer + length, sizeof(m_szSendBuffer) - 1 - length, "\r\n");
+  SendWhole(m_szSendBuffer);
 }

@@ -1,4 +1,4 @@
-// libFuzzer target: a client's bytes through the service's line cutting into the command dispatcher,
+// libFuzzer target: a client's bytes through the service's line framer into the command dispatcher,
 // against a stub provider whose answers the same bytes choose.
 #include <algorithm>
 #include <condition_variable>
@@ -506,27 +506,36 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Sends the bytes in pieces of what one receive takes and lets the service receive each piece
-  // whole; stops when the service ends the connection. The number of bytes it took.
+  // Hands the service the bytes in pieces of what one receive takes; stops when the service ends the
+  // connection. The first piece comes through the socket and the service's receive, the rest straight
+  // into its line framer, as the receive would pass them on. The number of bytes it took.
   size_t Deliver(const uint8_t* data, size_t size) {
     constexpr size_t kPiece = 1023;
+    const char* bytes = reinterpret_cast<const char*>(data);
     size_t delivered = 0;
     while (delivered < size && CServiceWindow::m_ClientSock != plat::INVALID_SOCKET) {
-      const int piece = static_cast<int>(std::min(kPiece, size - delivered));
-      const char* bytes = reinterpret_cast<const char*>(data + delivered);
-      for (int sent = 0; sent < piece;) {
-        int result = plat::send(m_client, bytes + sent, piece - sent, 0);
-        if (result <= 0) HarnessFailure("cannot send to the service");
-        sent += result;
-      }
-      WaitUntilWaiting(piece);
-      g_service->ReceiveData();
-      delivered += static_cast<size_t>(piece);
+      const size_t piece = std::min(kPiece, size - delivered);
+      if (delivered == 0)
+        ReceiveThroughSocket(bytes, static_cast<int>(piece));
+      else
+        CServiceWindow::m_LineFramer.Feed(bytes + delivered, piece, CServiceWindow::DispatchData);
+      delivered += piece;
     }
     return delivered;
   }
 
  private:
+  // Sends the piece to the service and lets it receive the piece whole.
+  void ReceiveThroughSocket(const char* bytes, int piece) {
+    for (int sent = 0; sent < piece;) {
+      int result = plat::send(m_client, bytes + sent, piece - sent, 0);
+      if (result <= 0) HarnessFailure("cannot send to the service");
+      sent += result;
+    }
+    WaitUntilWaiting(piece);
+    g_service->ReceiveData();
+  }
+
   static void WaitUntilWaiting(int count) {
     char peek[1023];
     while (true) {
