@@ -1,10 +1,11 @@
 // Clipboard text through global memory blocks in CF_TEXT, with the library's one read buffer.
+#include "clipboard_tools.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "plat/clipboard.h"
 #include "plat/global_memory.h"
-#include "tool_clipboard.h"
 
 namespace TOOLFUNC_window {
 namespace {

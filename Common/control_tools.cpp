@@ -1,5 +1,7 @@
 // Control tools: message wrappers for list views, combo and list boxes, tree views and edit controls,
 // and the searches and selections built on them.
+#include "control_tools.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -10,8 +12,7 @@
 #include "plat/bounded_text.h"
 #include "plat/codepage.h"
 #include "plat/gdi.h"
-#include "tool_control.h"
-#include "tool_string.h"
+#include "string_tools.h"
 
 namespace TOOLFUNC_window {
 namespace {

@@ -12,8 +12,8 @@
 #include <exception>
 #include <mutex>
 
+#include "debug_tools.h"
 #include "plat/path.h"
-#include "tool_debug.h"
 
 bool g_bLoggingConfigured = false;
 char g_szLogConfigFile[plat::MAX_PATH] = "";

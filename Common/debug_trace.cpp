@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "debug_tools.h"
 #include "plat/debug.h"
 #include "plat/error.h"
-#include "tool_debug.h"
 
 namespace TOOLFUNC_debug {
 namespace {

@@ -1,11 +1,12 @@
 // The open and save dialogs with the record form the running system understands.
+#include "dialog_tools.h"
+
 #include <cstdio>
 
+#include "path_tools.h"
 #include "plat/dialog.h"
 #include "plat/path.h"
 #include "plat/system_info.h"
-#include "tool_dialog.h"
-#include "tool_file.h"
 
 namespace TOOLFUNC_window {
 namespace {

@@ -1,16 +1,17 @@
 // The event source of the service program in the event log "Application".
+#include "event_logger.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "path_tools.h"
 #include "plat/error.h"
 #include "plat/eventlog.h"
 #include "plat/machine.h"
 #include "plat/registry.h"
-#include "tool_eventlog.h"
-#include "tool_file.h"
-#include "tool_registry.h"
-#include "tool_string.h"
+#include "registry_tool.h"
+#include "string_tools.h"
 
 namespace TOOLFUNC_service {
 namespace {

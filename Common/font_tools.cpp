@@ -1,8 +1,9 @@
 // Fonts from a record that is zero apart from the height, the weight, the underline and the face.
+#include "font_tools.h"
+
 #include <cstring>
 
 #include "plat/gdi.h"
-#include "tool_font.h"
 
 namespace TOOLFUNC_window {
 namespace {

@@ -1,10 +1,11 @@
 // Keyboard and mouse input through SendInput, and the message pump the click tools share.
+#include "input_tools.h"
+
 #include <cstring>
 
 #include "plat/input.h"
 #include "plat/time.h"
 #include "plat/window.h"
-#include "tool_input.h"
 
 namespace TOOLFUNC_input {
 namespace {

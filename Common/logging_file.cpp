@@ -1,4 +1,6 @@
 // The rolling log file: stamped lines in one file or in a numbered series of files.
+#include "logging_file.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdarg>
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "path_tools.h"
 #include "plat/file.h"
 #include "plat/handle.h"
 #include "plat/path.h"
@@ -16,9 +19,7 @@
 #include "plat/systime.h"
 #include "plat/thread.h"
 #include "plat/winmain.h"
-#include "tool_file.h"
-#include "tool_logfile.h"
-#include "tool_process.h"
+#include "process_tools.h"
 
 namespace TOOLFUNC_debug {
 namespace {

@@ -1,4 +1,6 @@
 // The path, file, folder and shortcut tools that the programs may use beside their start-up tools.
+#include "path_tools.h"
+
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -20,8 +22,7 @@
 #include "plat/stream.h"
 #include "plat/system_info.h"
 #include "plat/window.h"
-#include "tool_file.h"
-#include "tool_string.h"
+#include "string_tools.h"
 
 namespace TOOLFUNC_file {
 namespace {

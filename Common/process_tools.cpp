@@ -1,10 +1,14 @@
 // Thread end, process priority and start for the programs; process and console-window search,
 // privileges, adapter address.
+#include "process_tools.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "debug_tools.h"
+#include "path_tools.h"
 #include "plat/debug.h"
 #include "plat/error.h"
 #include "plat/handle.h"
@@ -17,9 +21,7 @@
 #include "plat/time.h"
 #include "plat/window.h"
 #include "plat/winmain.h"
-#include "tool_debug.h"
-#include "tool_process.h"
-#include "tool_string.h"
+#include "string_tools.h"
 
 namespace TOOLFUNC_process {
 
@@ -71,7 +73,7 @@ plat::BOOL GetProcessModuleName(plat::DWORD processId, char* buffer) {
     plat::HMODULE module = nullptr;
     plat::DWORD needed = 0;
     if (plat::EnumProcessModules(process, &module, sizeof(module), &needed))
-      plat::GetModuleFileNameExA(process, module, buffer, 259);
+      plat::GetModuleFileNameExA(process, module, buffer, TOOLFUNC_file::kPathCapacity);
     plat::CloseHandle(process);
   }
   plat::FreeLibrary(library);
@@ -83,14 +85,14 @@ plat::DWORD FindProcessByModule(const char* text) {
   plat::DWORD used = 0;
   if (!plat::EnumProcesses(processes, sizeof(processes), &used)) return 0;
   char wanted[plat::MAX_PATH];
-  TOOLFUNC_string::CopyText(wanted, text, 259);
+  TOOLFUNC_string::CopyText(wanted, text, TOOLFUNC_file::kPathCapacity);
   ToUpper(wanted);
   for (plat::DWORD i = 0; i < used / sizeof(plat::DWORD); ++i) {
     plat::HANDLE process =
         plat::OpenProcess(plat::PROCESS_QUERY_INFORMATION | plat::PROCESS_VM_READ, plat::FALSE, processes[i]);
     if (process == nullptr) continue;
     char name[plat::MAX_PATH] = {};
-    plat::GetModuleFileNameExA(process, nullptr, name, 259);
+    plat::GetModuleFileNameExA(process, nullptr, name, TOOLFUNC_file::kPathCapacity);
     ToUpper(name);
     plat::CloseHandle(process);
     if (name[0] != '\0' && std::strstr(wanted, name) != nullptr) return processes[i];

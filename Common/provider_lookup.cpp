@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "path_tools.h"
 #include "plat/codepage.h"
 #include "plat/error.h"
 #include "plat/path.h"
-#include "tool_file.h"
-#include "tool_registry.h"
+#include "registry_tool.h"
 
 namespace TOOLFUNC_registry {
 namespace {

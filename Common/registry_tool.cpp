@@ -1,8 +1,9 @@
 // CRegTool: one key, its typed values, and the deletion of key trees.
+#include "registry_tool.h"
+
 #include <cstring>
 
 #include "plat/error.h"
-#include "tool_registry.h"
 
 namespace TOOLFUNC_registry {
 

@@ -1,5 +1,5 @@
 // What of the tool library only the removal tool has: its debugger prefix.
-#include "tool_debug.h"
+#include "debug_tools.h"
 
 namespace TOOLFUNC_debug {
 // A constant, not computed at start-up, so no caller can ever see a length of 0 behind the prefix.

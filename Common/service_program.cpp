@@ -1,8 +1,8 @@
 // What of the tool library only the service program has: its debugger prefix, its log file and its
 // event source.
-#include "tool_debug.h"
-#include "tool_eventlog.h"
-#include "tool_logfile.h"
+#include "debug_tools.h"
+#include "event_logger.h"
+#include "logging_file.h"
 
 namespace TOOLFUNC_debug {
 const char LogPrefix[] = "VELCORA: ";

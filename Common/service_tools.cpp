@@ -1,7 +1,10 @@
 // The service tools: each opens the service manager and the service, makes its calls and closes both.
+#include "service_tools.h"
+
 #include <cstdio>
 #include <vector>
 
+#include "path_tools.h"
 #include "plat/debug.h"
 #include "plat/error.h"
 #include "plat/file.h"
@@ -13,10 +16,8 @@
 #include "plat/time.h"
 #include "plat/window.h"
 #include "plat/winmain.h"
-#include "tool_file.h"
-#include "tool_registry.h"
-#include "tool_service.h"
-#include "tool_window.h"
+#include "registry_tool.h"
+#include "window_tools.h"
 
 plat::HINSTANCE g_hInstance = nullptr;
 

@@ -1,4 +1,6 @@
 // The text tools: bounded copies, ANSI/UTF-16 conversion, number filters and the change checksum.
+#include "string_tools.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -6,7 +8,6 @@
 
 #include "plat/bounded_text.h"
 #include "plat/codepage.h"
-#include "tool_string.h"
 
 namespace TOOLFUNC_string {
 namespace {

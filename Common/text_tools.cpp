@@ -1,5 +1,5 @@
 // The remaining text and number tools: extraction from tagged text, number parsing, replacements,
-// entity decoding, bounded copies, and numbers shown as window text.
+// entity decoding and bounded copies.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -10,9 +10,7 @@
 
 #include "plat/bounded_text.h"
 #include "plat/codepage.h"
-#include "plat/window.h"
-#include "tool_string.h"
-#include "tool_window.h"
+#include "string_tools.h"
 
 namespace {
 
@@ -305,27 +303,3 @@ plat::BOOL IsValidHandle(DWORD value) { return value != 0 && value != 0xFFFFFFFF
 DWORD Difference(DWORD a, DWORD b) { return b - a; }
 
 }  // namespace TOOLFUNC_string
-
-namespace TOOLFUNC_window {
-
-void SetWindowNumber(plat::HWND window, DWORD number) {
-  char text[31];
-  std::snprintf(text, sizeof text, " %u", number);
-  plat::SetWindowTextA(window, text);
-}
-
-LONG GetWindowNumber(plat::HWND window) {
-  // A bad window leaves the buffer as it was, so it starts empty.
-  char text[31] = {};
-  plat::GetWindowTextA(window, text, sizeof text);
-  return TOOLFUNC_string::ReadDecimal(text);
-}
-
-void SetWindowPercent(plat::HWND window, DWORD part, DWORD whole) {
-  const double ratio = whole != 0 ? static_cast<double>(part) / static_cast<double>(whole) : 0.0;
-  char text[15];
-  std::snprintf(text, sizeof text, "  %0.2f%%", ratio * 100.0);
-  plat::SetWindowTextA(window, text);
-}
-
-}  // namespace TOOLFUNC_window

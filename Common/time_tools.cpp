@@ -1,7 +1,7 @@
 // The time tools: SYSTEMTIME and the runtime's 64-bit time value, the local time as text and as numbers.
-#include <cstdio>
+#include "time_tools.h"
 
-#include "tool_time.h"
+#include <cstdio>
 
 namespace TOOLFUNC_time {
 namespace {

@@ -1,11 +1,11 @@
 // Storing a window's outer rectangle under the current user, keyed by its title, and putting it back.
 #include <cstdio>
 
+#include "path_tools.h"
 #include "plat/error.h"
 #include "plat/window.h"
-#include "tool_file.h"
-#include "tool_registry.h"
-#include "tool_window.h"
+#include "registry_tool.h"
+#include "window_tools.h"
 
 namespace TOOLFUNC_registry {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "plat/process.h"
 #include "plat/window.h"
-#include "tool_window.h"
+#include "window_tools.h"
 
 namespace TOOLFUNC_window {
 namespace {

@@ -1,8 +1,8 @@
 // The Telvane commands behind the dispatcher's table: the names of each command's fields, and its handler.
 #pragma once
 
+#include "debug_tools.h"
 #include "plat/types.h"
-#include "tool_debug.h"
 
 // The fields of one command line, counted from 0 as they are read (the protocol counts from 1).
 using CommandFields = char (*)[256];

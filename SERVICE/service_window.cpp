@@ -45,7 +45,7 @@ namespace {
 
 // A settings key as text: the empty text when missing, at most 258 characters.
 void ReadSetting(const char* key, char (&value)[plat::MAX_PATH]) {
-  plat::GetPrivateProfileStringA("General", key, "", value, 259, g_szIniFile);
+  plat::GetPrivateProfileStringA("General", key, "", value, TOOLFUNC_file::kPathCapacity, g_szIniFile);
 }
 
 // The way the 32-bit atoi reads a number: leading blanks, a sign, digits; anything else ends it, and a
@@ -60,14 +60,15 @@ plat::DWORD ReadNumberSetting(const char* key) {
 void LogDirectory(const char* setting, char (&directory)[plat::MAX_PATH]) {
   bool fromProgram = (setting[0] == '\\' && setting[1] != '\\') || (setting[0] == '.' && setting[1] == '\\');
   if (setting[0] != '\0' && !fromProgram) {
-    TOOLFUNC_string::CopyBounded(directory, setting, 259);
+    TOOLFUNC_string::CopyBounded(directory, setting, TOOLFUNC_file::kPathCapacity);
     return;
   }
-  TOOLFUNC_string::CopyBounded(directory, TOOLFUNC_file::GetModuleDirectory(), 259);
+  TOOLFUNC_string::CopyBounded(directory, TOOLFUNC_file::GetModuleDirectory(), TOOLFUNC_file::kPathCapacity);
   TOOLFUNC_file::AddBackslash(directory);
   if (fromProgram) {
     size_t length = std::strlen(directory);
-    std::snprintf(directory + length, 259 - length, "%s", setting + (setting[0] == '\\' ? 1 : 2));
+    std::snprintf(directory + length, TOOLFUNC_file::kPathCapacity - length, "%s",
+                  setting + (setting[0] == '\\' ? 1 : 2));
   }
 }
 
@@ -119,7 +120,7 @@ void CServiceWindow::InitializeVariable() {
     plat::CreateDirectoryA(directory, nullptr);
   TOOLFUNC_file::AddBackslash(directory);
   char pattern[plat::MAX_PATH];
-  std::snprintf(pattern, 259, "%sVELCORA%%d.LOG", directory);
+  std::snprintf(pattern, TOOLFUNC_file::kPathCapacity, "%sVELCORA%%d.LOG", directory);
   g_LoggingFile.SetFileNamePattern(pattern);
 
   m_hServiceStatus = nullptr;

@@ -97,7 +97,7 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
   char besideProgram[plat::MAX_PATH];
   if (TOOLFUNC_file::JoinFilePath(besideProgram, TOOLFUNC_file::GetModuleDirectory(), "VELCORA.INI") &&
       plat::GetFileAttributesA(besideProgram) != plat::INVALID_FILE_ATTRIBUTES)
-    TOOLFUNC_string::CopyBounded(g_szIniFile, besideProgram, 259);
+    TOOLFUNC_string::CopyBounded(g_szIniFile, besideProgram, TOOLFUNC_file::kPathCapacity);
 
   const char* settingsFile = nullptr;
   const char* logConfigFile = nullptr;
@@ -119,8 +119,10 @@ int WinMain(plat::HINSTANCE instance, plat::HINSTANCE, char* commandText, int sh
     }
   }
   if (workingDirectory != nullptr) plat::SetCurrentDirectoryA(workingDirectory);
-  if (settingsFile != nullptr) TOOLFUNC_string::CopyBounded(g_szIniFile, settingsFile, 259);
-  if (logConfigFile != nullptr) TOOLFUNC_string::CopyBounded(g_szLogConfigFile, logConfigFile, 259);
+  if (settingsFile != nullptr)
+    TOOLFUNC_string::CopyBounded(g_szIniFile, settingsFile, TOOLFUNC_file::kPathCapacity);
+  if (logConfigFile != nullptr)
+    TOOLFUNC_string::CopyBounded(g_szLogConfigFile, logConfigFile, TOOLFUNC_file::kPathCapacity);
   TOOLFUNC_debug::ConfigureLogging();
   // A service process holds the count too, though it never reads it: an application instance that
   // ends beside a running service must not take the count's life with it.

@@ -29,11 +29,7 @@ fi
 echo "Written: bench/RESULTS.md"
 
 [ $profile -eq 1 ] || exit 0
-if ! command -v perf >/dev/null; then
-  as_root=()
-  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y linux-perf
-fi
+scripts/deps.sh linux-perf
 out="$dir/bench-profile"
 mkdir -p "$out"
 for part in roundtrip burst; do

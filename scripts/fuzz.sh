@@ -8,20 +8,8 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 targets=(line_fuzzer struct_text_fuzzer)
 
-# clang and its libFuzzer runtime (libclang-rt-dev, only recommended by clang) when either is missing.
-links_fuzzer() {
-  printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' |
-    clang++ -x c++ -fsanitize=fuzzer,address,undefined - -o /dev/null 2>/dev/null
-}
-if ! command -v clang++ >/dev/null || ! links_fuzzer; then
-  echo "Installing: clang libclang-rt-dev"
-  as_root=()
-  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${as_root[@]}" apt-get update
-  "${as_root[@]}" apt-get install -y clang libclang-rt-dev
-fi
-scripts/deps.sh
+# clang and its libFuzzer runtime (libclang-rt-dev, only recommended by clang).
+scripts/deps.sh clang libclang-rt-dev
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVELCORA_FUZZ=ON >/dev/null
 ninja -C build-fuzz "${targets[@]}"

@@ -1,4 +1,6 @@
 // Tests of the clipboard tools against the layer's clipboard, with another owner and another program.
+#include "clipboard_tools.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,7 +8,6 @@
 #include "plat/testing/clipboard.h"
 #include "plat/testing/global_memory.h"
 #include "plat/testing/window.h"
-#include "tool_clipboard.h"
 
 namespace {
 

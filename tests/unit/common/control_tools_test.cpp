@@ -1,5 +1,7 @@
 // Tests of the control tools against the layer's own controls: list views, combo and list boxes,
 // tree views, edit controls and the first characters of a text.
+#include "control_tools.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -12,7 +14,6 @@
 #include "plat/controls.h"
 #include "plat/testing/window.h"
 #include "plat/window.h"
-#include "tool_control.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
 // Tests of the file dialog tools: the record they hand over on each system and what comes back.
+#include "dialog_tools.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,7 +9,6 @@
 #include "plat/testing/dialog.h"
 #include "plat/testing/system_info.h"
 #include "plat/testing/window.h"
-#include "tool_dialog.h"
 
 namespace {
 

@@ -1,10 +1,11 @@
 // Tests of the font tools: each font's record as the system keeps it.
+#include "font_tools.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "plat/gdi.h"
-#include "tool_font.h"
 
 namespace {
 

@@ -1,5 +1,4 @@
-// Tests of the extraction, number, replacement, decoding and bounded-copy text tools and of the numbers
-// shown as window text.
+// Tests of the extraction, number, replacement, decoding and bounded-copy text tools.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,8 +8,6 @@
 #include <vector>
 
 #include "ToolFunktion.h"
-#include "plat/testing/window.h"
-#include "plat/window.h"
 
 using namespace TOOLFUNC_string;
 using plat::DWORD;
@@ -440,71 +437,6 @@ TEST(NumberToolsTest, IsValidHandleAndDifference) {
       {5, 3, 0xFFFFFFFE}, {3, 5, 2}, {0xFFFFFFFF, 0, 1}, {7, 7, 0}, {0, 0xFFFFFFFF, 0xFFFFFFFF}};
   for (const DifferenceCase& c : differences)
     EXPECT_EQ(c.expected, Difference(c.a, c.b)) << c.a << " " << c.b;
-}
-
-class WindowNumberTest : public ::testing::Test {
- protected:
-  ~WindowNumberTest() override { plat::RemoveWindowForTesting(m_window); }
-  std::string Text() {
-    char text[64] = {};
-    plat::GetWindowTextA(m_window, text, sizeof text);
-    return text;
-  }
-  plat::HWND m_window = plat::CreateWindowForTesting(nullptr, 0);
-};
-
-TEST_F(WindowNumberTest, SetWindowNumberWritesABlankAndTheNumber) {
-  struct Case {
-    DWORD number;
-    const char* expected;
-  } cases[] = {{7, " 7"}, {0, " 0"}, {4294967295u, " 4294967295"}};
-  for (const Case& c : cases) {
-    TOOLFUNC_window::SetWindowNumber(m_window, c.number);
-    EXPECT_EQ(c.expected, Text());
-  }
-}
-
-TEST_F(WindowNumberTest, GetWindowNumberReadsTheFirst30Characters) {
-  struct Case {
-    std::string text;
-    plat::LONG expected;
-  } cases[] = {
-      {" -12abc", -12},
-      {" 7", 7},
-      {"", 0},
-      {"abc", 0},
-      {"99999999999", 2147483647},
-      {std::string(29, ' ') + "5", 5},
-      {std::string(30, ' ') + "5", 0},
-      {std::string(28, ' ') + "123", 12},
-  };
-  for (const Case& c : cases) {
-    plat::SetWindowTextA(m_window, c.text.c_str());
-    EXPECT_EQ(c.expected, TOOLFUNC_window::GetWindowNumber(m_window)) << "\"" << c.text << "\"";
-  }
-  plat::HWND gone = plat::CreateWindowForTesting(nullptr, 0);
-  plat::RemoveWindowForTesting(gone);
-  EXPECT_EQ(0, TOOLFUNC_window::GetWindowNumber(gone));
-}
-
-TEST_F(WindowNumberTest, SetWindowPercentShowsTwoDecimals) {
-  struct Case {
-    DWORD part;
-    DWORD whole;
-    const char* expected;
-  } cases[] = {
-      {1, 3, "  33.33%"},
-      {2, 3, "  66.67%"},
-      {5, 0, "  0.00%"},
-      {0, 7, "  0.00%"},
-      {1, 1, "  100.00%"},
-      {4294967295u, 4294967295u, "  100.00%"},
-      {4294967295u, 1, "  429496729500"},  // cut to 14 characters
-  };
-  for (const Case& c : cases) {
-    TOOLFUNC_window::SetWindowPercent(m_window, c.part, c.whole);
-    EXPECT_EQ(c.expected, Text()) << c.part << " / " << c.whole;
-  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// Tests of the window tools of the programs (popup menu at the cursor, BringWindowToFront) on windows
-// made by the test.
+// Tests of the window tools of the programs (popup menu at the cursor, BringWindowToFront, numbers as window
+// text) on windows made by the test.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "ToolFunktion.h"
@@ -73,6 +74,71 @@ TEST_F(WindowToolsTest, PopupMenuOpensRightOfTheCursorForTheForegroundWindow) {
   EXPECT_EQ(0, TOOLFUNC_window::TrackPopupMenuAtCursor(owner, menu)) << "a failure is handed back";
   EXPECT_EQ(1401u, plat::GetLastError());
   plat::SetCursorPos(0, 0);
+}
+
+class WindowNumberTest : public ::testing::Test {
+ protected:
+  ~WindowNumberTest() override { plat::RemoveWindowForTesting(m_window); }
+  std::string Text() {
+    char text[64] = {};
+    plat::GetWindowTextA(m_window, text, sizeof text);
+    return text;
+  }
+  plat::HWND m_window = plat::CreateWindowForTesting(nullptr, 0);
+};
+
+TEST_F(WindowNumberTest, SetWindowNumberWritesABlankAndTheNumber) {
+  struct Case {
+    plat::DWORD number;
+    const char* expected;
+  } cases[] = {{7, " 7"}, {0, " 0"}, {4294967295u, " 4294967295"}};
+  for (const Case& c : cases) {
+    TOOLFUNC_window::SetWindowNumber(m_window, c.number);
+    EXPECT_EQ(c.expected, Text());
+  }
+}
+
+TEST_F(WindowNumberTest, GetWindowNumberReadsTheFirst30Characters) {
+  struct Case {
+    std::string text;
+    plat::LONG expected;
+  } cases[] = {
+      {" -12abc", -12},
+      {" 7", 7},
+      {"", 0},
+      {"abc", 0},
+      {"99999999999", 2147483647},
+      {std::string(29, ' ') + "5", 5},
+      {std::string(30, ' ') + "5", 0},
+      {std::string(28, ' ') + "123", 12},
+  };
+  for (const Case& c : cases) {
+    plat::SetWindowTextA(m_window, c.text.c_str());
+    EXPECT_EQ(c.expected, TOOLFUNC_window::GetWindowNumber(m_window)) << "\"" << c.text << "\"";
+  }
+  plat::HWND gone = plat::CreateWindowForTesting(nullptr, 0);
+  plat::RemoveWindowForTesting(gone);
+  EXPECT_EQ(0, TOOLFUNC_window::GetWindowNumber(gone));
+}
+
+TEST_F(WindowNumberTest, SetWindowPercentShowsTwoDecimals) {
+  struct Case {
+    plat::DWORD part;
+    plat::DWORD whole;
+    const char* expected;
+  } cases[] = {
+      {1, 3, "  33.33%"},
+      {2, 3, "  66.67%"},
+      {5, 0, "  0.00%"},
+      {0, 7, "  0.00%"},
+      {1, 1, "  100.00%"},
+      {4294967295u, 4294967295u, "  100.00%"},
+      {4294967295u, 1, "  429496729500"},  // cut to 14 characters
+  };
+  for (const Case& c : cases) {
+    TOOLFUNC_window::SetWindowPercent(m_window, c.part, c.whole);
+    EXPECT_EQ(c.expected, Text()) << c.part << " / " << c.whole;
+  }
 }
 
 }  // namespace

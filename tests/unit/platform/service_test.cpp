@@ -160,7 +160,7 @@ class ServiceManagerTest : public ::testing::Test {
   void TearDown() override {
     for (const auto& [name, processId] : m_started) {
       EXPECT_TRUE(testsupport::EndServiceProcess(name)) << name << " does not read as stopped";
-      EXPECT_TRUE(Eventually([&] { return IsProcessGone(processId); })) << name << " still runs";
+      EXPECT_TRUE(Eventually([id = processId] { return IsProcessGone(id); })) << name << " still runs";
     }
   }
 

@@ -4,9 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "debug_tools.h"
 #include "plat/sync.h"
 #include "plat/types.h"
-#include "tool_debug.h"
 
 namespace TOOLFUNC_debug {
 

@@ -2,10 +2,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "path_tools.h"
 #include "plat/machine.h"
 #include "plat/module.h"
 #include "plat/path.h"
-#include "tool_file.h"
 
 namespace TOOLFUNC_file {
 

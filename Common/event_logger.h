@@ -1,8 +1,8 @@
 // The event source of the service program in the event log "Application".
 #pragma once
 
+#include "debug_tools.h"
 #include "plat/types.h"
-#include "tool_debug.h"
 
 namespace TOOLFUNC_service {
 
