@@ -1,9 +1,8 @@
 // The built-in control classes by name.
 #include "plat/controls.h"
 
-#include "plat/codepage.h"
-
 #include "control_classes.h"
+#include "plat/codepage.h"
 #include "system_classes.h"
 
 namespace plat {

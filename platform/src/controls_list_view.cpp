@@ -2,9 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "plat/codepage.h"
-
 #include "control_classes.h"
+#include "plat/codepage.h"
 
 namespace plat::detail {
 namespace {

@@ -228,9 +228,7 @@ std::optional<std::string> ReadWholeFile(const std::string& hostPath) {
 }
 
 // A settings file is made where it is missing, so a missing name is its directory.
-DWORD CreateError(int error) {
-  return error == ENOENT ? ERROR_PATH_NOT_FOUND : detail::Win32ErrorOf(error);
-}
+DWORD CreateError(int error) { return error == ENOENT ? ERROR_PATH_NOT_FOUND : detail::Win32ErrorOf(error); }
 
 // A crash leaves either the old or the new file, never a damaged one.
 BOOL ReplaceFile(const std::string& hostPath, const std::string& content) {

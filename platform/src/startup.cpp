@@ -1,11 +1,10 @@
 // What the start-up hands to WinMain: the instance, the command text and the show state.
-#include "plat/winmain.h"
-
-#include "command_line.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
+
+#include "command_line.h"
+#include "plat/winmain.h"
 
 namespace plat {
 

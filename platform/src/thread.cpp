@@ -130,8 +130,8 @@ bool StartThread(StartBlock* block, size_t stackSize) {
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return false;
   pthread_t thread;
-  const bool started = PrepareAttributes(attributes, stackSize) &&
-                       pthread_create(&thread, &attributes, RunThread, block) == 0;
+  const bool started =
+      PrepareAttributes(attributes, stackSize) && pthread_create(&thread, &attributes, RunThread, block) == 0;
   pthread_attr_destroy(&attributes);
   return started;
 }

@@ -19,14 +19,13 @@ constexpr DWORD MB_PRECOMPOSED = 0x00000001;
 // Returns the units written (or needed when dstUnits is 0); 0 with ERROR_INVALID_PARAMETER for a
 // code page other than CP_ACP, a null or empty source, a bad destination or src == dst, and 0 with
 // ERROR_INSUFFICIENT_BUFFER when dstUnits is too small.
-int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcBytes, LPWSTR dst,
-                        int dstUnits);
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcBytes, LPWSTR dst, int dstUnits);
 
 // Returns the bytes written (or needed when dstBytes is 0), the default character being the first
 // byte of defaultChar or "?" and *usedDefault telling whether it was used; fails as
 // MultiByteToWideChar, with the same errors.
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcUnits, LPSTR dst,
-                        int dstBytes, LPCSTR defaultChar, BOOL* usedDefault);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcUnits, LPSTR dst, int dstBytes,
+                        LPCSTR defaultChar, BOOL* usedDefault);
 
 // Compares two texts without regard to case: ASCII and the letters of Windows-1252 are folded to
 // lower case, then the bytes are compared. Negative, 0 or positive as `a` sorts before, with or after `b`;

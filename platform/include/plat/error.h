@@ -20,7 +20,7 @@ void SetLastError(DWORD code);
 // FROM_SYSTEM only: writes the text of `messageId`, ending in "\r\n", and returns its length. Returns 0
 // and leaves `buffer` as it was for other flags (ERROR_INVALID_PARAMETER), an unknown code (317) or a
 // text that does not fit into `size` - 1 characters (ERROR_INSUFFICIENT_BUFFER).
-DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
-                     DWORD size, void* arguments);
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
+                     void* arguments);
 
 }  // namespace plat

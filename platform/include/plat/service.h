@@ -137,8 +137,8 @@ struct SERVICE_TABLE_ENTRYA {
 // Handles are never reused. Service names and display names are compared without regard to case.
 
 // Returns a manager handle, which always grants SC_MANAGER_CONNECT; machine and database are ignored
-// (there is only this machine's). Null with ERROR_ACCESS_DENIED when CREATE_SERVICE, LOCK or MODIFY_BOOT_CONFIG is asked and the service entries
-// of the registry may not be written.
+// (there is only this machine's). Null with ERROR_ACCESS_DENIED when CREATE_SERVICE, LOCK or
+// MODIFY_BOOT_CONFIG is asked and the service entries of the registry may not be written.
 SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR databaseName, DWORD desiredAccess);
 
 // Returns a handle of the new entry HKLM\SYSTEM\CurrentControlSet\Services\<name> (values Type, Start,

@@ -8,14 +8,14 @@ namespace plat {
 
 using BYTE = uint8_t;
 using WORD = uint16_t;
-using DWORD = uint32_t;   // never `unsigned long`, which is 64-bit here
-using LONG = int32_t;     // never `long`
+using DWORD = uint32_t;  // never `unsigned long`, which is 64-bit here
+using LONG = int32_t;    // never `long`
 using ULONG = uint32_t;
 using UINT = uint32_t;
 using INT = int32_t;
 using BOOL = int32_t;
 using CHAR = char;
-using WCHAR = char16_t;   // UTF-16 unit; wchar_t is 32-bit on Linux
+using WCHAR = char16_t;  // UTF-16 unit; wchar_t is 32-bit on Linux
 
 using LPSTR = char*;
 using LPCSTR = const char*;

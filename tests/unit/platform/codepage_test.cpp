@@ -1,11 +1,12 @@
 // Tests of the conversions between the ANSI code page and UTF-16.
+#include "plat/codepage.h"
+
+#include <gtest/gtest.h>
+
 #include <array>
 #include <set>
 #include <string>
 
-#include <gtest/gtest.h>
-
-#include "plat/codepage.h"
 #include "plat/error.h"
 
 using namespace plat;
@@ -83,8 +84,7 @@ TEST_F(CodePageTest, AsciiTextRoundTripsWithItsTerminator) {
 
   std::array<char, 32> narrow;
   narrow.fill(kGuardByte);
-  ASSERT_EQ(17,
-            WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, narrow.data(), 32, nullptr, nullptr));
+  ASSERT_EQ(17, WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, narrow.data(), 32, nullptr, nullptr));
   EXPECT_STREQ(text, narrow.data());
   EXPECT_EQ(kGuardByte, narrow[17]);
 }
@@ -109,8 +109,8 @@ TEST_F(CodePageTest, UnitsWithoutAByteBecomeTheDefaultCharacter) {
     bytes.fill(kGuardByte);
     BOOL usedDefault = FALSE;
     const int count = static_cast<int>(c.src.size());
-    const int written = WideCharToMultiByte(CP_ACP, 0, c.src.data(), count, bytes.data(), 16,
-                                            c.defaultChar, &usedDefault);
+    const int written =
+        WideCharToMultiByte(CP_ACP, 0, c.src.data(), count, bytes.data(), 16, c.defaultChar, &usedDefault);
     ASSERT_EQ(static_cast<int>(c.expected.size()), written) << c.expected;
     EXPECT_EQ(c.expected, std::string(bytes.data(), written));
     EXPECT_EQ(kGuardByte, bytes[written]) << c.expected;
@@ -203,13 +203,12 @@ TEST_F(CodePageTest, BadArgumentsFailWithInvalidParameter) {
     }
 
     SetLastError(0);
-    EXPECT_EQ(
-        0, MultiByteToWideChar(c.codePage, MB_PRECOMPOSED, narrow, c.srcCount, wideDst, c.dstCount))
+    EXPECT_EQ(0, MultiByteToWideChar(c.codePage, MB_PRECOMPOSED, narrow, c.srcCount, wideDst, c.dstCount))
         << c.what;
     EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError()) << c.what;
     SetLastError(0);
-    EXPECT_EQ(0, WideCharToMultiByte(c.codePage, 0, wide, c.srcCount, narrowDst, c.dstCount,
-                                     nullptr, nullptr))
+    EXPECT_EQ(0,
+              WideCharToMultiByte(c.codePage, 0, wide, c.srcCount, narrowDst, c.dstCount, nullptr, nullptr))
         << c.what;
     EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError()) << c.what;
   }

@@ -248,20 +248,20 @@ TEST_P(BlockedSectionTest, GivesNoValueAndTellsWhy) {
 
 INSTANTIATE_TEST_SUITE_P(
     Blockers, BlockedSectionTest,
-    ::testing::Values(BlockedCase{"MachineDirectoryIsAFile", Blocker::MachineDirectoryIsAFile,
-                                  plat::ERROR_PATH_NOT_FOUND},
-                      BlockedCase{"SectionsDirectoryIsAFile", Blocker::SectionsDirectoryIsAFile,
-                                  plat::ERROR_PATH_NOT_FOUND},
-                      BlockedCase{"SectionFileIsADirectory", Blocker::SectionFileIsADirectory,
-                                  plat::ERROR_ACCESS_DENIED}),
+    ::testing::Values(
+        BlockedCase{"MachineDirectoryIsAFile", Blocker::MachineDirectoryIsAFile, plat::ERROR_PATH_NOT_FOUND},
+        BlockedCase{"SectionsDirectoryIsAFile", Blocker::SectionsDirectoryIsAFile,
+                    plat::ERROR_PATH_NOT_FOUND},
+        BlockedCase{"SectionFileIsADirectory", Blocker::SectionFileIsADirectory, plat::ERROR_ACCESS_DENIED}),
     [](const ::testing::TestParamInfo<BlockedCase>& info) { return info.param.name; });
 
 // Without write access to the machine directory no section file can be made. Root writes anyway; for
 // root, ReadOnlySectionsTest covers the same on a read-only filesystem.
 TEST_F(SharedSectionTest, MachineDirectoryWithoutWriteAccessGivesNoValue) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into a directory of mode 0500 (see the read-only mount cases)";
-  std::filesystem::permissions(m_machine.path(), std::filesystem::perms::owner_read |
-                                                     std::filesystem::perms::owner_exec);
+  if (geteuid() == 0)
+    GTEST_SKIP() << "root writes into a directory of mode 0500 (see the read-only mount cases)";
+  std::filesystem::permissions(m_machine.path(),
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   SharedSection denied("SMTest");
   std::filesystem::permissions(m_machine.path(), std::filesystem::perms::owner_all);
   EXPECT_EQ(denied.Value(), nullptr);
@@ -416,10 +416,11 @@ void RunAgainInPrivateMounts() {
     GTEST_SKIP() << "no mount namespace of its own can be had here (unshare -m)";
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   TempDir output;
-  const std::string command = std::string("env ") + kInPrivateMounts + "=1 unshare -m --propagation private '" +
-                              std::filesystem::read_symlink("/proc/self/exe").string() + "' '--gtest_filter=" +
-                              test->test_suite_name() + "." + test->name() + "' > '" + output / "log" +
-                              "' 2>&1";
+  const std::string command = std::string("env ") + kInPrivateMounts +
+                              "=1 unshare -m --propagation private '" +
+                              std::filesystem::read_symlink("/proc/self/exe").string() +
+                              "' '--gtest_filter=" + test->test_suite_name() + "." + test->name() + "' > '" +
+                              output / "log" + "' 2>&1";
   const int status = std::system(command.c_str());
   const std::string log = ReadFile(output / "log");
   EXPECT_EQ(status, 0) << log;
@@ -439,7 +440,8 @@ struct FilesystemCase {
 
 void PrintTo(const FilesystemCase& filesystem, std::ostream* out) { *out << filesystem.name; }
 
-class SectionFilesystemTest : public SharedSectionTest, public ::testing::WithParamInterface<FilesystemCase> {};
+class SectionFilesystemTest : public SharedSectionTest,
+                              public ::testing::WithParamInterface<FilesystemCase> {};
 
 // Before its space was reserved, a section on a full filesystem ended the process with SIGBUS at its
 // first store; in the copy that runs the test, a fault is a failed run.
@@ -470,15 +472,19 @@ TEST_P(SectionFilesystemTest, AttachesOrTellsWhyWithoutFaulting) {
   EXPECT_EQ(ValueOf(second).load(), 6);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Filesystems, SectionFilesystemTest,
-    ::testing::Values(
-        FilesystemCase{"FullWithoutSection", Filesystem::Full, Before::Nothing, plat::ERROR_DISK_FULL},
-        FilesystemCase{"FullWithSparseSection", Filesystem::Full, Before::SparseSection, plat::ERROR_DISK_FULL},
-        FilesystemCase{"FullWithSection", Filesystem::Full, Before::Section, plat::ERROR_SUCCESS},
-        FilesystemCase{"ReadOnlyWithoutSection", Filesystem::ReadOnly, Before::Nothing,
-                       plat::ERROR_WRITE_PROTECT},
-        FilesystemCase{"ReadOnlyWithSection", Filesystem::ReadOnly, Before::Section, plat::ERROR_WRITE_PROTECT}),
-    [](const ::testing::TestParamInfo<FilesystemCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Filesystems, SectionFilesystemTest,
+                         ::testing::Values(FilesystemCase{"FullWithoutSection", Filesystem::Full,
+                                                          Before::Nothing, plat::ERROR_DISK_FULL},
+                                           FilesystemCase{"FullWithSparseSection", Filesystem::Full,
+                                                          Before::SparseSection, plat::ERROR_DISK_FULL},
+                                           FilesystemCase{"FullWithSection", Filesystem::Full,
+                                                          Before::Section, plat::ERROR_SUCCESS},
+                                           FilesystemCase{"ReadOnlyWithoutSection", Filesystem::ReadOnly,
+                                                          Before::Nothing, plat::ERROR_WRITE_PROTECT},
+                                           FilesystemCase{"ReadOnlyWithSection", Filesystem::ReadOnly,
+                                                          Before::Section, plat::ERROR_WRITE_PROTECT}),
+                         [](const ::testing::TestParamInfo<FilesystemCase>& info) {
+                           return info.param.name;
+                         });
 
 }  // namespace

@@ -179,10 +179,10 @@ TEST_F(NotifyIconTest, ALostIconComesBackWithThePictureOfTheNextAdd) {
 
 TEST(Icon, EachLoadGivesItsOwnHandleThatKnowsItsResource) {
   plat::HICON running = plat::LoadIconA(nullptr, plat::MAKEINTRESOURCEA(130));
-  plat::HICON paused = static_cast<plat::HICON>(
-      plat::LoadImageA(nullptr, plat::MAKEINTRESOURCEA(131), plat::IMAGE_ICON, 16, 16, plat::LR_DEFAULTCOLOR));
-  plat::HICON runningAgain = static_cast<plat::HICON>(
-      plat::LoadImageA(nullptr, plat::MAKEINTRESOURCEA(130), plat::IMAGE_ICON, 16, 16, plat::LR_DEFAULTCOLOR));
+  plat::HICON paused = static_cast<plat::HICON>(plat::LoadImageA(
+      nullptr, plat::MAKEINTRESOURCEA(131), plat::IMAGE_ICON, 16, 16, plat::LR_DEFAULTCOLOR));
+  plat::HICON runningAgain = static_cast<plat::HICON>(plat::LoadImageA(
+      nullptr, plat::MAKEINTRESOURCEA(130), plat::IMAGE_ICON, 16, 16, plat::LR_DEFAULTCOLOR));
   ASSERT_NE(nullptr, running);
   ASSERT_NE(nullptr, paused);
   EXPECT_NE(running, paused);

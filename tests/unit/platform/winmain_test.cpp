@@ -1,7 +1,4 @@
 // Tests of the start-up shim: command text, show state and exit code of the program's WinMain.
-#include "plat/handle.h"
-#include "plat/path.h"
-#include "plat/process.h"
 #include "plat/winmain.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "plat/handle.h"
+#include "plat/path.h"
+#include "plat/process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -93,8 +93,8 @@ TEST(StartUpShim, GetsTheCommandTextAsTheLayersStarterWroteIt) {
 TEST(StartUpShim, IgnoresAnInheritedCommandLineThatIsNotItsOwn) {
   testsupport::TempDir dir;
   std::string output = dir / "out.txt";
-  std::string command = std::string("VELCORA_COMMAND_LINE='other.exe -x \"y\"' '") + WINMAIN_PROBE +
-                        "' -D > '" + output + "'";
+  std::string command =
+      std::string("VELCORA_COMMAND_LINE='other.exe -x \"y\"' '") + WINMAIN_PROBE + "' -D > '" + output + "'";
   std::system(command.c_str());
   EXPECT_EQ("instance=1 previous=0 show=10 text=[-D]\n", testsupport::ReadFile(output));
 }

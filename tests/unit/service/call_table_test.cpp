@@ -140,7 +140,7 @@ TEST_F(CallTableTest, WrappedCountersSkipValuesStillInUse) {
       }
       ++provider;
     }
-    DWORD (*draw)
+    DWORD(*draw)
     () = c.counter == kTapiCall  ? CServiceWindow::IncrementTapiCall
          : c.counter == kDrvCall ? CServiceWindow::IncrementDrvCall
                                  : CServiceWindow::IncrementHtLine;

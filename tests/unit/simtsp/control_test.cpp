@@ -102,7 +102,8 @@ class ControlSocketTest : public ::testing::Test {
 
   void SetUp() override {
     std::string why;
-    ASSERT_TRUE(m_socket.Start(m_path, [](const std::string& command) { return "OK " + command; }, why))
+    ASSERT_TRUE(m_socket.Start(
+        m_path, [](const std::string& command) { return "OK " + command; }, why))
         << why;
   }
 
@@ -116,7 +117,8 @@ TEST(ControlSocketMode, IsTheOwnersAloneWhateverTheUmask) {
   const mode_t previous = umask(022);
   simtsp::ControlSocket socket;
   std::string why;
-  const bool started = socket.Start(dir / "mode.sock", [](const std::string&) { return "OK"; }, why);
+  const bool started = socket.Start(
+      dir / "mode.sock", [](const std::string&) { return "OK"; }, why);
   umask(previous);
   ASSERT_TRUE(started) << why;
   struct stat info;
