@@ -13,6 +13,7 @@
 #include "plat/service.h"
 #include "support/eventually.h"
 #include "support/service_log.h"
+#include "support/shell_line.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
 #include "support/velcora_process.h"
@@ -111,17 +112,9 @@ TEST_F(ServiceSignalsTest, AStartThroughAPipeReturnsAndKillShutsTheServiceDown) 
   // svcctl and the pipe behind it end while the service runs: the service holds nothing of theirs. The
   // manager waits for the dispatcher unscaled, however slowly the program starts on a busy machine; the
   // service, started with svcctl's environment, then runs unscaled as well.
-  std::string line =
-      "VELCORA_TIME_SCALE=1 \\\"" + std::string(SVCCTL) + "\\\" start Velcora | cat > /dev/null";
-  std::string commandLine = "/bin/sh -c \"" + line + "\"";
-  plat::STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  plat::PROCESS_INFORMATION started = {};
-  ASSERT_TRUE(plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr,
-                                   nullptr, &startup, &started));
-  EXPECT_EQ(plat::WAIT_OBJECT_0, plat::WaitForSingleObject(started.hProcess, 60000));
-  plat::CloseHandle(started.hProcess);
-  plat::CloseHandle(started.hThread);
+  EXPECT_NE(plat::STILL_ACTIVE, testsupport::RunShellLine("VELCORA_TIME_SCALE=1 \"" + std::string(SVCCTL) +
+                                                          "\" start Velcora | cat > /dev/null"))
+      << "the start returns while the service runs";
   ASSERT_TRUE(Eventually([] { return Status().dwCurrentState == plat::SERVICE_RUNNING; }));
 
   const plat::DWORD processId = Status().dwProcessId;

@@ -28,6 +28,7 @@
 #include "service_database.h"
 #include "support/eventually.h"
 #include "support/service_log.h"
+#include "support/shell_line.h"
 #include "support/temp_dir.h"
 #include "support/test_service_entry.h"
 #include "support/time_scale.h"
@@ -132,21 +133,7 @@ std::vector<DWORD> LastStates(const std::string& name, size_t count) {
 
 // Runs `command` through the shell with its output in `output`; returns the exit code.
 DWORD RunShell(const std::string& command, const testsupport::TempDir& dir, std::string& output) {
-  std::string line = command + " > '" + dir / "output.txt" + "' 2>&1";
-  std::string quoted;
-  for (char c : line) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
-  std::string commandLine = "/bin/sh -c \"" + quoted + "\"";
-  plat::STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  plat::PROCESS_INFORMATION started = {};
-  if (!plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr, nullptr,
-                            &startup, &started))
-    return 0xFFFFFFFF;
-  plat::WaitForSingleObject(started.hProcess, plat::INFINITE);
-  DWORD code = 0xFFFFFFFF;
-  plat::GetExitCodeProcess(started.hProcess, &code);
-  plat::CloseHandle(started.hProcess);
-  plat::CloseHandle(started.hThread);
+  const DWORD code = testsupport::RunShellLine(command + " > '" + dir / "output.txt" + "' 2>&1");
   output = testsupport::ReadFile(dir / "output.txt");
   return code;
 }
@@ -866,16 +853,9 @@ TEST_F(ServiceManagerTest, SvcctlStartReturnsThroughAPipeWhileTheServiceRunsDeta
   ScHandle service = Create("Svc");
   // The pipe ends only when every process holding it has; a service that kept the caller's output
   // would keep the shell waiting for as long as it runs.
-  std::string line = std::string("\\\"") + SVCCTL + "\\\" start Svc | cat > '" + dir / "out.txt" + "'";
-  std::string commandLine = "/bin/sh -c \"" + line + "\"";
-  plat::STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  plat::PROCESS_INFORMATION started = {};
-  ASSERT_TRUE(plat::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, plat::FALSE, 0, nullptr,
-                                   nullptr, &startup, &started));
-  EXPECT_EQ(plat::WAIT_OBJECT_0, plat::WaitForSingleObject(started.hProcess, 60000));
-  plat::CloseHandle(started.hProcess);
-  plat::CloseHandle(started.hThread);
+  EXPECT_NE(plat::STILL_ACTIVE, testsupport::RunShellLine(std::string("\"") + SVCCTL +
+                                                          "\" start Svc | cat > '" + dir / "out.txt" + "'"))
+      << "the start returns while the service runs";
   Track("Svc", service.get());
   EXPECT_EQ(plat::SERVICE_RUNNING, WaitForState(service.get(), plat::SERVICE_RUNNING));
 
